@@ -1,0 +1,10 @@
+#include "Shutdown.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+void endProgramNow()
+{
+    std::fflush(nullptr);
+    std::_Exit(0);
+}

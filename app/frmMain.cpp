@@ -1,0 +1,48 @@
+#include "frmMain.h"
+
+#include "Shutdown.h"
+#include "ui/BusySquare.h"
+#include "ui/SettingsPanel.h"
+#include "ui/SkinImage.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+
+frmMain::frmMain(StartupPaths paths, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_paths(std::move(paths)), m_assets(skin::loadAssets())
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Tovaro PRO"));
+    setWindowIcon(m_assets.icon);
+    setFixedSize(layout::kClientWidth, layout::kClientHeight);
+    createElements();
+    connect(imgExit, &SkinImage::clicked, this, [this] { imgExit_Click(); });
+}
+
+void frmMain::showCentred()
+{
+    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect available = screen->geometry();
+        move(available.center() - QPoint(width() / 2, height() / 2));
+    }
+    show();
+}
+
+void frmMain::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_assets.background);
+}
+
+// A close request from the window manager (Alt+F4, the task bar) ends the program
+// just as the drawn close glyph does.
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    endProgramNow();
+}
+
+void frmMain::imgExit_Click() { endProgramNow(); }

@@ -1,0 +1,31 @@
+#pragma once
+// The desktop's file-open dialog, as one blocking call.
+
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+namespace platform {
+
+struct FileFilter {
+    QString description;  // what the user reads, e.g. "AVI格式(*.AVI)"
+    QString pattern;      // e.g. "*.avi"; several patterns are separated by ';'
+};
+
+struct OpenFileRequest {
+    QWidget* owner = nullptr;  // the dialog is modal to it
+    QString title;
+    QString initialFolder;
+    QList<FileFilter> filters;
+    int selectedFilter = 0;    // index into filters
+    bool fileMustExist = false;
+};
+
+// The chosen file's full path, or an empty text when the user cancelled.
+QString getOpenFileName(const OpenFileRequest& request);
+
+// For tests: the next call returns `path` at once instead of showing the dialog.
+void setNextOpenFileName(const QString& path);
+
+}  // namespace platform

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs the Debian packages this project needs, and only those that are missing,
+# so a second run costs a dpkg query and nothing more.
+#   scripts/install-deps.sh          what building and running the program needs
+#   scripts/install-deps.sh --test   also what the tests and benchmarks need
+set -euo pipefail
+
+build_packages=(
+  build-essential cmake pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
+  libopencore-amrnb-dev
+  fonts-noto-cjk fonts-dejavu-core
+  xdg-utils
+)
+test_packages=(
+  xvfb xauth openbox xdotool x11-utils imagemagick ffmpeg
+  clang libclang-rt-14-dev hyperfine time
+)
+
+wanted=("${build_packages[@]}")
+if [[ "${1:-}" == "--test" ]]; then
+  wanted+=("${test_packages[@]}")
+fi
+
+missing=()
+for pkg in "${wanted[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$pkg" 2>/dev/null || true)
+  [[ "$status" == "installed" ]] || missing+=("$pkg")
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then
+  sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -q
+"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

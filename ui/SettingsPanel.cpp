@@ -1,0 +1,115 @@
+#include "SettingsPanel.h"
+
+#include "SkinFonts.h"
+#include "WindowLayout.h"
+#include "conversion/SettingsLists.h"
+
+#include <QComboBox>
+#include <QMouseEvent>
+
+namespace {
+
+void place(QWidget* widget, const layout::Rect& rect)
+{
+    widget->setGeometry(rect.left, rect.top, rect.width, rect.height);
+}
+
+QLabel* caption(const QString& text, const layout::Rect& rect, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(skin::textFont());
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(palette);
+    label->move(rect.left, rect.top);
+    label->adjustSize();  // captions size themselves to their text
+    return label;
+}
+
+QComboBox* pickOnlyList(const settings::ListDefinition& list, const QString& name, const layout::Rect& rect,
+                        QWidget* parent)
+{
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(name);
+    combo->setEditable(false);
+    combo->addItems(list.entries);
+    combo->setFont(skin::textFont());
+    combo->setFocusPolicy(Qt::StrongFocus);
+    place(combo, rect);
+    return combo;
+}
+
+}  // namespace
+
+LinkLabel::LinkLabel(const QString& text, const QCursor& hand, QWidget* parent) : QLabel(text, parent)
+{
+    setFont(skin::textFont(true, true));
+    setCursor(hand);
+    setMouseTracking(true);
+    setTextColour(palette().color(QPalette::ButtonText));
+}
+
+void LinkLabel::setTextColour(const QColor& colour)
+{
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    setPalette(palette);
+}
+
+QColor LinkLabel::textColour() const { return palette().color(QPalette::WindowText); }
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+void LinkLabel::mouseMoveEvent(QMouseEvent*) { emit moved(); }
+
+SettingsPanel::SettingsPanel(const QCursor& hand, QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("picSetting"));
+    setAutoFillBackground(true);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    place(this, layout::kSettingsPanel);
+
+    Label1 = caption(QStringLiteral("视频比特率 (Kbps):"), layout::kLabelVideoRate, this);
+    Label3 = caption(QStringLiteral("屏幕尺寸 (Width x Height):"), layout::kLabelFrameSize, this);
+    Label4 = caption(QStringLiteral("帧率 (FPS):"), layout::kLabelFrameRate, this);
+    Label5 = caption(QStringLiteral("音频比特率 (Kbps):"), layout::kLabelAudioRate, this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label4->setObjectName(QStringLiteral("Label4"));
+    Label5->setObjectName(QStringLiteral("Label5"));
+
+    cmbVBR = pickOnlyList(settings::videoRates(), QStringLiteral("cmbVBR"), layout::kComboVideoRate, this);
+    cmbSize = pickOnlyList(settings::frameSizes(), QStringLiteral("cmbSize"), layout::kComboFrameSize, this);
+    cmbFPS = pickOnlyList(settings::frameRates(), QStringLiteral("cmbFPS"), layout::kComboFrameRate, this);
+    cmbAB = pickOnlyList(settings::audioRates(), QStringLiteral("cmbAB"), layout::kComboAudioRate, this);
+    // Tab moves through the lists from the last to the first.
+    QWidget::setTabOrder(cmbAB, cmbVBR);
+    QWidget::setTabOrder(cmbVBR, cmbSize);
+    QWidget::setTabOrder(cmbSize, cmbFPS);
+
+    lblDefault = new LinkLabel(QStringLiteral("默认"), hand, this);
+    lblOk = new LinkLabel(QStringLiteral("确定"), hand, this);
+    lblCancel = new LinkLabel(QStringLiteral("取消"), hand, this);
+    lblDefault->setObjectName(QStringLiteral("lblDefault"));
+    lblOk->setObjectName(QStringLiteral("lblOk"));
+    lblCancel->setObjectName(QStringLiteral("lblCancel"));
+    for (auto [label, rect] : {std::pair{lblDefault, layout::kLinkDefault}, std::pair{lblOk, layout::kLinkOk},
+                               std::pair{lblCancel, layout::kLinkCancel}}) {
+        label->move(rect.left, rect.top);
+        label->adjustSize();
+    }
+}
+
+void SettingsPanel::selectDefaults()
+{
+    cmbSize->setCurrentIndex(settings::frameSizes().defaultIndex);
+    cmbFPS->setCurrentIndex(settings::frameRates().defaultIndex);
+    cmbVBR->setCurrentIndex(settings::videoRates().defaultIndex);
+    cmbAB->setCurrentIndex(settings::audioRates().defaultIndex);
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The settings panel: four pick-only lists under their captions and three text buttons.
+
+#include <QLabel>
+#include <QWidget>
+
+class QComboBox;
+
+// A text button of the panel: a bold underlined label with the hand cursor.
+class LinkLabel : public QLabel {
+    Q_OBJECT
+public:
+    LinkLabel(const QString& text, const QCursor& hand, QWidget* parent);
+    void setTextColour(const QColor& colour);
+    QColor textColour() const;
+
+signals:
+    void clicked();
+    void moved();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+};
+
+class SettingsPanel : public QWidget {
+    Q_OBJECT
+public:
+    SettingsPanel(const QCursor& hand, QWidget* parent);
+
+    // Selects the default entry of each list, in the order cmbSize, cmbFPS, cmbVBR, cmbAB.
+    void selectDefaults();
+
+    QLabel* Label1;
+    QLabel* Label3;
+    QLabel* Label4;
+    QLabel* Label5;
+    QComboBox* cmbVBR;
+    QComboBox* cmbSize;
+    QComboBox* cmbFPS;
+    QComboBox* cmbAB;
+    LinkLabel* lblDefault;
+    LinkLabel* lblOk;
+    LinkLabel* lblCancel;
+};

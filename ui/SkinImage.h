@@ -1,0 +1,36 @@
+#pragma once
+// An image element of the skinned window: a hot zone that is invisible until a
+// picture is put into it, or a status picture. It reports pointer events with its
+// index, which is the only link between a zone, its pictures and its action.
+
+#include <QPixmap>
+#include <QWidget>
+
+class SkinImage : public QWidget {
+    Q_OBJECT
+public:
+    SkinImage(int index, QWidget* parent);
+
+    int index() const { return m_index; }
+
+    void setPicture(const QPixmap& picture);
+    void clearPicture();
+    bool hasPicture() const { return !m_picture.isNull(); }
+    const QPixmap& picture() const { return m_picture; }
+
+signals:
+    void pressed(int index, Qt::MouseButton button);
+    void released(int index, Qt::MouseButton button);
+    void moved(int index);
+    void clicked(int index);  // press and release both inside the zone
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    int m_index;
+    QPixmap m_picture;
+};
