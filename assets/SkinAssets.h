@@ -1,0 +1,22 @@
+#pragma once
+// Names of the skin pictures. The generator writes files under these names and the
+// window loads them from the resource folder ":/skin/", so both sides spell them once.
+
+#include <QString>
+
+namespace skin {
+
+QString backgroundFile();               // BMP, 24 bpp, the whole window at rest
+QString toolButtonHoverFile(int i);     // JPEG, tool-bar button i under the pointer
+QString toolButtonPressedFile(int i);   // JPEG, tool-bar button i held down
+QString menuHoverFile(int j);           // JPEG, menu caption j under the pointer
+QString menuPressedFile(int j);         // JPEG, menu caption j held down
+QString loadedPatchFile();              // JPEG, banner patch "file loaded"
+QString waitPatchFile();                // JPEG, banner patch "converting"
+QString iconFile();                     // ICO, 48/32/16 px
+QString handCursorFile();               // CUR, 1 bpp, hot spot (6, 0)
+
+// Where an asset lives once embedded: ":/skin/" + file name.
+QString resourcePath(const QString &file);
+
+}  // namespace skin

@@ -1,0 +1,111 @@
+#include "Artwork.h"
+#include "Icons.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace art {
+
+QImage appIcon(int size)
+{
+    QImage img(size, size, QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+
+    const qreal s = size;
+    const QRectF square(0.5, 0.5, s - 1, s - 1);
+    QPainterPath shape;
+    shape.addRoundedRect(square, s * 0.2, s * 0.2);
+
+    QLinearGradient sweep(square.bottomLeft(), square.topRight());
+    sweep.setColorAt(0.00, QColor(232, 60, 160));
+    sweep.setColorAt(0.38, QColor(228, 40, 58));
+    sweep.setColorAt(0.70, QColor(246, 138, 30));
+    sweep.setColorAt(1.00, QColor(252, 222, 60));
+    p.fillPath(shape, sweep);
+
+    p.save();
+    p.setClipPath(shape);
+    QLinearGradient gloss(0, 0, 0, s * 0.55);
+    gloss.setColorAt(0, QColor(255, 255, 255, 90));
+    gloss.setColorAt(1, QColor(255, 255, 255, 0));
+    p.fillRect(QRectF(0, 0, s, s * 0.55), gloss);
+    p.restore();
+
+    if (size >= 24) {
+        const QRectF note(s * 0.26, s * 0.22, s * 0.5, s * 0.56);
+        drawMusicNote(p, note.translated(s * 0.02, s * 0.03), QColor(90, 10, 30, 110));
+        drawMusicNote(p, note, Qt::white);
+    } else {
+        // Too small for a note to read; a bright dot keeps the icon from looking empty.
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawEllipse(QRectF(s * 0.32, s * 0.32, s * 0.36, s * 0.36));
+    }
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(130, 20, 50, 170), 1.0));
+    p.drawPath(shape);
+    return img;
+}
+
+// A pointing hand, fingertip at (6, 0): white body built from pixel spans, then a
+// black outline one pixel wide all around it, as cursors traditionally look.
+QImage handCursor()
+{
+    constexpr int kSize = 32;
+    struct Span { int row, from, to; };
+    static constexpr Span kBody[] = {
+        // index finger, rounded tip
+        {1, 6, 7}, {2, 5, 8}, {3, 5, 8}, {4, 5, 8}, {5, 5, 8}, {6, 5, 8}, {7, 5, 8},
+        {8, 5, 8}, {9, 5, 8}, {10, 5, 8}, {11, 5, 8}, {12, 5, 8}, {13, 5, 8}, {14, 5, 8},
+        {15, 5, 8},
+        // middle, ring and little fingers, each a little shorter
+        {7, 11, 11}, {8, 10, 12}, {9, 10, 12}, {10, 10, 12}, {11, 10, 12}, {12, 10, 12},
+        {13, 10, 12}, {14, 10, 12}, {15, 10, 12},
+        {9, 15, 15}, {10, 14, 16}, {11, 14, 16}, {12, 14, 16}, {13, 14, 16}, {14, 14, 16},
+        {15, 14, 16},
+        {11, 18, 19}, {12, 18, 20}, {13, 18, 20}, {14, 18, 20}, {15, 18, 20},
+        // thumb, reaching up and out to the left
+        {13, 1, 2}, {14, 1, 3}, {15, 1, 3}, {16, 2, 4}, {17, 2, 4}, {18, 3, 4}, {19, 3, 4},
+        // palm, narrowing to the wrist
+        {16, 5, 20}, {17, 5, 20}, {18, 5, 20}, {19, 5, 20}, {20, 4, 20}, {21, 5, 20},
+        {22, 5, 19}, {23, 6, 19}, {24, 6, 18}, {25, 7, 18}, {26, 7, 17}, {27, 8, 17},
+    };
+
+    QImage body(kSize, kSize, QImage::Format_ARGB32);
+    body.fill(Qt::transparent);
+    {
+        QPainter p(&body);
+        for (const Span &s : kBody)
+            p.fillRect(QRect(s.from, s.row, s.to - s.from + 1, 1), Qt::white);
+    }
+
+    QImage img(kSize, kSize, QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    auto filled = [&body](int x, int y) {
+        return body.rect().contains(x, y) && qAlpha(body.pixel(x, y)) != 0;
+    };
+    for (int y = 0; y < kSize; ++y)
+        for (int x = 0; x < kSize; ++x) {
+            if (filled(x, y)) {
+                p.fillRect(QRect(x, y, 1, 1), Qt::white);
+                continue;
+            }
+            bool touches = false;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    touches = touches || filled(x + dx, y + dy);
+            if (touches)
+                p.fillRect(QRect(x, y, 1, 1), Qt::black);
+        }
+    // Knuckle creases across the palm.
+    p.setPen(Qt::black);
+    p.drawLine(10, 17, 11, 17);
+    p.drawLine(14, 17, 15, 17);
+    return img;
+}
+
+}  // namespace art
