@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+
+extern "C" {
+#include <libavutil/rational.h>
+}
+
+namespace conv {
+
+// Output frame numbers [first, end): the output frames one source picture fills.
+struct SlotRange {
+    std::int64_t first = 0;
+    std::int64_t end = 0;
+    std::int64_t count() const { return end - first; }
+};
+
+// Constant output frame rate from pictures at any times: each output frame shows
+// the source picture that is on screen at (the nearest frame boundary to) its time.
+// Pictures no output frame needs are dropped; long pictures are repeated. The
+// first picture also fills the output frames before it.
+class FrameRateConverter {
+public:
+    explicit FrameRateConverter(AVRational outputRate);
+
+    // A new picture starts at `seconds`: returns the slots the previous one fills.
+    SlotRange nextPicture(double seconds);
+
+    // The last picture ends at `seconds`: returns the slots it fills (at least one
+    // if nothing was shown yet).
+    SlotRange finish(double seconds);
+
+    std::int64_t slotsDone() const { return nextSlot_; }
+
+private:
+    std::int64_t slotAt(double seconds) const;
+
+    double rate_;
+    std::int64_t nextSlot_ = 0;
+    bool havePicture_ = false;
+};
+
+} // namespace conv

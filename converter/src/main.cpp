@@ -1,0 +1,75 @@
+// conv.dll: the converter the window program runs. See usageText() for the
+// command line, README.md for the design.
+
+#include "command_line.hpp"
+#include "conversion.hpp"
+#include "errors.hpp"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+}
+
+namespace {
+
+enum ExitStatus { kSuccess = 0, kConversionFailed = 1, kUsageError = 2 };
+
+std::atomic<bool> stopRequested{false};
+
+extern "C" void requestStop(int)
+{
+    stopRequested.store(true);
+}
+
+void printError(const std::string& message)
+{
+    std::fprintf(stderr, "conv.dll: %s\n", message.c_str());
+}
+
+void printVersion()
+{
+    std::printf("conv.dll %s (H.263 + AMR-NB 3GP converter; libavformat %s, libavcodec %s)\n", CONV_VERSION,
+                AV_STRINGIFY(LIBAVFORMAT_VERSION), AV_STRINGIFY(LIBAVCODEC_VERSION));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    av_log_set_level(AV_LOG_QUIET);
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+
+    try {
+        const conv::ParsedCommand command = conv::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        switch (command.kind) {
+        case conv::CommandKind::Help:
+            std::fputs(conv::usageText().c_str(), stdout);
+            return kSuccess;
+        case conv::CommandKind::Version:
+            printVersion();
+            return kSuccess;
+        case conv::CommandKind::Convert:
+            break;
+        }
+        conv::ProgressReporter progress(stderr);
+        conv::convert(command.request, progress, stopRequested);
+        return kSuccess;
+    } catch (const conv::UsageError& error) {
+        printError(std::string(error.what()) + " (try --help)");
+        return kUsageError;
+    } catch (const conv::ConversionError& error) {
+        printError(error.what());
+        return kConversionFailed;
+    } catch (const std::exception& error) {
+        printError(std::string("conversion failed: ") + error.what());
+        return kConversionFailed;
+    }
+}

@@ -1,0 +1,125 @@
+#include "picture_fitter.hpp"
+
+#include "errors.hpp"
+
+#include <cstring>
+
+extern "C" {
+#include <libavutil/imgutils.h>
+}
+
+namespace conv {
+namespace {
+
+FrameHandle newPicture(int width, int height)
+{
+    FrameHandle picture = allocateFrame();
+    picture->format = AV_PIX_FMT_YUV420P;
+    picture->width = width;
+    picture->height = height;
+    checkAv(av_frame_get_buffer(picture.get(), 0), "cannot allocate a picture");
+    return picture;
+}
+
+void fillBlack(AVFrame& picture)
+{
+    const int chromaHeight = (picture.height + 1) / 2;
+    for (int y = 0; y < picture.height; ++y)
+        std::memset(picture.data[0] + y * picture.linesize[0], 16, static_cast<std::size_t>(picture.width));
+    for (int plane = 1; plane < 3; ++plane)
+        for (int y = 0; y < chromaHeight; ++y)
+            std::memset(picture.data[plane] + y * picture.linesize[plane], 128,
+                        static_cast<std::size_t>((picture.width + 1) / 2));
+}
+
+void copyPlaneTurned(const std::uint8_t* source, int sourceStride, int sourceWidth, int sourceHeight,
+                     std::uint8_t* target, int targetStride, int quarterTurns)
+{
+    for (int sy = 0; sy < sourceHeight; ++sy) {
+        const std::uint8_t* row = source + sy * sourceStride;
+        for (int sx = 0; sx < sourceWidth; ++sx) {
+            int tx = sx, ty = sy;
+            switch (quarterTurns) {
+            case 1: tx = sourceHeight - 1 - sy; ty = sx; break;
+            case 2: tx = sourceWidth - 1 - sx; ty = sourceHeight - 1 - sy; break;
+            case 3: tx = sy; ty = sourceWidth - 1 - sx; break;
+            default: break;
+            }
+            target[ty * targetStride + tx] = row[sx];
+        }
+    }
+}
+
+} // namespace
+
+void copyTurned(const AVFrame& source, AVFrame& target, int x, int y, int clockwiseQuarterTurns)
+{
+    for (int plane = 0; plane < 3; ++plane) {
+        const int shift = plane ? 1 : 0;
+        std::uint8_t* origin = target.data[plane] + (y >> shift) * target.linesize[plane] + (x >> shift);
+        copyPlaneTurned(source.data[plane], source.linesize[plane], source.width >> shift,
+                        source.height >> shift, origin, target.linesize[plane], clockwiseQuarterTurns);
+    }
+}
+
+PictureFitter::PictureFitter(OutputFrame frame, int clockwiseQuarterTurns, AVRational streamSampleAspect)
+    : frame_(frame), quarterTurns_(clockwiseQuarterTurns), streamSampleAspect_(streamSampleAspect)
+{
+}
+
+void PictureFitter::prepareFor(const AVFrame& source)
+{
+    // The frame's own aspect wins; the container's is the fallback.
+    const AVRational aspect = source.sample_aspect_ratio.num > 0 ? source.sample_aspect_ratio : streamSampleAspect_;
+    if (scaler_ && source.width == sourceWidth_ && source.height == sourceHeight_ && source.format == sourceFormat_
+        && av_cmp_q(aspect, sourceAspect_) == 0)
+        return;
+
+    if (source.width <= 0 || source.height <= 0 || source.format < 0)
+        throw ConversionError("decoder gave a picture without size or format");
+    sourceWidth_ = source.width;
+    sourceHeight_ = source.height;
+    sourceFormat_ = source.format;
+    sourceAspect_ = aspect;
+
+    placement_ = placePicture(SourcePicture{source.width, source.height, aspect, quarterTurns_}, frame_);
+    scaler_.reset(sws_getContext(source.width, source.height, static_cast<AVPixelFormat>(source.format),
+                                 placement_.scaledWidth(), placement_.scaledHeight(), AV_PIX_FMT_YUV420P,
+                                 SWS_BICUBIC, nullptr, nullptr, nullptr));
+    if (!scaler_)
+        throw ConversionError("cannot scale pictures of format " + std::to_string(source.format));
+    turnBuffer_.reset();
+    if (placement_.clockwiseQuarterTurns != 0)
+        turnBuffer_ = newPicture(placement_.scaledWidth(), placement_.scaledHeight());
+}
+
+void PictureFitter::scaleInto(const AVFrame& source, AVFrame& target, int x, int y)
+{
+    std::uint8_t* planes[4] = {
+        target.data[0] + y * target.linesize[0] + x,
+        target.data[1] + (y / 2) * target.linesize[1] + x / 2,
+        target.data[2] + (y / 2) * target.linesize[2] + x / 2,
+        nullptr};
+    const int strides[4] = {target.linesize[0], target.linesize[1], target.linesize[2], 0};
+    const int rows = sws_scale(scaler_.get(), source.data, source.linesize, 0, source.height, planes, strides);
+    if (rows <= 0)
+        throw ConversionError("cannot scale a picture");
+}
+
+FrameHandle PictureFitter::fit(const AVFrame& source)
+{
+    prepareFor(source);
+    FrameHandle picture = newPicture(frame_.width, frame_.height);
+    fillBlack(*picture);
+    if (placement_.clockwiseQuarterTurns == 0) {
+        scaleInto(source, *picture, placement_.x, placement_.y);
+    } else {
+        checkAv(av_frame_make_writable(turnBuffer_.get()), "cannot allocate a picture");
+        scaleInto(source, *turnBuffer_, 0, 0);
+        copyTurned(*turnBuffer_, *picture, placement_.x, placement_.y, placement_.clockwiseQuarterTurns);
+    }
+    picture->sample_aspect_ratio = frame_.pixelAspect;
+    return picture;
+}
+
+} // namespace conv

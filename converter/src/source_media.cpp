@@ -1,0 +1,118 @@
+#include "source_media.hpp"
+
+#include "errors.hpp"
+
+#include <algorithm>
+
+namespace conv {
+namespace {
+
+// Sends one packet (or nullptr to drain) and hands on every frame it yields.
+void decodePacket(AVCodecContext& decoder, const AVPacket* packet, AVFrame& frame,
+                  const SourceMedia::FrameHandler& handler)
+{
+    const int sent = avcodec_send_packet(&decoder, packet);
+    if (sent < 0 && sent != AVERROR_EOF && packet)
+        return; // a damaged packet: skip it, the next one may decode
+    for (;;) {
+        const int received = avcodec_receive_frame(&decoder, &frame);
+        if (received < 0)
+            return; // EAGAIN, EOF, or a damaged frame: on to the next packet
+        handler(frame);
+        av_frame_unref(&frame);
+    }
+}
+
+} // namespace
+
+SourceMedia::SourceMedia(const std::string& path, AVIOContext* io)
+{
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw)
+        throw std::bad_alloc();
+    if (io) {
+        raw->pb = io;
+        raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+    }
+    // avformat_open_input frees the context itself when it fails.
+    checkAv(avformat_open_input(&raw, path.c_str(), nullptr, nullptr), "cannot open '" + path + "'");
+    format_.reset(raw);
+    checkAv(avformat_find_stream_info(format_.get(), nullptr), "cannot read the streams of '" + path + "'");
+
+    openDecoder(video_, AVMEDIA_TYPE_VIDEO);
+    openDecoder(audio_, AVMEDIA_TYPE_AUDIO);
+    if (!video_ && !audio_)
+        throw ConversionError("'" + path + "' has no video or audio that can be decoded");
+
+    for (unsigned i = 0; i < format_->nb_streams; ++i) {
+        AVStream* stream = format_->streams[i];
+        const bool used = (video_ && video_->stream == stream) || (audio_ && audio_->stream == stream);
+        if (!used)
+            stream->discard = AVDISCARD_ALL;
+    }
+
+    bool haveOrigin = false;
+    for (DecodedStream* used : {video(), audio()}) {
+        if (!used || used->stream->start_time == AV_NOPTS_VALUE)
+            continue;
+        const double start = static_cast<double>(used->stream->start_time) * av_q2d(used->stream->time_base);
+        originSeconds_ = haveOrigin ? std::min(originSeconds_, start) : start;
+        haveOrigin = true;
+    }
+}
+
+void SourceMedia::openDecoder(std::optional<DecodedStream>& target, AVMediaType type)
+{
+    const AVCodec* codec = nullptr;
+    const int related = (type == AVMEDIA_TYPE_AUDIO && video_) ? video_->stream->index : -1;
+    const int index = av_find_best_stream(format_.get(), type, -1, related, &codec, 0);
+    if (index < 0 || !codec)
+        return;
+    AVStream* stream = format_->streams[index];
+    // Cover art in a music file is not a video.
+    if (stream->disposition & AV_DISPOSITION_ATTACHED_PIC)
+        return;
+
+    CodecContextHandle decoder(avcodec_alloc_context3(codec));
+    if (!decoder)
+        throw std::bad_alloc();
+    checkAv(avcodec_parameters_to_context(decoder.get(), stream->codecpar), "cannot set up the decoder");
+    decoder->pkt_timebase = stream->time_base;
+    decoder->thread_count = 0; // one per core
+    decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    checkAv(avcodec_open2(decoder.get(), codec, nullptr),
+            std::string("cannot open the ") + av_get_media_type_string(type) + " decoder " + codec->name);
+    target = DecodedStream{stream, std::move(decoder)};
+}
+
+void SourceMedia::tuneVideoDecoder(const DecoderTuning& tuning)
+{
+    if (video_ && tuning.skipLoopFilter)
+        video_->decoder->skip_loop_filter = AVDISCARD_ALL;
+}
+
+double SourceMedia::durationSeconds() const
+{
+    if (format_->duration > 0)
+        return static_cast<double>(format_->duration) / AV_TIME_BASE;
+    return 0;
+}
+
+void SourceMedia::decodeAll(const FrameHandler& onVideo, const FrameHandler& onAudio)
+{
+    PacketHandle packet = allocatePacket();
+    FrameHandle frame = allocateFrame();
+    while (av_read_frame(format_.get(), packet.get()) >= 0) {
+        if (video_ && packet->stream_index == video_->stream->index)
+            decodePacket(*video_->decoder, packet.get(), *frame, onVideo);
+        else if (audio_ && packet->stream_index == audio_->stream->index)
+            decodePacket(*audio_->decoder, packet.get(), *frame, onAudio);
+        av_packet_unref(packet.get());
+    }
+    if (video_)
+        decodePacket(*video_->decoder, nullptr, *frame, onVideo);
+    if (audio_)
+        decodePacket(*audio_->decoder, nullptr, *frame, onAudio);
+}
+
+} // namespace conv

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "ffmpeg_handles.hpp"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace conv {
+
+// One selected stream of the source with its opened decoder.
+struct DecodedStream {
+    AVStream* stream = nullptr;
+    CodecContextHandle decoder;
+};
+
+struct DecoderTuning {
+    // Skipping the in-loop deblocking filter is invisible once the picture is
+    // scaled down a lot, and saves a good part of the decoding time.
+    bool skipLoopFilter = false;
+};
+
+// The source file opened for reading: the default video and audio streams and
+// their decoders. Other streams are discarded by the demuxer.
+class SourceMedia {
+public:
+    // `io` (optional) replaces file access: the source is read through it.
+    SourceMedia(const std::string& path, AVIOContext* io = nullptr);
+
+    DecodedStream* video() { return video_ ? &*video_ : nullptr; }
+    DecodedStream* audio() { return audio_ ? &*audio_ : nullptr; }
+
+    void tuneVideoDecoder(const DecoderTuning& tuning);
+
+    // Where output time zero is in the source: the earliest start of the used streams.
+    double originSeconds() const { return originSeconds_; }
+    // Total duration as the container states it; 0 when unknown.
+    double durationSeconds() const;
+
+    using FrameHandler = std::function<void(AVFrame&)>;
+    // Reads and decodes everything, calling the handlers with each decoded frame,
+    // then drains the decoders. Damaged packets are skipped; a read error ends the
+    // input like its end would.
+    void decodeAll(const FrameHandler& onVideo, const FrameHandler& onAudio);
+
+private:
+    void openDecoder(std::optional<DecodedStream>& target, AVMediaType type);
+
+    InputFormatHandle format_;
+    std::optional<DecodedStream> video_;
+    std::optional<DecodedStream> audio_;
+    double originSeconds_ = 0;
+};
+
+} // namespace conv

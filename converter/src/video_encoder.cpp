@@ -1,0 +1,75 @@
+#include "video_encoder.hpp"
+
+#include "errors.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace conv {
+
+bool isStandardH263Size(int width, int height)
+{
+    // sub-QCIF, QCIF, CIF, 4CIF, 16CIF
+    return (width == 128 && height == 96) || (width == 176 && height == 144) || (width == 352 && height == 288)
+           || (width == 704 && height == 576) || (width == 1408 && height == 1152);
+}
+
+AVRational h263PixelAspect(int width, int height)
+{
+    return isStandardH263Size(width, height) ? AVRational{12, 11} : AVRational{1, 1};
+}
+
+std::optional<std::string> h263SizeProblem(int width, int height)
+{
+    if (isStandardH263Size(width, height))
+        return std::nullopt;
+    if (width % 4 || height % 4)
+        return "H.263 cannot code " + std::to_string(width) + "x" + std::to_string(height)
+               + ": width and height must be multiples of 4";
+    if (width > 2048 || height > 1152)
+        return "H.263 cannot code " + std::to_string(width) + "x" + std::to_string(height)
+               + ": the largest picture is 2048x1152";
+    return std::nullopt;
+}
+
+VideoEncoder::VideoEncoder(const VideoSettings& settings) : packet_(allocatePacket())
+{
+    const bool baseline = isStandardH263Size(settings.width, settings.height);
+    const AVCodec* codec = avcodec_find_encoder(baseline ? AV_CODEC_ID_H263 : AV_CODEC_ID_H263P);
+    if (!codec)
+        throw ConversionError("this FFmpeg has no H.263 encoder");
+    context_.reset(avcodec_alloc_context3(codec));
+    if (!context_)
+        throw std::bad_alloc();
+
+    AVCodecContext& c = *context_;
+    c.width = settings.width;
+    c.height = settings.height;
+    c.pix_fmt = AV_PIX_FMT_YUV420P;
+    c.sample_aspect_ratio = h263PixelAspect(settings.width, settings.height);
+    c.framerate = settings.frameRate;
+    c.time_base = av_inv_q(settings.frameRate);
+    c.bit_rate = std::llround(settings.kbps * 1000);
+    // A key picture every two seconds: small enough for seeking on a phone,
+    // large enough not to waste the few bits there are.
+    c.gop_size = std::max(1, static_cast<int>(std::lround(2 * av_q2d(settings.frameRate))));
+    c.max_b_frames = 0;
+    c.thread_count = 1;
+
+    checkAv(avcodec_open2(&c, codec, nullptr), "cannot start the H.263 encoder");
+}
+
+void VideoEncoder::encode(AVFrame* picture, const PacketSink& sink)
+{
+    checkAv(avcodec_send_frame(context_.get(), picture), "the H.263 encoder failed");
+    for (;;) {
+        const int received = avcodec_receive_packet(context_.get(), packet_.get());
+        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
+            return;
+        checkAv(received, "the H.263 encoder failed");
+        sink(*packet_);
+        av_packet_unref(packet_.get());
+    }
+}
+
+} // namespace conv

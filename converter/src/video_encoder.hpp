@@ -1,0 +1,41 @@
+#pragma once
+
+#include "ffmpeg_handles.hpp"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace conv {
+
+// H.263 picture formats. Baseline H.263 codes only its standard sizes, whose
+// pixels are 12:11; every other size goes into the custom picture format of
+// H.263 version 2, which carries its own pixel shape (square here).
+bool isStandardH263Size(int width, int height);
+AVRational h263PixelAspect(int width, int height);
+// Why H.263 cannot code this size at all, or nothing if it can.
+std::optional<std::string> h263SizeProblem(int width, int height);
+
+struct VideoSettings {
+    int width = 176;
+    int height = 144;
+    AVRational frameRate{2997, 200};
+    double kbps = 120;
+};
+
+// The H.263 encoder. Pictures carry their output frame number as pts; packets
+// come out in the encoder's time base (one tick per frame).
+class VideoEncoder {
+public:
+    explicit VideoEncoder(const VideoSettings& settings);
+
+    using PacketSink = std::function<void(AVPacket&)>;
+    void encode(AVFrame* picture, const PacketSink& sink); // nullptr drains
+    const AVCodecContext& context() const { return *context_; }
+
+private:
+    CodecContextHandle context_;
+    PacketHandle packet_;
+};
+
+} // namespace conv
