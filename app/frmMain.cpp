@@ -11,11 +11,11 @@
 #include <QScreen>
 
 frmMain::frmMain(StartupPaths paths, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_paths(std::move(paths)), m_assets(skin::loadAssets())
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_paths(std::move(paths)), m_pictures(skin::loadPictures())
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tovaro PRO"));
-    setWindowIcon(m_assets.icon);
+    setWindowIcon(m_pictures.icon);
     setFixedSize(layout::kClientWidth, layout::kClientHeight);
     createElements();
     connect(imgExit, &SkinImage::clicked, this, [this] { imgExit_Click(); });
@@ -25,8 +25,8 @@ void frmMain::showCentred()
 {
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (screen) {
-        const QRect available = screen->geometry();
-        move(available.center() - QPoint(width() / 2, height() / 2));
+        const QRect area = screen->geometry();
+        move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
     }
     show();
 }
@@ -34,7 +34,7 @@ void frmMain::showCentred()
 void frmMain::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.drawPixmap(0, 0, m_assets.background);
+    painter.drawPixmap(0, 0, m_pictures.background);
 }
 
 // A close request from the window manager (Alt+F4, the task bar) ends the program

@@ -3,7 +3,7 @@
 // of the running program.
 
 #include "WorkingFolders.h"
-#include "ui/SkinAssets.h"
+#include "ui/SkinPictures.h"
 #include "ui/WindowLayout.h"
 
 #include <QWidget>
@@ -28,7 +28,7 @@ public:
     void showCentred();
 
     const WorkingFolders& folders() const { return m_folders; }
-    const skin::Assets& assets() const { return m_assets; }
+    const skin::Pictures& pictures() const { return m_pictures; }
 
     // Window-level state.
     bool FromMenu = false;
@@ -57,5 +57,5 @@ private:
 
     StartupPaths m_paths;
     WorkingFolders m_folders;
-    skin::Assets m_assets;
+    skin::Pictures m_pictures;
 };

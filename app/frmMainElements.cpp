@@ -37,10 +37,10 @@ void frmMain::createElements()
 {
     // Banner elements first: the settings panel, created later, lies above them.
     imgLoaded = image(QStringLiteral("imgLoaded"), 0, layout::kLoadedPatch, this);
-    imgLoaded->setPicture(m_assets.loadedPatch);
+    imgLoaded->setPicture(m_pictures.loadedPatch);
     imgLoaded->hide();
     imgWait = image(QStringLiteral("imgWait"), 0, layout::kWaitPatch, this);
-    imgWait->setPicture(m_assets.waitPatch);
+    imgWait->setPicture(m_pictures.waitPatch);
     imgWait->hide();
 
     for (int i = 0; i < layout::kBusySquareCount; ++i) {
@@ -67,12 +67,12 @@ void frmMain::createElements()
 
     imgMin = image(QStringLiteral("imgMin"), 0, layout::kMinimise, this);
     imgMin->setToolTip(QStringLiteral("最小化"));
-    imgMin->setCursor(m_assets.hand);
+    imgMin->setCursor(m_pictures.hand);
     imgExit = image(QStringLiteral("imgExit"), 0, layout::kClose, this);
     imgExit->setToolTip(QStringLiteral("退出"));
-    imgExit->setCursor(m_assets.hand);
+    imgExit->setCursor(m_pictures.hand);
 
-    picSetting = new SettingsPanel(m_assets.hand, this);
+    picSetting = new SettingsPanel(m_pictures.hand, this);
     picSetting->hide();
     picSetting->raise();
 

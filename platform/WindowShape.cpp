@@ -18,7 +18,9 @@ void setColourKey(QWidget* window, QRgb key)
 {
     QImage shown = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
     shown.setDevicePixelRatio(1.0);
-    QImage keep = shown.createMaskFromColor(qRgb(qRed(key), qGreen(key), qBlue(key)), Qt::MaskOutColor);
+    // The mask marks key pixels with index 1, which a QBitmap reads as white: the
+    // unset, invisible part of a widget mask. Everything else stays.
+    QImage keep = shown.createMaskFromColor(qRgb(qRed(key), qGreen(key), qBlue(key)), Qt::MaskInColor);
     if (keep.size() != window->size())
         keep = keep.scaled(window->size());  // a high-dpi grab has more pixels than the widget
     window->setMask(QBitmap::fromImage(keep));

@@ -84,11 +84,11 @@ SettingsPanel::SettingsPanel(const QCursor& hand, QWidget* parent) : QWidget(par
     Label4->setObjectName(QStringLiteral("Label4"));
     Label5->setObjectName(QStringLiteral("Label5"));
 
+    // Created in the order the Tab key visits them: from the last list to the first.
+    cmbAB = pickOnlyList(settings::audioRates(), QStringLiteral("cmbAB"), layout::kComboAudioRate, this);
     cmbVBR = pickOnlyList(settings::videoRates(), QStringLiteral("cmbVBR"), layout::kComboVideoRate, this);
     cmbSize = pickOnlyList(settings::frameSizes(), QStringLiteral("cmbSize"), layout::kComboFrameSize, this);
     cmbFPS = pickOnlyList(settings::frameRates(), QStringLiteral("cmbFPS"), layout::kComboFrameRate, this);
-    cmbAB = pickOnlyList(settings::audioRates(), QStringLiteral("cmbAB"), layout::kComboAudioRate, this);
-    // Tab moves through the lists from the last to the first.
     QWidget::setTabOrder(cmbAB, cmbVBR);
     QWidget::setTabOrder(cmbVBR, cmbSize);
     QWidget::setTabOrder(cmbSize, cmbFPS);

@@ -1,5 +1,5 @@
 #pragma once
-// The skin's pictures, loaded once from the program's embedded resources.
+// The skin pictures, loaded once from the program's embedded resources.
 
 #include <QCursor>
 #include <QIcon>
@@ -11,7 +11,7 @@
 
 namespace skin {
 
-struct Assets {
+struct Pictures {
     QPixmap background;
     std::array<QPixmap, layout::kToolButtonCount> buttonHover;
     std::array<QPixmap, layout::kToolButtonCount> buttonPush;
@@ -24,6 +24,6 @@ struct Assets {
 };
 
 // Loads every picture. A picture that is missing stays null and simply shows nothing.
-Assets loadAssets();
+Pictures loadPictures();
 
 }  // namespace skin

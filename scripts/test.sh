@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs every test headless (the window tests start
+# their own virtual display). Extra arguments go to ctest, e.g. -R startup.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh --test
+cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVARO_SANITIZE=ON >/dev/null
+cmake --build build/test -j"$(nproc)"
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+ctest --test-dir build/test --output-on-failure --timeout 900 "$@"

@@ -1,0 +1,274 @@
+// The platform layer against real files, folders and processes.
+
+#include "platform/FileOperations.h"
+#include "platform/PrivateTempFolder.h"
+#include "platform/Process.h"
+#include "platform/ShellOpen.h"
+#include "platform/WindowShape.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+#include <csignal>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& content, QFile::Permissions permissions = {})
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+    file.close();
+    if (permissions)
+        QVERIFY(file.setPermissions(permissions));
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+constexpr QFile::Permissions kExecutable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+
+// A widget that paints a picture, to shape by its colour key.
+class PictureWidget : public QWidget {
+public:
+    explicit PictureWidget(QImage image) : m_image(std::move(image)) { setFixedSize(m_image.size()); }
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, m_image); }
+
+private:
+    QImage m_image;
+};
+
+}  // namespace
+
+class PlatformTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Every test starts in a fresh, empty folder of its own.
+    void init()
+    {
+        m_scratch = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_scratch->isValid());
+    }
+
+    void copyReplacesTargetAndKeepsExecutableBit()
+    {
+        const QString from = dir().filePath(QStringLiteral("conv.dll"));
+        const QString to = dir().filePath(QStringLiteral("conv.exe"));
+        writeFile(from, "new program", kExecutable);
+        writeFile(to, "an older, longer copy of the program");
+
+        QVERIFY(platform::copyFileReplacing(from, to).ok());
+        QCOMPARE(readFile(to), QByteArray("new program"));
+        QVERIFY(QFileInfo(to).isExecutable());
+        // No staging file stays behind.
+        QCOMPARE(QDir(dir().path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
+    void failedCopyLeavesTargetIntact()
+    {
+        const QString to = dir().filePath(QStringLiteral("result.3gp"));
+        writeFile(to, "earlier result");
+
+        const platform::Status missingSource =
+            platform::copyFileReplacing(dir().filePath(QStringLiteral("missing")), to);
+        QVERIFY(!missingSource.ok());
+        QVERIFY(!missingSource.message().isEmpty());
+        QCOMPARE(readFile(to), QByteArray("earlier result"));
+
+        // Copying a file onto itself must not truncate it.
+        QVERIFY(platform::copyFileReplacing(to, to).ok());
+        QCOMPARE(readFile(to), QByteArray("earlier result"));
+
+        QVERIFY(!platform::copyFileReplacing(to, dir().filePath(QStringLiteral("no/such/folder/x"))).ok());
+    }
+
+    void createFolderMakesOneLevel()
+    {
+        const QString folder = dir().filePath(QStringLiteral("output"));
+        QVERIFY(platform::createFolder(folder).ok());
+        QVERIFY(QFileInfo(folder).isDir());
+        QVERIFY(!platform::createFolder(folder).ok());  // already there
+        QVERIFY(!platform::createFolder(dir().filePath(QStringLiteral("a/b"))).ok());
+
+        // Permissions do not stop root, a regular file in the way does.
+        const QString blocker = dir().filePath(QStringLiteral("plain-file"));
+        writeFile(blocker, "x");
+        QVERIFY(!platform::createFolder(blocker + QStringLiteral("/data")).ok());
+    }
+
+    void deleteFileReportsMissingFile()
+    {
+        const QString path = dir().filePath(QStringLiteral("conv.exe"));
+        writeFile(path, "x");
+        QVERIFY(platform::deleteFile(path).ok());
+        QVERIFY(!QFileInfo::exists(path));
+        QVERIFY(!platform::deleteFile(path).ok());
+    }
+
+    void probeFollowsAChildFromStartToEnd()
+    {
+        const pid_t running = platform::startHidden(QStringLiteral("/bin/sleep 30"));
+        QVERIFY(running > 0);
+        QVERIFY(platform::processExists(running));
+        QVERIFY(platform::processExists(running));  // probing does not disturb it
+        ::kill(running, SIGKILL);
+        QTRY_VERIFY(!platform::processExists(running));
+
+        const pid_t quick = platform::startHidden(QStringLiteral("/bin/true"));
+        QVERIFY(quick > 0);
+        QTRY_VERIFY(!platform::processExists(quick));
+        // Reaped, not a zombie that still holds its id.
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(quick)));
+    }
+
+    void probeOfIdsThatNameNoProcess()
+    {
+        QVERIFY(!platform::processExists(0));  // what a failed launch returns
+        QVERIFY(!platform::processExists(-1));
+        pid_t unused = 4'000'000;  // above the kernel's largest id
+        QVERIFY(!platform::processExists(unused));
+        QVERIFY(platform::processExists(::getppid()));  // exists, though not our child
+    }
+
+    void startFailsForMissingProgram()
+    {
+        QCOMPARE(platform::startHidden(dir().filePath(QStringLiteral("data/conv.exe")) + QStringLiteral(" -i x")),
+                 pid_t(0));
+        QCOMPARE(platform::startHidden(QString()), pid_t(0));
+    }
+
+    void programPathMayHoldBlanks()
+    {
+        // An application folder with blanks stands unquoted at the front of the line.
+        const QString folder = dir().filePath(QStringLiteral("My Tools/转换 器"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/data")));
+        const QString program = folder + QStringLiteral("/data/conv.exe");
+        const QString record = dir().filePath(QStringLiteral("arguments.txt"));
+        writeFile(program, QStringLiteral("#!/bin/sh\nprintf '%s|' \"$@\" > '%1'\n").arg(record).toUtf8(),
+                  kExecutable);
+
+        const QString line = program + QStringLiteral(" -i /tmp/in.avi -ab 48  /tmp/out.3gp");
+        const platform::CommandLine split = platform::splitCommandLine(line);
+        QCOMPARE(split.program, program);
+        QCOMPARE(split.arguments, (QStringList{QStringLiteral("-i"), QStringLiteral("/tmp/in.avi"),
+                                               QStringLiteral("-ab"), QStringLiteral("48"),
+                                               QStringLiteral("/tmp/out.3gp")}));
+
+        const pid_t pid = platform::startHidden(line);
+        QVERIFY(pid > 0);
+        QTRY_VERIFY(!platform::processExists(pid));
+        QCOMPARE(readFile(record), QByteArray("-i|/tmp/in.avi|-ab|48|/tmp/out.3gp|"));
+    }
+
+    void privateTempFolderIsCreatedClosed()
+    {
+        const platform::TempFolder folder = platform::preparePrivateTempFolder(dir().path());
+        QVERIFY2(folder.status.ok(), qPrintable(folder.status.message()));
+        QVERIFY(QFileInfo(folder.path).isDir());
+        QCOMPARE(QFileInfo(folder.path).fileName(), QStringLiteral("tovaro-%1").arg(::getuid()));
+        struct stat info {};
+        QCOMPARE(::stat(QFile::encodeName(folder.path).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, 0700u);
+
+        // An existing folder of ours that others could enter is closed again; its files stay.
+        writeFile(folder.path + QStringLiteral("/tmpFile.avi"), "earlier source");
+        QCOMPARE(::chmod(QFile::encodeName(folder.path).constData(), 0777), 0);
+        const platform::TempFolder again = platform::preparePrivateTempFolder(dir().path());
+        QCOMPARE(again.path, folder.path);
+        QCOMPARE(::stat(QFile::encodeName(folder.path).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, 0700u);
+        QVERIFY(QFileInfo::exists(folder.path + QStringLiteral("/tmpFile.avi")));
+    }
+
+    void privateTempFolderRefusesWhatIsNotOurs()
+    {
+        const QString name = QStringLiteral("/tovaro-%1").arg(::getuid());
+
+        QTemporaryDir withLink;
+        QTemporaryDir elsewhere;
+        QVERIFY(QFile::link(elsewhere.path(), withLink.path() + name));
+        platform::TempFolder refused = platform::preparePrivateTempFolder(withLink.path());
+        QVERIFY(refused.path.isEmpty());
+        QVERIFY(refused.status.message().contains(QStringLiteral("symbolic link")));
+
+        QTemporaryDir withFile;
+        writeFile(withFile.path() + name, "not a folder");
+        QVERIFY(platform::preparePrivateTempFolder(withFile.path()).path.isEmpty());
+
+        if (::geteuid() != 0)
+            QSKIP("handing a folder to another user needs root");
+        QTemporaryDir withForeign;
+        const QByteArray foreign = QFile::encodeName(withForeign.path() + name);
+        QCOMPARE(::mkdir(foreign.constData(), 0700), 0);
+        QCOMPARE(::chown(foreign.constData(), 12345, 12345), 0);
+        refused = platform::preparePrivateTempFolder(withForeign.path());
+        QVERIFY(refused.path.isEmpty());
+        QVERIFY(refused.status.message().contains(QStringLiteral("another user")));
+    }
+
+    void shellOpenHandsPathToDesktopOpener()
+    {
+        // A stand-in for xdg-open that records what it was asked to open; no session
+        // bus, so no file manager answers first.
+        const QString bin = dir().filePath(QStringLiteral("bin"));
+        QVERIFY(QDir().mkpath(bin));
+        const QString record = dir().filePath(QStringLiteral("opened.txt"));
+        writeFile(bin + QStringLiteral("/xdg-open"),
+                  QStringLiteral("#!/bin/sh\necho \"$1\" >> '%1'\n").arg(record).toUtf8(), kExecutable);
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin) + ':' + oldPath);
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
+
+        const QString folder = dir().filePath(QStringLiteral("output folder"));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(platform::shellOpen(folder).ok());
+        QTRY_COMPARE(readFile(record), (folder + QLatin1Char('\n')).toUtf8());
+        QVERIFY(!platform::shellOpen(dir().filePath(QStringLiteral("missing.txt"))).ok());
+
+        qputenv("PATH", oldPath);
+    }
+
+    void colourKeyCutsExactlyTheKeyColour()
+    {
+        QImage picture(20, 10, QImage::Format_RGB32);
+        picture.fill(qRgb(208, 209, 208));
+        for (int x = 0; x < 20; ++x)
+            picture.setPixel(x, 0, qRgb(255, 0, 255));  // a magenta top row
+        picture.setPixel(5, 5, qRgb(255, 0, 255));       // a hole inside
+        picture.setPixel(6, 5, qRgb(254, 0, 255));       // one step away: drawn
+        PictureWidget window(picture);
+
+        platform::makeLayered(&window);
+        platform::setColourKey(&window, qRgb(255, 0, 255));
+
+        const QRegion shape = window.mask();
+        QVERIFY(!shape.isEmpty());
+        QVERIFY(!shape.contains(QPoint(0, 0)));
+        QVERIFY(!shape.contains(QPoint(19, 0)));
+        QVERIFY(!shape.contains(QPoint(5, 5)));
+        QVERIFY(shape.contains(QPoint(6, 5)));
+        QVERIFY(shape.contains(QPoint(0, 1)));
+        QVERIFY(shape.contains(QPoint(19, 9)));
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_scratch;
+    QTemporaryDir& dir() { return *m_scratch; }
+};
+
+QTEST_MAIN(PlatformTest)
+#include "tst_platform.moc"
