@@ -2,6 +2,9 @@
 // Names of the skin pictures. The generator writes files under these names and the
 // window loads them from the resource folder ":/skin/", so both sides spell them once.
 
+#include <QIcon>
+#include <QImage>
+#include <QList>
 #include <QString>
 
 namespace skin {
@@ -18,5 +21,11 @@ QString handCursorFile();               // CUR, 1 bpp, hot spot (6, 0)
 
 // Where an asset lives once embedded: ":/skin/" + file name.
 QString resourcePath(const QString &file);
+
+// The window icon's images with their masks applied. Qt's ICO reader ignores the
+// transparency mask of 24-bit entries (the corners would show black), so the masks
+// are read here from the file itself.
+QList<QImage> windowIconImages();
+QIcon windowIcon();
 
 }  // namespace skin

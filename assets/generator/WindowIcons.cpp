@@ -34,16 +34,10 @@ QImage appIcon(int size)
     p.fillRect(QRectF(0, 0, s, s * 0.55), gloss);
     p.restore();
 
-    if (size >= 24) {
-        const QRectF note(s * 0.26, s * 0.22, s * 0.5, s * 0.56);
+    const QRectF note(s * 0.24, s * 0.2, s * 0.54, s * 0.6);
+    if (size >= 24)
         drawMusicNote(p, note.translated(s * 0.02, s * 0.03), QColor(90, 10, 30, 110));
-        drawMusicNote(p, note, Qt::white);
-    } else {
-        // Too small for a note to read; a bright dot keeps the icon from looking empty.
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
-        p.drawEllipse(QRectF(s * 0.32, s * 0.32, s * 0.36, s * 0.36));
-    }
+    drawMusicNote(p, note, Qt::white);
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(QColor(130, 20, 50, 170), 1.0));
     p.drawPath(shape);
@@ -101,10 +95,6 @@ QImage handCursor()
             if (touches)
                 p.fillRect(QRect(x, y, 1, 1), Qt::black);
         }
-    // Knuckle creases across the palm.
-    p.setPen(Qt::black);
-    p.drawLine(10, 17, 11, 17);
-    p.drawLine(14, 17, 15, 17);
     return img;
 }
 
