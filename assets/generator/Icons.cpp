@@ -16,6 +16,12 @@ namespace {
 
 constexpr qreal kIconSize = 44.0;
 
+// Where the icon sits inside a tool-button box: centred, near the top.
+QRectF toolIconBox(QPointF origin)
+{
+    return {origin.x() + 8, origin.y() + 3, kIconSize, kIconSize};
+}
+
 QColor withAlpha(QColor c, int alpha)
 {
     c.setAlpha(alpha);
@@ -218,11 +224,6 @@ const std::array<ToolButton, 6> kToolButtons{{
 const std::array<const char16_t *, 4> kMenuCaptions{u"文件(F)", u"工具(T)", u"选项(S)", u"关于(A)"};
 
 }  // namespace
-
-QRectF toolIconBox(QPointF origin)
-{
-    return {origin.x() + 8, origin.y() + 3, kIconSize, kIconSize};
-}
 
 void drawGlossyDisc(QPainter &p, const QRectF &box, const QColor &colour)
 {

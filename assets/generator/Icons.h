@@ -22,7 +22,4 @@ void drawGlossyDisc(QPainter &p, const QRectF &box, const QColor &colour);
 // Two beamed eighth notes centred in `box`, in `ink`.
 void drawMusicNote(QPainter &p, const QRectF &box, const QColor &ink);
 
-// Where the icon sits inside a tool-button box.
-QRectF toolIconBox(QPointF origin);
-
 }  // namespace art

@@ -19,7 +19,7 @@ namespace {
 bool writeJpeg(const QDir &dir, const QString &name, const QImage &img)
 {
     QImageWriter writer(dir.filePath(name), "jpg");
-    writer.setQuality(95);  // high enough for chroma at full resolution too
+    writer.setQuality(95);  // the pictures must match the background they cover
     if (writer.write(img.convertToFormat(QImage::Format_RGB32)))
         return true;
     QTextStream(stderr) << name << ": " << writer.errorString() << '\n';
