@@ -12,7 +12,7 @@
 
 class BusySquare;
 class QLabel;
-class QLineEdit;
+class HiddenTextBox;
 class QTimer;
 class SettingsPanel;
 class SkinImage;
@@ -44,7 +44,7 @@ public:
     SkinImage* imgWait = nullptr;
     std::array<BusySquare*, layout::kBusySquareCount> SP{};
     QLabel* lblFile = nullptr;
-    QLineEdit* menuMsg = nullptr;
+    HiddenTextBox* menuMsg = nullptr;
     QTimer* Timer1 = nullptr;
 
 protected:

@@ -3,12 +3,12 @@
 #include "frmMain.h"
 
 #include "ui/BusySquare.h"
+#include "ui/HiddenTextBox.h"
 #include "ui/SettingsPanel.h"
 #include "ui/SkinFonts.h"
 #include "ui/SkinImage.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QTimer>
 
 namespace {
@@ -77,10 +77,9 @@ void frmMain::createElements()
     picSetting->raise();
 
     // The command channel of the popup menus: never shown, never typed into.
-    menuMsg = new QLineEdit(QStringLiteral("b0"), this);
+    menuMsg = new HiddenTextBox(QStringLiteral("b0"), this);
     menuMsg->setObjectName(QStringLiteral("menuMsg"));
     place(menuMsg, layout::kMenuMessageBox);
-    menuMsg->hide();
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

@@ -21,8 +21,7 @@ QLabel* caption(const QString& text, const layout::Rect& rect, QWidget* parent)
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, Qt::black);
     label->setPalette(palette);
-    label->move(rect.left, rect.top);
-    label->adjustSize();  // captions size themselves to their text
+    label->setGeometry(rect.left, rect.top, rect.width, rect.height);
     return label;
 }
 
@@ -33,7 +32,6 @@ QComboBox* pickOnlyList(const settings::ListDefinition& list, const QString& nam
     combo->setObjectName(name);
     combo->setEditable(false);
     combo->addItems(list.entries);
-    combo->setFont(skin::textFont());
     combo->setFocusPolicy(Qt::StrongFocus);
     place(combo, rect);
     return combo;
@@ -100,10 +98,24 @@ SettingsPanel::SettingsPanel(const QCursor& hand, QWidget* parent) : QWidget(par
     lblOk->setObjectName(QStringLiteral("lblOk"));
     lblCancel->setObjectName(QStringLiteral("lblCancel"));
     for (auto [label, rect] : {std::pair{lblDefault, layout::kLinkDefault}, std::pair{lblOk, layout::kLinkOk},
-                               std::pair{lblCancel, layout::kLinkCancel}}) {
-        label->move(rect.left, rect.top);
-        label->adjustSize();
+                               std::pair{lblCancel, layout::kLinkCancel}})
+        label->setGeometry(rect.left, rect.top, rect.width, rect.height);
+}
+
+// The labels size themselves to their text and the lists take the window's font;
+// both need the font system, whose first use costs about as much as the whole rest
+// of start-up. Nothing of the panel shows before it opens, so that is done then.
+void SettingsPanel::showEvent(QShowEvent* event)
+{
+    if (!m_fontsApplied) {
+        for (QComboBox* list : {cmbAB, cmbVBR, cmbSize, cmbFPS})
+            list->setFont(skin::textFont());
+        for (QLabel* label : {Label1, Label3, Label4, Label5, static_cast<QLabel*>(lblDefault),
+                              static_cast<QLabel*>(lblOk), static_cast<QLabel*>(lblCancel)})
+            label->adjustSize();
+        m_fontsApplied = true;
     }
+    QWidget::showEvent(event);
 }
 
 void SettingsPanel::selectDefaults()

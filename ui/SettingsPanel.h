@@ -42,4 +42,10 @@ public:
     LinkLabel* lblDefault;
     LinkLabel* lblOk;
     LinkLabel* lblCancel;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool m_fontsApplied = false;
 };

@@ -25,7 +25,7 @@ Pictures loadPictures()
     }
     pictures.loadedPatch = picture(loadedPatchFile());
     pictures.waitPatch = picture(waitPatchFile());
-    pictures.icon = QIcon(resourcePath(iconFile()));
+    pictures.icon = windowIcon();
     pictures.hand = loadCursorFile(resourcePath(handCursorFile())).value_or(QCursor(Qt::PointingHandCursor));
     return pictures;
 }

@@ -3,6 +3,7 @@
 
 #include "app/frmMain.h"
 #include "ui/BusySquare.h"
+#include "ui/HiddenTextBox.h"
 #include "ui/SettingsPanel.h"
 #include "ui/SkinImage.h"
 
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextLayout>
