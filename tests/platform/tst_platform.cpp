@@ -1,12 +1,16 @@
 // The platform layer against real files, folders and processes.
 
 #include "platform/FileOperations.h"
+#include "platform/OpenFileDialog.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/Process.h"
 #include "platform/ShellOpen.h"
 #include "platform/WindowShape.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
@@ -263,6 +267,45 @@ private slots:
         QVERIFY(shape.contains(QPoint(6, 5)));
         QVERIFY(shape.contains(QPoint(0, 1)));
         QVERIFY(shape.contains(QPoint(19, 9)));
+    }
+
+    void openDialogOffersFiltersAndReturnsTheChoice()
+    {
+        const QString folder = dir().filePath(QStringLiteral("视频"));
+        QVERIFY(QDir().mkpath(folder));
+        platform::OpenFileRequest request;
+        request.title = QStringLiteral("Open");
+        request.initialFolder = folder;
+        request.filters = {{QStringLiteral("AVI格式(*.AVI)"), QStringLiteral("*.avi")},
+                           {QStringLiteral("所有格式(*.*)"), QStringLiteral("*.*")}};
+
+        // Answer the real dialog once it is up: check what it offers, then type a
+        // name of a file that does not exist, which is allowed here.
+        QStringList offered;
+        QString startedIn;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            offered = dialog->nameFilters();
+            startedIn = dialog->directory().absolutePath();
+            QCOMPARE(dialog->selectedNameFilter(), offered.value(0));
+            dialog->selectFile(folder + QStringLiteral("/聚会 new.avi"));
+            static_cast<QDialog*>(dialog)->accept();  // as the Open button does
+        });
+        QCOMPARE(platform::getOpenFileName(request), folder + QStringLiteral("/聚会 new.avi"));
+        QCOMPARE(offered, (QStringList{QStringLiteral("AVI格式(*.AVI) (*.avi *.AVI)"),
+                                       QStringLiteral("所有格式(*.*) (*.*)")}));
+        QCOMPARE(startedIn, folder);
+
+        QTimer::singleShot(0, this, [] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        QCOMPARE(platform::getOpenFileName(request), QString());
+
+        // A queued answer stands in for the dialog exactly once.
+        platform::setNextOpenFileName(QStringLiteral("/videos/a.avi"));
+        QCOMPARE(platform::getOpenFileName(request), QStringLiteral("/videos/a.avi"));
     }
 
 private:
