@@ -48,7 +48,8 @@ public:
         : stream_(stream), outputRate_(request.frameRate),
           fitter_(OutputFrame{request.width, request.height, h263PixelAspect(request.width, request.height)},
                   quarterTurnsOf(stream), stream.sample_aspect_ratio),
-          clock_(stream.time_base, originSeconds), rate_(request.frameRate), queue_(queue)
+          clock_(stream.time_base, originSeconds), originSeconds_(originSeconds), rate_(request.frameRate),
+          queue_(queue)
     {
     }
 
@@ -63,6 +64,16 @@ public:
     }
 
     void finish() { send(rate_.finish(heldEnd_)); }
+
+    // Packets whose timing is unclear are always wanted.
+    bool wants(const AVPacket& packet) const
+    {
+        if (packet.pts == AV_NOPTS_VALUE || packet.duration <= 0)
+            return true;
+        const double tick = av_q2d(stream_.time_base);
+        const double start = static_cast<double>(packet.pts) * tick - originSeconds_;
+        return rate_.wouldShow(start, static_cast<double>(packet.duration) * tick);
+    }
 
     double secondsDone() const { return static_cast<double>(rate_.slotsDone()) / av_q2d(outputRate_); }
 
@@ -86,6 +97,7 @@ private:
     AVRational outputRate_;
     PictureFitter fitter_;
     StreamClock clock_;
+    double originSeconds_;
     FrameRateConverter rate_;
     BoundedQueue<EncodeJob>& queue_;
     FrameHandle held_;
@@ -191,7 +203,8 @@ void convert(const ConversionRequest& request, ProgressReporter& progress, const
                 checkStop();
                 sendSound(sound->take(frame));
                 progress.update(secondsDone());
-            });
+            },
+            [&](const AVPacket& packet) { return pictures->wants(packet); });
         if (pictures)
             pictures->finish();
         if (sound)

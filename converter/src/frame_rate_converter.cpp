@@ -9,7 +9,11 @@ FrameRateConverter::FrameRateConverter(AVRational outputRate) : rate_(av_q2d(out
 
 std::int64_t FrameRateConverter::slotAt(double seconds) const
 {
-    return std::max<std::int64_t>(0, std::llround(seconds * rate_));
+    // The first output frame at or after the picture's start. A picture that
+    // starts a tenth of a frame late still counts as on time: timestamps rounded
+    // to milliseconds must not push every picture one frame back.
+    constexpr double kLateness = 0.1;
+    return std::max<std::int64_t>(0, static_cast<std::int64_t>(std::ceil(seconds * rate_ - kLateness)));
 }
 
 SlotRange FrameRateConverter::nextPicture(double seconds)
@@ -20,6 +24,11 @@ SlotRange FrameRateConverter::nextPicture(double seconds)
     havePicture_ = true;
     nextSlot_ = range.end;
     return range;
+}
+
+bool FrameRateConverter::wouldShow(double start, double duration) const
+{
+    return slotAt(start + duration) > slotAt(start);
 }
 
 SlotRange FrameRateConverter::finish(double seconds)

@@ -16,7 +16,7 @@ struct SlotRange {
 };
 
 // Constant output frame rate from pictures at any times: each output frame shows
-// the source picture that is on screen at (the nearest frame boundary to) its time.
+// the source picture that is on screen at its time.
 // Pictures no output frame needs are dropped; long pictures are repeated. The
 // first picture also fills the output frames before it.
 class FrameRateConverter {
@@ -29,6 +29,9 @@ public:
     // The last picture ends at `seconds`: returns the slots it fills (at least one
     // if nothing was shown yet).
     SlotRange finish(double seconds);
+
+    // Whether a picture from start to start + duration would fill any output frame.
+    bool wouldShow(double start, double duration) const;
 
     std::int64_t slotsDone() const { return nextSlot_; }
 

@@ -78,7 +78,7 @@ void SourceMedia::openDecoder(std::optional<DecodedStream>& target, AVMediaType 
         throw std::bad_alloc();
     checkAv(avcodec_parameters_to_context(decoder.get(), stream->codecpar), "cannot set up the decoder");
     decoder->pkt_timebase = stream->time_base;
-    decoder->thread_count = 0; // one per core
+    decoder->thread_count = 0; // FFmpeg's choice for this machine's cores
     decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     checkAv(avcodec_open2(decoder.get(), codec, nullptr),
             std::string("cannot open the ") + av_get_media_type_string(type) + " decoder " + codec->name);
@@ -98,13 +98,18 @@ double SourceMedia::durationSeconds() const
     return 0;
 }
 
-void SourceMedia::decodeAll(const FrameHandler& onVideo, const FrameHandler& onAudio)
+void SourceMedia::decodeAll(const FrameHandler& onVideo, const FrameHandler& onAudio,
+                            const PacketFilter& videoPacketWanted)
 {
     PacketHandle packet = allocatePacket();
     FrameHandle frame = allocateFrame();
     while (av_read_frame(format_.get(), packet.get()) >= 0) {
-        if (video_ && packet->stream_index == video_->stream->index)
+        if (video_ && packet->stream_index == video_->stream->index) {
+            // Decoders take this per packet, also when decoding on several threads.
+            const bool wanted = !videoPacketWanted || videoPacketWanted(*packet);
+            video_->decoder->skip_frame = wanted ? AVDISCARD_DEFAULT : AVDISCARD_NONREF;
             decodePacket(*video_->decoder, packet.get(), *frame, onVideo);
+        }
         else if (audio_ && packet->stream_index == audio_->stream->index)
             decodePacket(*audio_->decoder, packet.get(), *frame, onAudio);
         av_packet_unref(packet.get());

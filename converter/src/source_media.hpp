@@ -38,10 +38,15 @@ public:
     double durationSeconds() const;
 
     using FrameHandler = std::function<void(AVFrame&)>;
+    // Says whether the picture in a video packet will be used; a picture that is
+    // not is not decoded when no other picture depends on it.
+    using PacketFilter = std::function<bool(const AVPacket&)>;
+
     // Reads and decodes everything, calling the handlers with each decoded frame,
     // then drains the decoders. Damaged packets are skipped; a read error ends the
     // input like its end would.
-    void decodeAll(const FrameHandler& onVideo, const FrameHandler& onAudio);
+    void decodeAll(const FrameHandler& onVideo, const FrameHandler& onAudio,
+                   const PacketFilter& videoPacketWanted = nullptr);
 
 private:
     void openDecoder(std::optional<DecodedStream>& target, AVMediaType type);
