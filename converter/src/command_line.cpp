@@ -8,6 +8,11 @@
 namespace conv {
 namespace {
 
+// Far beyond anything a phone plays; they keep absurd requests from running for
+// hours or overflowing the encoder's counters.
+constexpr double kMostFramesPerSecond = 120;
+constexpr double kMostKbps = 100000;
+
 bool isDecimal(const std::string& text)
 {
     std::size_t digitsBefore = 0, digitsAfter = 0;
@@ -23,7 +28,7 @@ bool isDecimal(const std::string& text)
     return digitsBefore > 0 && (!seenPoint || digitsAfter > 0);
 }
 
-double positiveNumber(const std::string& option, const std::string& value)
+double positiveNumber(const std::string& option, const std::string& value, double largest)
 {
     if (!isDecimal(value))
         throw UsageError(option + " needs a number, got '" + value + "'");
@@ -31,6 +36,8 @@ double positiveNumber(const std::string& option, const std::string& value)
     std::from_chars(value.data(), value.data() + value.size(), number);
     if (!(number > 0))
         throw UsageError(option + " must be greater than 0, got '" + value + "'");
+    if (number > largest)
+        throw UsageError(option + " must be at most " + std::to_string(static_cast<long>(largest)) + ", got '" + value + "'");
     return number;
 }
 
@@ -64,7 +71,7 @@ void requireValue(const std::string& option, const std::string& value, const std
 
 AVRational parseFrameRate(const std::string& text)
 {
-    positiveNumber("-r", text);
+    positiveNumber("-r", text, kMostFramesPerSecond);
     // The decimal is taken exactly: 14.985 becomes 2997/200, not a float approximation.
     const auto point = text.find('.');
     std::string digits = text;
@@ -92,6 +99,10 @@ ParsedCommand parseCommandLine(const std::vector<std::string>& arguments)
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
+        // The window splits its command line at every blank, and puts two
+        // before the output file.
+        if (argument.empty())
+            continue;
         if (argument == "--help" || argument == "-h") {
             parsed.kind = CommandKind::Help;
             return parsed;
@@ -135,9 +146,9 @@ ParsedCommand parseCommandLine(const std::vector<std::string>& arguments)
         } else if (argument == "-ar") {
             requireValue(argument, value, "8000");
         } else if (argument == "-b") {
-            request.videoKbps = positiveNumber(argument, value);
+            request.videoKbps = positiveNumber(argument, value, kMostKbps);
         } else if (argument == "-ab") {
-            request.audioKbps = positiveNumber(argument, value);
+            request.audioKbps = positiveNumber(argument, value, kMostKbps);
         } else if (argument == "-r") {
             request.frameRate = parseFrameRate(value);
         } else if (argument == "-s") {

@@ -13,21 +13,10 @@
 #include <optional>
 #include <thread>
 
-extern "C" {
-#include <libavutil/display.h>
-}
-
 namespace conv {
 namespace {
 
 constexpr std::size_t kQueuedJobs = 16;
-
-int quarterTurnsOf(const AVStream& stream)
-{
-    const auto* matrix = reinterpret_cast<const std::int32_t*>(
-        av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
-    return matrix ? quarterTurnsFromRotation(av_display_rotation_get(matrix)) : 0;
-}
 
 double frameDurationSeconds(const AVFrame& frame, const AVStream& stream, AVRational outputRate)
 {
@@ -47,7 +36,7 @@ public:
                 BoundedQueue<EncodeJob>& queue)
         : stream_(stream), outputRate_(request.frameRate),
           fitter_(OutputFrame{request.width, request.height, h263PixelAspect(request.width, request.height)},
-                  quarterTurnsOf(stream), stream.sample_aspect_ratio),
+                  clockwiseQuarterTurns(stream), stream.sample_aspect_ratio),
           clock_(stream.time_base, originSeconds), originSeconds_(originSeconds), rate_(request.frameRate),
           queue_(queue)
     {
@@ -142,7 +131,8 @@ private:
 
 } // namespace
 
-void convert(const ConversionRequest& request, ProgressReporter& progress, const std::atomic<bool>& stopRequested)
+ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& progress,
+                          const std::atomic<bool>& stopRequested)
 {
     if (auto problem = h263SizeProblem(request.width, request.height))
         throw ConversionError(*problem);
@@ -212,11 +202,14 @@ void convert(const ConversionRequest& request, ProgressReporter& progress, const
         encoding.finish();
     }
 
-    if (stage.picturesWritten() == 0 && stage.soundFramesWritten() == 0)
-        throw ConversionError("no picture or sound could be decoded from '" + request.inputPath + "'");
+    // A video whose pictures all fail is a failed conversion, not a sound file.
+    if (videoStream ? stage.picturesWritten() == 0 : stage.soundFramesWritten() == 0)
+        throw ConversionError(std::string("no ") + (videoStream ? "picture" : "sound") + " could be decoded from '"
+                              + request.inputPath + "'");
     output.finish();
     progress.update(secondsDone());
     progress.finish();
+    return ConversionOutcome{source.damagedPackets(), source.endedEarly(), secondsDone(), source.durationSeconds()};
 }
 
 } // namespace conv

@@ -33,6 +33,22 @@ void printError(const std::string& message)
     std::fprintf(stderr, "conv.dll: %s\n", message.c_str());
 }
 
+// The output is complete, but the source was not all there.
+void printWarning(const conv::ConversionOutcome& outcome)
+{
+    char seconds[96];
+    std::snprintf(seconds, sizeof seconds, "%.1f s", outcome.secondsConverted);
+    if (outcome.cutShort())
+        std::snprintf(seconds, sizeof seconds, "%.1f s of the %.1f s it claims", outcome.secondsConverted,
+                      outcome.secondsStated);
+    std::string what = "warning: the source is damaged or cut short; converted what could be decoded (";
+    what += seconds;
+    what += ", " + std::to_string(outcome.damagedPacketsSkipped) + " damaged packets skipped";
+    if (outcome.readingFailed)
+        what += ", reading stopped at an error";
+    printError(what + ")");
+}
+
 void printVersion()
 {
     std::printf("conv.dll %s (H.263 + AMR-NB 3GP converter; libavformat %s, libavcodec %s)\n", CONV_VERSION,
@@ -60,7 +76,9 @@ int main(int argc, char** argv)
             break;
         }
         conv::ProgressReporter progress(stderr);
-        conv::convert(command.request, progress, stopRequested);
+        const conv::ConversionOutcome outcome = conv::convert(command.request, progress, stopRequested);
+        if (outcome.sourceDamaged())
+            printWarning(outcome);
         return kSuccess;
     } catch (const conv::UsageError& error) {
         printError(std::string(error.what()) + " (try --help)");

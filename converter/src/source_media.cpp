@@ -1,29 +1,44 @@
 #include "source_media.hpp"
 
 #include "errors.hpp"
+#include "frame_geometry.hpp"
 
 #include <algorithm>
+
+extern "C" {
+#include <libavutil/display.h>
+}
 
 namespace conv {
 namespace {
 
 // Sends one packet (or nullptr to drain) and hands on every frame it yields.
-void decodePacket(AVCodecContext& decoder, const AVPacket* packet, AVFrame& frame,
-                  const SourceMedia::FrameHandler& handler)
+// Returns how many damaged packets or frames were skipped.
+int decodePacket(AVCodecContext& decoder, const AVPacket* packet, AVFrame& frame,
+                 const SourceMedia::FrameHandler& handler)
 {
     const int sent = avcodec_send_packet(&decoder, packet);
     if (sent < 0 && sent != AVERROR_EOF && packet)
-        return; // a damaged packet: skip it, the next one may decode
+        return 1; // the next packet may decode
     for (;;) {
         const int received = avcodec_receive_frame(&decoder, &frame);
+        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
+            return 0;
         if (received < 0)
-            return; // EAGAIN, EOF, or a damaged frame: on to the next packet
+            return 1;
         handler(frame);
         av_frame_unref(&frame);
     }
 }
 
 } // namespace
+
+int clockwiseQuarterTurns(const AVStream& stream)
+{
+    const auto* matrix = reinterpret_cast<const std::int32_t*>(
+        av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
+    return matrix ? quarterTurnsFromRotation(av_display_rotation_get(matrix)) : 0;
+}
 
 SourceMedia::SourceMedia(const std::string& path, AVIOContext* io)
 {
@@ -103,21 +118,23 @@ void SourceMedia::decodeAll(const FrameHandler& onVideo, const FrameHandler& onA
 {
     PacketHandle packet = allocatePacket();
     FrameHandle frame = allocateFrame();
-    while (av_read_frame(format_.get(), packet.get()) >= 0) {
+    int readResult = 0;
+    while ((readResult = av_read_frame(format_.get(), packet.get())) >= 0) {
         if (video_ && packet->stream_index == video_->stream->index) {
             // Decoders take this per packet, also when decoding on several threads.
             const bool wanted = !videoPacketWanted || videoPacketWanted(*packet);
             video_->decoder->skip_frame = wanted ? AVDISCARD_DEFAULT : AVDISCARD_NONREF;
-            decodePacket(*video_->decoder, packet.get(), *frame, onVideo);
+            damagedPackets_ += decodePacket(*video_->decoder, packet.get(), *frame, onVideo);
+        } else if (audio_ && packet->stream_index == audio_->stream->index) {
+            damagedPackets_ += decodePacket(*audio_->decoder, packet.get(), *frame, onAudio);
         }
-        else if (audio_ && packet->stream_index == audio_->stream->index)
-            decodePacket(*audio_->decoder, packet.get(), *frame, onAudio);
         av_packet_unref(packet.get());
     }
+    endedEarly_ = readResult != AVERROR_EOF;
     if (video_)
-        decodePacket(*video_->decoder, nullptr, *frame, onVideo);
+        damagedPackets_ += decodePacket(*video_->decoder, nullptr, *frame, onVideo);
     if (audio_)
-        decodePacket(*audio_->decoder, nullptr, *frame, onAudio);
+        damagedPackets_ += decodePacket(*audio_->decoder, nullptr, *frame, onAudio);
 }
 
 } // namespace conv

@@ -20,6 +20,9 @@ struct DecoderTuning {
     bool skipLoopFilter = false;
 };
 
+// How far the stream's rotation tag turns its pictures to show them upright.
+int clockwiseQuarterTurns(const AVStream& stream);
+
 // The source file opened for reading: the default video and audio streams and
 // their decoders. Other streams are discarded by the demuxer.
 class SourceMedia {
@@ -48,6 +51,11 @@ public:
     void decodeAll(const FrameHandler& onVideo, const FrameHandler& onAudio,
                    const PacketFilter& videoPacketWanted = nullptr);
 
+    // What decodeAll met: damaged packets or pictures it skipped, and whether
+    // reading stopped at an error rather than at the end of the file.
+    int damagedPackets() const { return damagedPackets_; }
+    bool endedEarly() const { return endedEarly_; }
+
 private:
     void openDecoder(std::optional<DecodedStream>& target, AVMediaType type);
 
@@ -55,6 +63,8 @@ private:
     std::optional<DecodedStream> video_;
     std::optional<DecodedStream> audio_;
     double originSeconds_ = 0;
+    int damagedPackets_ = 0;
+    bool endedEarly_ = false;
 };
 
 } // namespace conv

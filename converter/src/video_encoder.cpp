@@ -65,8 +65,11 @@ VideoEncoder::VideoEncoder(const VideoSettings& settings) : packet_(allocatePack
     c.thread_count = 1;
     // FFmpeg's one-pass rate control alone overshoots by 10-30 %; a one-second
     // buffer at the target rate holds the average to the request.
+    // The buffer must also hold at least two frames at very low frame rates.
     c.rc_max_rate = c.bit_rate;
-    c.rc_buffer_size = static_cast<int>(std::min<std::int64_t>(c.bit_rate, INT32_MAX));
+    const double framesPerSecond = av_q2d(settings.frameRate);
+    const double bufferBits = static_cast<double>(c.bit_rate) * std::max(1.0, 2.0 / framesPerSecond);
+    c.rc_buffer_size = static_cast<int>(std::min(bufferBits, static_cast<double>(INT32_MAX)));
 
     // Rate-distortion macroblock decisions: better pictures for little time.
     AVDictionary* options = nullptr;

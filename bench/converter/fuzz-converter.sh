@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Fuzzes the converter's reading and decoding path for MINUTES minutes (clang,
+# libFuzzer, ASan + UBSan). Any input that crashes or hangs it is copied into
+# tests/converter/fuzz-regressions/, where the test suite replays it.
+#   bench/converter/fuzz-converter.sh MINUTES [BUILD_DIR]
+set -euo pipefail
+minutes=${1:?usage: fuzz-converter.sh MINUTES [BUILD_DIR]}
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${2:-$root/build-fuzz}
+media=${TOVARO_SHARED_MEDIA:-$root/../shared/media}
+regressions=$root/tests/converter/fuzz-regressions
+
+CXX=clang++ cmake -S "$root" -B "$build" -DTOVARO_BUILD_GUI=OFF -DTOVARO_BUILD_TESTS=OFF \
+  -DTOVARO_FUZZ=ON -DTOVARO_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target conv_decode_fuzzer -j"$(nproc)"
+fuzzer=$build/converter/fuzz/conv_decode_fuzzer
+
+# Seeds: the small real-world samples, the kept regressions, and a few tiny
+# files of common containers made here.
+corpus=$build/fuzz-corpus
+artifacts=$build/fuzz-artifacts
+mkdir -p "$corpus" "$artifacts"
+find "$media" -maxdepth 1 -type f -size -300k ! -name '*.md' -exec cp -n {} "$corpus/" \; 2>/dev/null || true
+cp -n "$regressions"/* "$corpus/" 2>/dev/null || true
+for ext in avi flv mp4 mpg wmv; do
+  [[ -s $corpus/seed.$ext ]] || ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=64x48:rate=25:d=0.3 \
+    -f lavfi -i sine=d=0.6 -ar 22050 "$corpus/seed.$ext"
+done
+
+jobs=$(nproc)
+"$fuzzer" "$corpus" -artifact_prefix="$artifacts/" -max_total_time=$((minutes * 60)) \
+  -max_len=262144 -timeout=20 -rss_limit_mb=2560 -jobs="$jobs" -workers="$jobs" \
+  -print_final_stats=1 >"$build/fuzz.log" 2>&1 || true
+tail -n 5 "$build"/fuzz-*.log 2>/dev/null || tail -n 20 "$build/fuzz.log"
+
+found=0
+for crash in "$artifacts"/crash-* "$artifacts"/timeout-* "$artifacts"/oom-*; do
+  [[ -e $crash ]] || continue
+  cp -n "$crash" "$regressions/"
+  found=$((found + 1))
+done
+echo "fuzzing done: $found new problem input(s) kept in $regressions"

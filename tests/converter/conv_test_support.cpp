@@ -1,0 +1,188 @@
+#include "conv_test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <cstring>
+
+namespace convtest {
+
+QString convPath()
+{
+    return QStringLiteral(CONV_DLL);
+}
+
+QString sharedMedia(const QString& fileName)
+{
+    return QDir(QStringLiteral(SHARED_MEDIA)).filePath(fileName);
+}
+
+static bool isProgressLine(const QString& line)
+{
+    return line.startsWith(QLatin1String("progress: "));
+}
+
+static QStringList lines(const QByteArray& text)
+{
+    return QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QStringList RunResult::messages() const
+{
+    QStringList result;
+    for (const QString& line : lines(standardError))
+        if (!isProgressLine(line))
+            result << line;
+    return result;
+}
+
+QStringList RunResult::progressLines() const
+{
+    QStringList result;
+    for (const QString& line : lines(standardError))
+        if (isProgressLine(line))
+            result << line;
+    return result;
+}
+
+bool RunResult::exitedWith(int status) const
+{
+    return finished && !crashed && exitCode == status && !standardError.contains("Sanitizer")
+           && !standardError.contains("runtime error:");
+}
+
+RunResult run(const QString& program, const QStringList& arguments, int timeoutSeconds)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.start();
+    RunResult result;
+    if (!process.waitForStarted())
+        return result;
+    result.finished = process.waitForFinished(timeoutSeconds * 1000);
+    if (!result.finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+    result.crashed = process.exitStatus() == QProcess::CrashExit;
+    result.exitCode = process.exitCode();
+    result.standardOutput = process.readAllStandardOutput();
+    result.standardError = process.readAllStandardError();
+    return result;
+}
+
+RunResult runConv(const QStringList& arguments, int timeoutSeconds)
+{
+    return run(convPath(), arguments, timeoutSeconds);
+}
+
+QStringList windowCommand(const QString& input, const QString& output, const QString& size, const QString& rate,
+                          const QString& videoKbps, const QString& audioKbps)
+{
+    return {QStringLiteral("-i"), input, QStringLiteral("-vcodec"), QStringLiteral("h263"), QStringLiteral("-b"),
+            videoKbps, QStringLiteral("-y"), QStringLiteral("-r"), rate, QStringLiteral("-s"), size,
+            QStringLiteral("-acodec"), QStringLiteral("amr_nb"), QStringLiteral("-ac"), QStringLiteral("1"),
+            QStringLiteral("-f"), QStringLiteral("3gp"), QStringLiteral("-ar"), QStringLiteral("8000"),
+            QStringLiteral("-ab"), audioKbps, QString(), output};
+}
+
+bool makeMedia(const QStringList& ffmpegArguments, const QString& path)
+{
+    QStringList arguments{QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
+                          QStringLiteral("-y")};
+    arguments << ffmpegArguments << path;
+    const RunResult result = run(QStringLiteral("ffmpeg"), arguments);
+    if (!result.exitedWith(0))
+        qWarning("ffmpeg could not make %s: %s", qPrintable(path), result.standardError.constData());
+    return result.exitedWith(0) && QFile::exists(path);
+}
+
+static StreamInfo streamFrom(const QJsonObject& stream)
+{
+    StreamInfo info;
+    info.codec = stream.value(QLatin1String("codec_name")).toString();
+    info.width = stream.value(QLatin1String("width")).toInt();
+    info.height = stream.value(QLatin1String("height")).toInt();
+    info.frameRate = stream.value(QLatin1String("r_frame_rate")).toString();
+    info.sampleAspect = stream.value(QLatin1String("sample_aspect_ratio")).toString();
+    info.sampleRate = stream.value(QLatin1String("sample_rate")).toString().toInt();
+    info.channels = stream.value(QLatin1String("channels")).toInt();
+    info.duration = stream.value(QLatin1String("duration")).toString().toDouble();
+    info.startTime = stream.value(QLatin1String("start_time")).toString().toDouble();
+    info.bitRate = stream.value(QLatin1String("bit_rate")).toString().toDouble();
+    info.frames = stream.value(QLatin1String("nb_frames")).toString().toLongLong();
+    return info;
+}
+
+MediaInfo probe(const QString& path)
+{
+    const RunResult result = run(QStringLiteral("ffprobe"),
+                                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-of"),
+                                  QStringLiteral("json"), QStringLiteral("-count_packets"),
+                                  QStringLiteral("-show_format"), QStringLiteral("-show_streams"), path});
+    MediaInfo info;
+    if (!result.exitedWith(0))
+        return info;
+    const QJsonObject root = QJsonDocument::fromJson(result.standardOutput).object();
+    const QJsonObject format = root.value(QLatin1String("format")).toObject();
+    info.readable = !format.isEmpty();
+    info.majorBrand = format.value(QLatin1String("tags")).toObject().value(QLatin1String("major_brand")).toString();
+    info.duration = format.value(QLatin1String("duration")).toString().toDouble();
+    for (const QJsonValue& value : root.value(QLatin1String("streams")).toArray()) {
+        const QJsonObject stream = value.toObject();
+        StreamInfo parsed = streamFrom(stream);
+        parsed.frames = stream.value(QLatin1String("nb_read_packets")).toString().toLongLong();
+        const QString type = stream.value(QLatin1String("codec_type")).toString();
+        if (type == QLatin1String("video"))
+            info.video << parsed;
+        else if (type == QLatin1String("audio"))
+            info.audio << parsed;
+    }
+    return info;
+}
+
+QString decodeErrors(const QString& path)
+{
+    const RunResult result = run(QStringLiteral("ffmpeg"),
+                                 {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
+                                  QStringLiteral("-i"), path, QStringLiteral("-f"), QStringLiteral("null"),
+                                  QStringLiteral("-")});
+    if (!result.finished || result.crashed)
+        return QStringLiteral("ffmpeg did not finish");
+    return QString::fromUtf8(result.standardError).trimmed();
+}
+
+QVector<QByteArray> grayPictures(const QString& path, int width, int height)
+{
+    const RunResult result = run(QStringLiteral("ffmpeg"),
+                                 {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
+                                  QStringLiteral("-i"), path, QStringLiteral("-an"), QStringLiteral("-vf"),
+                                  QStringLiteral("scale=%1:%2:flags=area").arg(width).arg(height),
+                                  QStringLiteral("-vsync"), QStringLiteral("passthrough"), QStringLiteral("-f"),
+                                  QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"), QStringLiteral("gray"),
+                                  QStringLiteral("-")});
+    QVector<QByteArray> pictures;
+    const int size = width * height;
+    for (qsizetype at = 0; at + size <= result.standardOutput.size(); at += size)
+        pictures << result.standardOutput.mid(at, size);
+    return pictures;
+}
+
+QVector<qint16> monoSamples(const QString& path)
+{
+    const RunResult result = run(QStringLiteral("ffmpeg"),
+                                 {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
+                                  QStringLiteral("-i"), path, QStringLiteral("-vn"), QStringLiteral("-ac"),
+                                  QStringLiteral("1"), QStringLiteral("-ar"), QStringLiteral("8000"),
+                                  QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")});
+    QVector<qint16> samples(result.standardOutput.size() / 2);
+    std::memcpy(samples.data(), result.standardOutput.constData(), static_cast<size_t>(samples.size()) * 2);
+    return samples;
+}
+
+} // namespace convtest

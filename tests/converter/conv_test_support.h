@@ -1,0 +1,74 @@
+#pragma once
+
+// Running conv.dll, making source files with ffmpeg and reading results with
+// ffprobe, for the converter tests.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace convtest {
+
+QString convPath();
+QString sharedMedia(const QString& fileName);
+
+struct RunResult {
+    int exitCode = -1;
+    bool finished = false;   // false: it hung and was killed, or never started
+    bool crashed = false;
+    QByteArray standardOutput;
+    QByteArray standardError;
+    // stderr lines that are not progress lines
+    QStringList messages() const;
+    QStringList progressLines() const;
+    // Finished on its own with this status, and no sanitizer spoke up.
+    bool exitedWith(int status) const;
+};
+
+RunResult run(const QString& program, const QStringList& arguments, int timeoutSeconds = 300);
+RunResult runConv(const QStringList& arguments, int timeoutSeconds = 300);
+
+// The command line exactly as the window composes it (split at blanks: the two
+// blanks before the output give an empty word).
+QStringList windowCommand(const QString& input, const QString& output, const QString& size = QStringLiteral("176x144"),
+                          const QString& rate = QStringLiteral("14.985"), const QString& videoKbps = QStringLiteral("120"),
+                          const QString& audioKbps = QStringLiteral("48"));
+
+// Runs ffmpeg -y ARGS PATH; returns whether it made the file.
+bool makeMedia(const QStringList& ffmpegArguments, const QString& path);
+
+struct StreamInfo {
+    QString codec;
+    int width = 0;
+    int height = 0;
+    QString frameRate;        // r_frame_rate as ffprobe writes it
+    QString sampleAspect;
+    int sampleRate = 0;
+    int channels = 0;
+    double duration = 0;
+    double startTime = 0;
+    double bitRate = 0;
+    qint64 frames = 0;
+};
+
+struct MediaInfo {
+    bool readable = false;
+    QString majorBrand;
+    double duration = 0;
+    QList<StreamInfo> video;
+    QList<StreamInfo> audio;
+};
+
+MediaInfo probe(const QString& path);
+
+// What FFmpeg's decoders complain about when decoding the whole file.
+QString decodeErrors(const QString& path);
+
+// Every picture of the file as 8-bit gray at WxH (display aspect ignored).
+QVector<QByteArray> grayPictures(const QString& path, int width, int height);
+// The sound as 8000 Hz mono 16-bit samples.
+QVector<qint16> monoSamples(const QString& path);
+
+} // namespace convtest

@@ -1,0 +1,88 @@
+// conv.dll as a program: usage errors, --help, --version, exit statuses.
+
+#include "conv_test_support.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace convtest;
+
+class ConverterCommandLineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void usageErrorsExitWithTwoAndOneLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        const QStringList good = windowCommand(QStringLiteral("in.avi"), QStringLiteral("out.3gp"));
+        const auto with = [&](const QString& option, const QString& value) {
+            QStringList changed = good;
+            changed[changed.indexOf(option) + 1] = value;
+            return changed;
+        };
+        QTest::newRow("unknown option") << (QStringList{QStringLiteral("-q")} + good);
+        QTest::newRow("missing value") << (QStringList{QStringLiteral("-i"), QStringLiteral("in.avi"),
+                                                       QStringLiteral("out.3gp"), QStringLiteral("-r")});
+        QTest::newRow("rate not a number") << with(QStringLiteral("-r"), QStringLiteral("fast"));
+        QTest::newRow("rate zero") << with(QStringLiteral("-r"), QStringLiteral("0"));
+        QTest::newRow("rate negative") << with(QStringLiteral("-r"), QStringLiteral("-14.985"));
+        QTest::newRow("video rate not a number") << with(QStringLiteral("-b"), QStringLiteral("lots"));
+        QTest::newRow("audio rate zero") << with(QStringLiteral("-ab"), QStringLiteral("0"));
+        QTest::newRow("size not WxH") << with(QStringLiteral("-s"), QStringLiteral("qcif"));
+        QTest::newRow("size odd") << with(QStringLiteral("-s"), QStringLiteral("177x144"));
+        QTest::newRow("size zero") << with(QStringLiteral("-s"), QStringLiteral("0x0"));
+        QTest::newRow("no output") << good.mid(0, good.size() - 1);
+    }
+    void usageErrorsExitWithTwoAndOneLine()
+    {
+        QFETCH(QStringList, arguments);
+        const RunResult result = runConv(arguments, 60);
+        QVERIFY2(result.exitedWith(2), result.standardError.constData());
+        QCOMPARE(result.messages().size(), 1);
+        QVERIFY(result.messages().first().startsWith(QLatin1String("conv.dll: ")));
+    }
+
+    void helpDocumentsProgressAndAmrLimit()
+    {
+        const RunResult result = runConv({QStringLiteral("--help")}, 60);
+        QVERIFY(result.exitedWith(0));
+        QVERIFY(result.standardError.isEmpty());
+        const QString help = QString::fromUtf8(result.standardOutput);
+        QVERIFY(help.contains(QLatin1String("progress: time=SECONDS duration=SECONDS")));
+        QVERIFY(help.contains(QLatin1String("12.2")));
+        for (const char* option : {"-i", "-vcodec", "-b", "-r", "-s", "-acodec", "-ac", "-f", "-ar", "-ab", "-y"})
+            QVERIFY2(help.contains(QLatin1String("  ") + QLatin1String(option) + QLatin1Char(' ')), option);
+    }
+
+    void versionAnswers()
+    {
+        const RunResult result = runConv({QStringLiteral("--version")}, 60);
+        QVERIFY(result.exitedWith(0));
+        QVERIFY(result.standardOutput.startsWith("conv.dll "));
+    }
+
+    void failedConversionExitsWithOneAndOneLine_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("size");
+        QTest::newRow("missing input") << QStringLiteral("no-such-file.avi") << QStringLiteral("176x144");
+        // Sizes H.263 cannot code are refused before the input is even read.
+        QTest::newRow("absurd size") << QStringLiteral("no-such-file.avi") << QStringLiteral("99998x99998");
+        QTest::newRow("not a multiple of 4") << QStringLiteral("no-such-file.avi") << QStringLiteral("130x98");
+    }
+    void failedConversionExitsWithOneAndOneLine()
+    {
+        QFETCH(QString, input);
+        QFETCH(QString, size);
+        QTemporaryDir dir;
+        const QString output = dir.filePath(QStringLiteral("out.3gp"));
+        const RunResult result = runConv(windowCommand(dir.filePath(input), output, size), 60);
+        QVERIFY2(result.exitedWith(1), result.standardError.constData());
+        QCOMPARE(result.messages().size(), 1);
+        QVERIFY(result.messages().first().startsWith(QLatin1String("conv.dll: ")));
+        QVERIFY(!QFile::exists(output));
+    }
+};
+
+QTEST_GUILESS_MAIN(ConverterCommandLineTest)
+#include "tst_conv_command_line.moc"

@@ -1,0 +1,256 @@
+// What conv.dll reads: the common containers and codecs, the shared real-world
+// samples, and broken files, which must never crash or hang it.
+
+#include "conv_test_support.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+using namespace convtest;
+
+namespace {
+
+QStringList lavfiClip(const QString& size, int rate, double seconds, int sampleRate)
+{
+    return {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+            QStringLiteral("testsrc=size=%1:rate=%2:d=%3").arg(size).arg(rate).arg(seconds),
+            QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+            QStringLiteral("sine=frequency=440:sample_rate=%1:d=%2").arg(sampleRate).arg(seconds)};
+}
+
+// A VCD .DAT: the MPEG-1 program stream in 2324-byte sectors of a RIFF CDXA file,
+// each sector with its sync, header and subheader as on the disc.
+bool writeVcdDat(const QString& mpegPath, const QString& datPath)
+{
+    QFile mpeg(mpegPath);
+    if (!mpeg.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray stream = mpeg.readAll();
+    const int payload = 2324;
+    stream.append(QByteArray((payload - stream.size() % payload) % payload, '\0'));
+    QByteArray sectors;
+    for (int i = 0; i * payload < stream.size(); ++i) {
+        QByteArray sector(12, '\xff');
+        sector[0] = sector[11] = '\0';
+        sector += QByteArray::fromHex("0002");             // minute, second
+        sector.append(static_cast<char>(i % 75));          // sector of the second
+        sector.append('\x02');                             // mode 2
+        sector += QByteArray::fromHex("0101620f0101620f"); // form 2 real-time video, twice
+        sector += stream.mid(i * payload, payload);
+        sector += QByteArray(4, '\0'); // error detection, unused by readers
+        sectors += sector;
+    }
+    const auto le32 = [](quint32 value) {
+        QByteArray bytes(4, '\0');
+        qToLittleEndian(value, bytes.data());
+        return bytes;
+    };
+    QByteArray body = "CDXA";
+    body += "fmt " + le32(16) + QByteArray(16, '\0');
+    body += "data" + le32(static_cast<quint32>(sectors.size())) + sectors;
+    QFile dat(datPath);
+    if (!dat.open(QIODevice::WriteOnly))
+        return false;
+    dat.write("RIFF" + le32(static_cast<quint32>(body.size())) + body);
+    return true;
+}
+
+void expectConverted(const QString& source, const QString& output, bool video, bool audio)
+{
+    const RunResult result = runConv(windowCommand(source, output));
+    QVERIFY2(result.exitedWith(0), result.standardError.constData());
+    const MediaInfo info = probe(output);
+    QVERIFY(info.majorBrand.startsWith(QLatin1String("3gp")));
+    QCOMPARE(info.video.size(), video ? 1 : 0);
+    QCOMPARE(info.audio.size(), audio ? 1 : 0);
+    QCOMPARE(decodeErrors(output), QString());
+}
+
+} // namespace
+
+class ConverterInputsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+private slots:
+    void commonContainersConvert_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("codecs");
+        const auto codecs = [](const char* video, const char* audio) {
+            return QStringList{QStringLiteral("-c:v"), QLatin1String(video), QStringLiteral("-c:a"),
+                               QLatin1String(audio)};
+        };
+        QTest::newRow("AVI") << "clip.avi" << codecs("mpeg4", "libmp3lame");
+        QTest::newRow("FLV") << "clip.flv" << codecs("flv1", "libmp3lame");
+        QTest::newRow("WMV") << "clip.wmv" << codecs("wmv2", "wmav2");
+        QTest::newRow("ASF") << "clip.asf" << codecs("msmpeg4", "wmav1");
+        QTest::newRow("MOV") << "clip.mov" << codecs("mjpeg", "pcm_s16le");
+        QTest::newRow("MP4") << "clip.mp4" << codecs("libx264", "aac");
+        QTest::newRow("MPG") << "clip.mpg" << codecs("mpeg1video", "mp2");
+        QTest::newRow("RM") << "clip.rm" << codecs("rv10", "ac3");
+        QTest::newRow("RMVB") << "clip.rmvb" << (codecs("rv20", "ac3") << QStringLiteral("-f") << QStringLiteral("rm"));
+        QTest::newRow("3GP") << "clip.3gp" << codecs("h263", "aac");
+        QTest::newRow("MKV VP8 Vorbis") << "clip.mkv" << codecs("libvpx", "libvorbis");
+    }
+    void commonContainersConvert()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, codecs);
+        const QString size = name.endsWith(QLatin1String(".3gp")) ? QStringLiteral("176x144")
+                                                                   : QStringLiteral("320x240");
+        const QString source = path(name);
+        QVERIFY(makeMedia(lavfiClip(size, 25, 1.5, 22050) + codecs, source));
+        const QString output = path(name + QStringLiteral(".3gp"));
+        expectConverted(source, output, true, true);
+        QVERIFY(std::abs(probe(output).video.first().duration - 1.5) < 0.2);
+    }
+
+    void vcdDatConverts()
+    {
+        const QString mpeg = path(QStringLiteral("vcd.mpg"));
+        QVERIFY(makeMedia(lavfiClip(QStringLiteral("352x288"), 25, 2, 44100)
+                              << QStringLiteral("-target") << QStringLiteral("pal-vcd"),
+                          mpeg));
+        const QString dat = path(QStringLiteral("AVSEQ01.DAT"));
+        QVERIFY(writeVcdDat(mpeg, dat));
+        const QString output = path(QStringLiteral("dat.3gp"));
+        expectConverted(dat, output, true, true);
+        QVERIFY(std::abs(probe(output).audio.first().duration - 2.0) < 0.1);
+    }
+
+    void realWorldSamplesConvert_data()
+    {
+        QTest::addColumn<QString>("file");
+        const QDir media(QStringLiteral(SHARED_MEDIA));
+        const QStringList files = media.entryList(QDir::Files, QDir::Name);
+        if (files.isEmpty())
+            QTest::newRow("no samples") << QString();
+        for (const QString& file : files)
+            if (!file.startsWith(QLatin1String("BAD-")) && !file.endsWith(QLatin1String(".md")))
+                QTest::newRow(qPrintable(file)) << file;
+    }
+    void realWorldSamplesConvert()
+    {
+        QFETCH(QString, file);
+        if (file.isEmpty())
+            QSKIP("the shared sample folder is missing");
+        const bool audioOnly = file.contains(QLatin1String("audioonly")) || file.startsWith(QLatin1String("asf-mp3"));
+        const QString output = path(QStringLiteral("sample.3gp"));
+        const RunResult result = runConv(windowCommand(sharedMedia(file), output));
+        QVERIFY2(result.exitedWith(0), result.standardError.constData());
+        QVERIFY(result.messages().size() <= 1); // at most a warning about damage
+        const MediaInfo info = probe(output);
+        QVERIFY(info.majorBrand.startsWith(QLatin1String("3gp")));
+        QCOMPARE(info.video.size(), audioOnly ? 0 : 1);
+        if (!audioOnly) {
+            QCOMPARE(info.video.first().width, 176);
+            QVERIFY(info.video.first().frames >= 1);
+        }
+        QCOMPARE(decodeErrors(output), QString());
+    }
+
+    void brokenFilesFailCleanly_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("missing") << "missing.avi" << QByteArray();
+        QTest::newRow("empty") << "empty.avi" << QByteArray("");
+        QTest::newRow("text named .avi") << "text.avi" << QByteArray("Hello, this is a letter, not a film.\n");
+        QTest::newRow("random bytes") << "noise.mpg" << QByteArray(50000, '\x5a');
+    }
+    void brokenFilesFailCleanly()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        const QString source = path(name);
+        if (!content.isNull()) {
+            QFile file(source);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        const QString output = path(QStringLiteral("broken.3gp"));
+        const RunResult result = runConv(windowCommand(source, output), 120);
+        QVERIFY2(result.exitedWith(1), result.standardError.constData());
+        QCOMPARE(result.messages().size(), 1);
+        QVERIFY(result.messages().first().startsWith(QLatin1String("conv.dll: ")));
+        QVERIFY(!QFile::exists(output));
+    }
+
+    // A file cut short, or with garbage in its middle, converts what decodes.
+    void damagedFilesConvertWhatDecodes_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("truncate");
+        QTest::newRow("AVI cut in half") << "cut.avi" << true;
+        QTest::newRow("MPG with garbage in the middle") << "garbled.mpg" << false;
+        QTest::newRow("FLV with garbage in the middle") << "garbled.flv" << false;
+    }
+    void damagedFilesConvertWhatDecodes()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, truncate);
+        const QString source = path(name);
+        QVERIFY(makeMedia(lavfiClip(QStringLiteral("320x240"), 25, 6, 22050)
+                              << QStringLiteral("-q:v") << QStringLiteral("4"),
+                          source));
+        QFile file(source);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const qint64 size = file.size();
+        if (truncate) {
+            QVERIFY(file.resize(size / 2));
+        } else {
+            file.seek(size / 2);
+            QByteArray garbage(static_cast<int>(size / 10), '\0');
+            for (int i = 0; i < garbage.size(); ++i)
+                garbage[i] = static_cast<char>((i * 7919) >> 3);
+            file.write(garbage);
+        }
+        file.close();
+
+        const QString output = path(name + QStringLiteral(".3gp"));
+        const RunResult result = runConv(windowCommand(source, output), 120);
+        QVERIFY2(result.exitedWith(0), result.standardError.constData());
+        const MediaInfo info = probe(output);
+        QCOMPARE(info.video.size(), 1);
+        const double expected = truncate ? 3.0 : 5.0; // at least this much survives
+        QVERIFY2(info.video.first().duration > expected * 0.8, qPrintable(QString::number(info.duration)));
+        QCOMPARE(decodeErrors(output), QString());
+    }
+
+    // The broken real-world files: either a clean refusal or a playable file.
+    void brokenRealWorldFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        const QStringList files = QDir(QStringLiteral(SHARED_MEDIA)).entryList({QStringLiteral("BAD-*")}, QDir::Files);
+        if (files.isEmpty())
+            QTest::newRow("no samples") << QString();
+        for (const QString& file : files)
+            QTest::newRow(qPrintable(file)) << file;
+    }
+    void brokenRealWorldFiles()
+    {
+        QFETCH(QString, file);
+        if (file.isEmpty())
+            QSKIP("the shared sample folder is missing");
+        const QString output = path(QStringLiteral("bad.3gp"));
+        QFile::remove(output);
+        const RunResult result = runConv(windowCommand(sharedMedia(file), output), 120);
+        QVERIFY2(result.finished && !result.crashed, "hung or crashed");
+        QVERIFY2(result.exitedWith(0) || result.exitedWith(1), result.standardError.constData());
+        QCOMPARE(result.messages().size(), 1); // the refusal, or the warning about damage
+        if (result.exitCode == 1) {
+            QVERIFY(!QFile::exists(output));
+        } else {
+            QVERIFY(probe(output).readable);
+            QCOMPARE(decodeErrors(output), QString());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(ConverterInputsTest)
+#include "tst_conv_inputs.moc"

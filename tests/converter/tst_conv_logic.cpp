@@ -1,0 +1,328 @@
+// The converter's decisions that need no media: command line, picture
+// placement, frame-rate conversion, sound placement, AMR modes, H.263 sizes.
+
+#include "amr_encoder.hpp"
+#include "audio_track.hpp"
+#include "command_line.hpp"
+#include "frame_geometry.hpp"
+#include "frame_rate_converter.hpp"
+#include "picture_fitter.hpp"
+#include "stream_clock.hpp"
+#include "video_encoder.hpp"
+
+#include <QtTest>
+
+using namespace conv;
+
+namespace {
+
+std::vector<std::string> words(const QString& line)
+{
+    std::vector<std::string> result;
+    for (const QString& word : line.split(QLatin1Char(' ')))
+        result.push_back(word.toStdString());
+    return result;
+}
+
+// Which source picture each output frame shows, for pictures at the given times.
+QList<int> shownPictures(AVRational outputRate, const QList<double>& starts, double end)
+{
+    FrameRateConverter converter(outputRate);
+    QList<int> shown;
+    for (int i = 0; i <= starts.size(); ++i) {
+        const SlotRange range = i < starts.size() ? converter.nextPicture(starts[i]) : converter.finish(end);
+        for (std::int64_t slot = range.first; slot < range.end; ++slot) {
+            if (slot != shown.size())
+                return {-1}; // slots must come in order without holes
+            shown << i - 1;
+        }
+    }
+    return shown;
+}
+
+} // namespace
+
+class ConverterLogicTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void windowCommandLineIsUnderstood()
+    {
+        const ParsedCommand parsed = parseCommandLine(words(QStringLiteral(
+            "-i /tmp/x/tmpFile.avi -vcodec h263 -b 256 -y -r 23.975 -s 320x240 -acodec amr_nb -ac 1 -f 3gp -ar 8000 "
+            "-ab 64  /tmp/x/tmpFile.3gp")));
+        QCOMPARE(parsed.kind, CommandKind::Convert);
+        const ConversionRequest& r = parsed.request;
+        QCOMPARE(r.inputPath, std::string("/tmp/x/tmpFile.avi"));
+        QCOMPARE(r.outputPath, std::string("/tmp/x/tmpFile.3gp"));
+        QVERIFY(r.replaceOutput);
+        QCOMPARE(r.width, 320);
+        QCOMPARE(r.height, 240);
+        QCOMPARE(r.videoKbps, 256.0);
+        QCOMPARE(r.audioKbps, 64.0);
+        QCOMPARE(r.frameRate.num, 959);
+        QCOMPARE(r.frameRate.den, 40);
+    }
+
+    void optionsComeInAnyOrder()
+    {
+        const ParsedCommand parsed =
+            parseCommandLine(words(QStringLiteral("out.3gp -s 128x96 -ab 32 -i in.flv -r 25.0 -b 40")));
+        QCOMPARE(parsed.request.outputPath, std::string("out.3gp"));
+        QCOMPARE(parsed.request.inputPath, std::string("in.flv"));
+        QCOMPARE(parsed.request.width, 128);
+        QVERIFY(!parsed.request.replaceOutput);
+        QCOMPARE(parsed.request.frameRate.num, 25);
+        QCOMPARE(parsed.request.frameRate.den, 1);
+    }
+
+    void frameRatesAreExactFractions_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("num");
+        QTest::addColumn<int>("den");
+        QTest::newRow("14.985") << "14.985" << 2997 << 200;
+        QTest::newRow("23.975") << "23.975" << 959 << 40;
+        QTest::newRow("25.0") << "25.0" << 25 << 1;
+        QTest::newRow("29.97") << "29.97" << 2997 << 100;
+        QTest::newRow("0.5") << "0.5" << 1 << 2;
+    }
+    void frameRatesAreExactFractions()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, num);
+        QFETCH(int, den);
+        const AVRational rate = parseFrameRate(text.toStdString());
+        QCOMPARE(rate.num, num);
+        QCOMPARE(rate.den, den);
+    }
+
+    void badCommandLinesAreRefused_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::newRow("unknown option") << "-i a.avi -q 3 out.3gp";
+        QTest::newRow("missing value") << "out.3gp -i a.avi -b";
+        QTest::newRow("rate not a number") << "-i a.avi -r fast out.3gp";
+        QTest::newRow("rate zero") << "-i a.avi -r 0 out.3gp";
+        QTest::newRow("rate negative") << "-i a.avi -r -25 out.3gp";
+        QTest::newRow("bit rate with unit") << "-i a.avi -b 120k out.3gp";
+        QTest::newRow("size without x") << "-i a.avi -s 176 out.3gp";
+        QTest::newRow("size odd") << "-i a.avi -s 175x144 out.3gp";
+        QTest::newRow("size zero") << "-i a.avi -s 0x144 out.3gp";
+        QTest::newRow("size negative") << "-i a.avi -s -176x144 out.3gp";
+        QTest::newRow("size junk") << "-i a.avi -s 176x144p out.3gp";
+        QTest::newRow("stereo") << "-i a.avi -ac 2 out.3gp";
+        QTest::newRow("other codec") << "-i a.avi -vcodec mpeg4 out.3gp";
+        QTest::newRow("no input") << "out.3gp";
+        QTest::newRow("no output") << "-i a.avi";
+        QTest::newRow("two outputs") << "-i a.avi one.3gp two.3gp";
+    }
+    void badCommandLinesAreRefused()
+    {
+        QFETCH(QString, line);
+        QVERIFY_THROWS_EXCEPTION(UsageError, parseCommandLine(words(line)));
+    }
+
+    void pictureKeepsItsShape_data()
+    {
+        QTest::addColumn<int>("srcW");
+        QTest::addColumn<int>("srcH");
+        QTest::addColumn<int>("sarNum");
+        QTest::addColumn<int>("sarDen");
+        QTest::addColumn<int>("turns");
+        QTest::addColumn<int>("frameW");
+        QTest::addColumn<int>("frameH");
+        QTest::addColumn<QRect>("expected");
+        // 12:11 pixels: a 4:3 source fills the standard sizes exactly.
+        QTest::newRow("4:3 in QCIF") << 640 << 480 << 1 << 1 << 0 << 176 << 144 << QRect(0, 0, 176, 144);
+        QTest::newRow("4:3 in CIF") << 320 << 240 << 1 << 1 << 0 << 352 << 288 << QRect(0, 0, 352, 288);
+        QTest::newRow("16:9 in QCIF") << 1280 << 720 << 1 << 1 << 0 << 176 << 144 << QRect(0, 18, 176, 108);
+        QTest::newRow("4:3 in 320x240") << 640 << 480 << 1 << 1 << 0 << 320 << 240 << QRect(0, 0, 320, 240);
+        QTest::newRow("16:9 in 160x120") << 1280 << 720 << 1 << 1 << 0 << 160 << 120 << QRect(0, 14, 160, 90);
+        QTest::newRow("SAR 64:45") << 352 << 288 << 64 << 45 << 0 << 320 << 240 << QRect(0, 28, 320, 184);
+        QTest::newRow("rotated 16:9") << 1280 << 720 << 1 << 1 << 1 << 176 << 144 << QRect(50, 0, 74, 144);
+        QTest::newRow("upside down") << 1280 << 720 << 1 << 1 << 2 << 176 << 144 << QRect(0, 18, 176, 108);
+        QTest::newRow("portrait") << 1080 << 1440 << 1 << 1 << 0 << 320 << 240 << QRect(70, 0, 180, 240);
+    }
+    void pictureKeepsItsShape()
+    {
+        QFETCH(int, srcW);
+        QFETCH(int, srcH);
+        QFETCH(int, sarNum);
+        QFETCH(int, sarDen);
+        QFETCH(int, turns);
+        QFETCH(int, frameW);
+        QFETCH(int, frameH);
+        QFETCH(QRect, expected);
+        const Placement p = placePicture(SourcePicture{srcW, srcH, AVRational{sarNum, sarDen}, turns},
+                                         OutputFrame{frameW, frameH, h263PixelAspect(frameW, frameH)});
+        QCOMPARE(QRect(p.x, p.y, p.width, p.height), expected);
+        QVERIFY(p.x % 2 == 0 && p.y % 2 == 0 && p.width % 2 == 0 && p.height % 2 == 0);
+        QCOMPARE(p.scaledWidth(), turns % 2 ? p.height : p.width);
+    }
+
+    void rotationTagsBecomeQuarterTurns()
+    {
+        // av_display_rotation_get gives counter-clockwise degrees; phones held
+        // upright record -90.
+        QCOMPARE(quarterTurnsFromRotation(-90.0), 1);
+        QCOMPARE(quarterTurnsFromRotation(90.0), 3);
+        QCOMPARE(quarterTurnsFromRotation(180.0), 2);
+        QCOMPARE(quarterTurnsFromRotation(-180.0), 2);
+        QCOMPARE(quarterTurnsFromRotation(-89.6), 1);
+        QCOMPARE(quarterTurnsFromRotation(0.0), 0);
+        QCOMPARE(quarterTurnsFromRotation(std::nan("")), 0);
+    }
+
+    void turnedCopyPutsCornersRight()
+    {
+        // A 4x2 picture with numbered luma; after a clockwise quarter turn the
+        // bottom-left pixel is top-left.
+        FrameHandle source = allocateFrame();
+        source->format = AV_PIX_FMT_YUV420P;
+        source->width = 4;
+        source->height = 2;
+        QVERIFY(av_frame_get_buffer(source.get(), 0) >= 0);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 4; ++x)
+                source->data[0][y * source->linesize[0] + x] = static_cast<std::uint8_t>(10 * y + x);
+        FrameHandle target = allocateFrame();
+        target->format = AV_PIX_FMT_YUV420P;
+        target->width = 2;
+        target->height = 4;
+        QVERIFY(av_frame_get_buffer(target.get(), 0) >= 0);
+
+        const auto at = [&](int x, int y) { return target->data[0][y * target->linesize[0] + x]; };
+        copyTurned(*source, *target, 0, 0, 1);
+        QCOMPARE(at(0, 0), 10); // was bottom-left
+        QCOMPARE(at(1, 0), 0);  // was top-left
+        QCOMPARE(at(0, 3), 13); // was bottom-right
+        copyTurned(*source, *target, 0, 0, 3);
+        QCOMPARE(at(0, 0), 3);  // was top-right
+        QCOMPARE(at(1, 3), 10); // was bottom-left
+    }
+
+    void frameRateConversionPicksPictureOnScreen()
+    {
+        // 29.97 -> 14.985 keeps every other picture, starting with the first.
+        QList<double> ntsc;
+        for (int i = 0; i < 8; ++i)
+            ntsc << i * 1001.0 / 30000;
+        QCOMPARE(shownPictures({2997, 200}, ntsc, 8 * 1001.0 / 30000), (QList<int>{0, 2, 4, 6}));
+
+        // 10 -> 25 repeats pictures: output frame n shows the one on screen at n/25.
+        QCOMPARE(shownPictures({25, 1}, {0.0, 0.1, 0.2}, 0.3),
+                 (QList<int>{0, 0, 0, 1, 1, 2, 2, 2}));
+
+        // Millisecond timestamps that are slightly early or late do not shift pictures.
+        QCOMPARE(shownPictures({25, 1}, {0.0, 0.039, 0.081, 0.120}, 0.160), (QList<int>{0, 1, 2, 3}));
+
+        // A source starting late: the first picture fills the start.
+        QCOMPARE(shownPictures({10, 1}, {0.3, 0.4}, 0.5), (QList<int>{0, 0, 0, 0, 1}));
+
+        // A gap of a second repeats the picture before it.
+        QCOMPARE(shownPictures({5, 1}, {0.0, 0.2, 1.2}, 1.4), (QList<int>{0, 1, 1, 1, 1, 1, 2}));
+    }
+
+    void frameRateConversionEdgeCases()
+    {
+        // One picture of no length still gives one output frame.
+        QCOMPARE(shownPictures({2997, 200}, {0.0}, 0.0), (QList<int>{0}));
+        // Timestamps going backwards never make slots go backwards.
+        QCOMPARE(shownPictures({10, 1}, {0.0, 0.5, 0.2, 0.6}, 0.7), (QList<int>{0, 0, 0, 0, 0, 2, 3}));
+        // Nothing, for no pictures.
+        QCOMPARE(shownPictures({10, 1}, {}, 1.0), QList<int>{});
+    }
+
+    void unneededPicturesAreRecognised()
+    {
+        FrameRateConverter converter({2997, 200});
+        const double frame = 1001.0 / 30000;
+        QVERIFY(converter.wouldShow(0 * frame, frame));
+        QVERIFY(!converter.wouldShow(1 * frame, frame));
+        QVERIFY(converter.wouldShow(2 * frame, frame));
+        QVERIFY(!converter.wouldShow(3 * frame, frame));
+        // A long picture always shows.
+        QVERIFY(converter.wouldShow(1 * frame, 3 * frame));
+    }
+
+    void soundIsPlacedOnTheTimeline()
+    {
+        // A gap gets silence, an overlap is cut, a few samples either way are left alone.
+        SamplePlacement p = placeSamples(8000, 1000, 4000);
+        QCOMPARE(p.silence, qint64(4000));
+        QCOMPARE(p.drop, qint64(0));
+        p = placeSamples(3000, 1600, 4000);
+        QCOMPARE(p.silence, qint64(0));
+        QCOMPARE(p.drop, qint64(1000));
+        p = placeSamples(1000, 500, 4000); // wholly before what was written
+        QCOMPARE(p.drop, qint64(500));
+        p = placeSamples(4100, 1000, 4000);
+        QCOMPARE(p.silence + p.drop, qint64(0));
+        p = placeSamples(3900, 1000, 4000);
+        QCOMPARE(p.silence + p.drop, qint64(0));
+    }
+
+    void streamClockFollowsTimestamps()
+    {
+        StreamClock clock({1, 1000}, 2.0);
+        QCOMPARE(clock.place(2000, 0.04), 0.0);
+        QCOMPARE(clock.place(AV_NOPTS_VALUE, 0.04), 0.04); // continues after the last one
+        QCOMPARE(clock.place(3000, 0.04), 1.0);           // a real pause is kept
+        // A jump of an hour is a broken timestamp: the stream goes on where it was.
+        QCOMPARE(clock.place(3600000, 0.04), 1.04);
+        QCOMPARE(clock.place(3600040, 0.04), 1.08);
+    }
+
+    void audioRatesMapToAmrModes_data()
+    {
+        QTest::addColumn<double>("requested");
+        QTest::addColumn<double>("kbps");
+        for (int rate : {32, 48, 64, 80, 96, 128})
+            QTest::addRow("%d", rate) << double(rate) << 12.2;
+        QTest::newRow("12.2") << 12.2 << 12.2;
+        QTest::newRow("12") << 12.0 << 10.2;
+        QTest::newRow("7.95") << 7.95 << 7.95;
+        QTest::newRow("5") << 5.0 << 4.75;
+        QTest::newRow("1") << 1.0 << 4.75;
+    }
+    void audioRatesMapToAmrModes()
+    {
+        QFETCH(double, requested);
+        QFETCH(double, kbps);
+        QCOMPARE(amrModeFor(requested).kbps, kbps);
+    }
+
+    void amrEncoderFramesAndPadsSound()
+    {
+        AmrEncoder encoder(amrModeFor(48));
+        QList<AmrEncoder::Packet> packets;
+        const auto sink = [&](const AmrEncoder::Packet& p) { packets << p; };
+        std::vector<std::int16_t> samples(400, 0);
+        encoder.push(samples, sink);
+        QCOMPARE(packets.size(), 2); // 320 of 400 samples make two frames
+        encoder.finish(sink);
+        QCOMPARE(packets.size(), 3); // the rest is padded into a third
+        QCOMPARE(packets[2].firstSample, qint64(320));
+        for (const auto& p : packets) {
+            QCOMPARE(p.bytes.size(), std::size_t(32)); // 12.2 kbit/s: TOC byte + 31
+            QCOMPARE(p.bytes[0] >> 3 & 0x0f, 7);      // mode 7 in the TOC
+        }
+    }
+
+    void h263SizesAreChecked()
+    {
+        QVERIFY(isStandardH263Size(176, 144));
+        QVERIFY(!isStandardH263Size(160, 120));
+        QCOMPARE(h263PixelAspect(352, 288).num, 12);
+        QCOMPARE(h263PixelAspect(320, 240).num, 1);
+        QVERIFY(!h263SizeProblem(320, 240));
+        QVERIFY(!h263SizeProblem(2048, 1152));
+        QVERIFY(h263SizeProblem(130, 98));
+        QVERIFY(h263SizeProblem(2052, 1152));
+        QVERIFY(h263SizeProblem(99998, 99998));
+    }
+};
+
+QTEST_GUILESS_MAIN(ConverterLogicTest)
+#include "tst_conv_logic.moc"

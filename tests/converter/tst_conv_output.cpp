@@ -1,0 +1,417 @@
+// What conv.dll writes: the 3GP for every size and rate of the settings panel,
+// bit rate, sync, picture shape, stream choice, safe replacement and progress.
+
+#include "conv_test_support.h"
+
+#include <QDirIterator>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+using namespace convtest;
+
+namespace {
+
+const QStringList kSizes{QStringLiteral("128x96"), QStringLiteral("160x120"), QStringLiteral("176x144"),
+                         QStringLiteral("320x240"), QStringLiteral("352x288")};
+const QStringList kRates{QStringLiteral("14.985"), QStringLiteral("23.975"), QStringLiteral("25.0"),
+                         QStringLiteral("29.97")};
+const QStringList kVideoKbps{QStringLiteral("40"), QStringLiteral("80"), QStringLiteral("120"),
+                             QStringLiteral("256"), QStringLiteral("512")};
+const QStringList kAudioKbps{QStringLiteral("32"), QStringLiteral("48"), QStringLiteral("64"),
+                             QStringLiteral("80"), QStringLiteral("96"), QStringLiteral("128")};
+
+// ffprobe's r_frame_rate for each rate of the list.
+QString exactRate(const QString& rate)
+{
+    if (rate == QLatin1String("14.985"))
+        return QStringLiteral("2997/200");
+    if (rate == QLatin1String("23.975"))
+        return QStringLiteral("959/40");
+    if (rate == QLatin1String("25.0"))
+        return QStringLiteral("25/1");
+    return QStringLiteral("2997/100");
+}
+
+double meanOf(const QByteArray& picture, int width, QRect area)
+{
+    double sum = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            sum += static_cast<unsigned char>(picture[y * width + x]);
+    return sum / (area.width() * area.height());
+}
+
+// Time of the first bright picture and of the first loud sound.
+double firstBrightPicture(const QString& path, double frameRate)
+{
+    const QVector<QByteArray> pictures = grayPictures(path, 16, 12);
+    for (int i = 0; i < pictures.size(); ++i)
+        if (meanOf(pictures[i], 16, QRect(0, 0, 16, 12)) > 128)
+            return i / frameRate;
+    return -1;
+}
+
+double firstLoudSound(const QString& path)
+{
+    const QVector<qint16> samples = monoSamples(path);
+    for (int i = 0; i < samples.size(); ++i)
+        if (std::abs(samples[i]) > 4000)
+            return i / 8000.0;
+    return -1;
+}
+
+QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+} // namespace
+
+class ConverterOutputTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString shortClip_;   // 2 s, 4:3, stereo
+    QString longClip_;    // 24 s, for bit rates and stopping
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        shortClip_ = path(QStringLiteral("short.avi"));
+        QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("testsrc2=size=320x240:rate=25:d=2"), QStringLiteral("-f"),
+                           QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("sine=frequency=300:sample_rate=44100:d=2"), QStringLiteral("-ac"),
+                           QStringLiteral("2"), QStringLiteral("-c:v"), QStringLiteral("mpeg4"),
+                           QStringLiteral("-q:v"), QStringLiteral("3"), QStringLiteral("-c:a"),
+                           QStringLiteral("libmp3lame")},
+                          shortClip_));
+        longClip_ = path(QStringLiteral("long.mp4"));
+        QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("testsrc2=size=480x360:rate=25:d=24"), QStringLiteral("-f"),
+                           QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("sine=frequency=500:sample_rate=48000:d=24"), QStringLiteral("-c:v"),
+                           QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
+                           QStringLiteral("-c:a"), QStringLiteral("aac")},
+                          longClip_));
+    }
+
+    // Every size and every rate, with the bit rates of the lists taken in turn.
+    void everySizeAndRateGivesAPlayable3gp_data()
+    {
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<QString>("videoKbps");
+        QTest::addColumn<QString>("audioKbps");
+        int turn = 0;
+        for (const QString& size : kSizes)
+            for (const QString& rate : kRates) {
+                QTest::addRow("%s@%s", qPrintable(size), qPrintable(rate))
+                    << size << rate << kVideoKbps[turn % kVideoKbps.size()] << kAudioKbps[turn % kAudioKbps.size()];
+                ++turn;
+            }
+    }
+    void everySizeAndRateGivesAPlayable3gp()
+    {
+        QFETCH(QString, size);
+        QFETCH(QString, rate);
+        QFETCH(QString, videoKbps);
+        QFETCH(QString, audioKbps);
+        const QString output = path(QStringLiteral("sweep-%1-%2.3gp").arg(size, rate));
+        const RunResult result = runConv(windowCommand(shortClip_, output, size, rate, videoKbps, audioKbps));
+        QVERIFY2(result.exitedWith(0), result.standardError.constData());
+        QVERIFY(result.messages().isEmpty());
+
+        const MediaInfo info = probe(output);
+        QVERIFY(info.majorBrand.startsWith(QLatin1String("3gp")));
+        QCOMPARE(info.video.size(), 1);
+        QCOMPARE(info.audio.size(), 1);
+        const StreamInfo& video = info.video.first();
+        QCOMPARE(video.codec, QStringLiteral("h263"));
+        QCOMPARE(QStringLiteral("%1x%2").arg(video.width).arg(video.height), size);
+        QCOMPARE(video.frameRate, exactRate(rate));
+        const bool standard = size == QLatin1String("128x96") || size == QLatin1String("176x144")
+                              || size == QLatin1String("352x288");
+        QCOMPARE(video.sampleAspect, standard ? QStringLiteral("12:11") : QStringLiteral("1:1"));
+        const double frames = probe(shortClip_).video.first().duration * rate.toDouble();
+        QVERIFY2(std::abs(static_cast<double>(video.frames) - frames) <= 1.5, qPrintable(QString::number(video.frames)));
+
+        const StreamInfo& audio = info.audio.first();
+        QCOMPARE(audio.codec, QStringLiteral("amr_nb"));
+        QCOMPARE(audio.sampleRate, 8000);
+        QCOMPARE(audio.channels, 1);
+        QVERIFY(std::abs(audio.duration - probe(shortClip_).audio.first().duration) < 0.05);
+        QVERIFY(std::abs(audio.startTime - video.startTime) < 0.001);
+        QVERIFY2(std::abs(video.duration - audio.duration) < 1.0 / rate.toDouble(),
+                 qPrintable(QStringLiteral("%1 vs %2").arg(video.duration).arg(audio.duration)));
+        QCOMPARE(decodeErrors(output), QString());
+    }
+
+    void videoBitRateIsHeld_data()
+    {
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<QString>("kbps");
+        QTest::newRow("176x144 14.985 120") << "176x144" << "14.985" << "120";
+        QTest::newRow("160x120 25.0 40") << "160x120" << "25.0" << "40";
+        QTest::newRow("352x288 29.97 512") << "352x288" << "29.97" << "512";
+    }
+    void videoBitRateIsHeld()
+    {
+        QFETCH(QString, size);
+        QFETCH(QString, rate);
+        QFETCH(QString, kbps);
+        const QString output = path(QStringLiteral("rate.3gp"));
+        const RunResult result = runConv(windowCommand(longClip_, output, size, rate, kbps));
+        QVERIFY2(result.exitedWith(0), result.standardError.constData());
+        const MediaInfo info = probe(output);
+        QCOMPARE(info.video.size(), 1);
+        const double achieved = info.video.first().bitRate / 1000;
+        QVERIFY2(std::abs(achieved / kbps.toDouble() - 1) < 0.15, qPrintable(QString::number(achieved)));
+    }
+
+    // A flash and a beep at the same moment of the source stay together, also
+    // when one stream of the source starts later than the other.
+    void soundStaysWithPicture_data()
+    {
+        QTest::addColumn<QString>("videoDelay");
+        QTest::addColumn<QString>("audioDelay");
+        QTest::addColumn<QString>("container");
+        QTest::newRow("together") << "0" << "0" << "avi";
+        QTest::newRow("sound starts late") << "0" << "0.5" << "mp4";
+        QTest::newRow("picture starts late") << "0.4" << "0" << "mkv";
+    }
+    void soundStaysWithPicture()
+    {
+        QFETCH(QString, videoDelay);
+        QFETCH(QString, audioDelay);
+        QFETCH(QString, container);
+        // Both happen 1.2 s into the source's timeline.
+        const double videoAt = 1.2 - videoDelay.toDouble();
+        const double audioAt = 1.2 - audioDelay.toDouble();
+        const QString source = path(QStringLiteral("sync.") + container);
+        QVERIFY(makeMedia(
+            {QStringLiteral("-itsoffset"), videoDelay, QStringLiteral("-f"), QStringLiteral("lavfi"),
+             QStringLiteral("-i"),
+             QStringLiteral("color=black:s=320x240:r=25:d=3,drawbox=enable='between(t,%1,%2)':color=white:t=fill")
+                 .arg(videoAt)
+                 .arg(videoAt + 0.3),
+             QStringLiteral("-itsoffset"), audioDelay, QStringLiteral("-f"), QStringLiteral("lavfi"),
+             QStringLiteral("-i"),
+             QStringLiteral("aevalsrc='if(between(t,%1,%2),0.8*sin(2*PI*700*t),0)':s=44100:d=3")
+                 .arg(audioAt)
+                 .arg(audioAt + 0.3),
+             QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-c:a"),
+             container == QLatin1String("avi") ? QStringLiteral("mp2") : QStringLiteral("aac")},
+            source));
+        const QString output = path(QStringLiteral("sync.3gp"));
+        QVERIFY(runConv(windowCommand(source, output)).exitedWith(0));
+        const double flash = firstBrightPicture(output, 14.985);
+        const double beep = firstLoudSound(output);
+        QVERIFY(flash > 0 && beep > 0);
+        QVERIFY2(std::abs(flash - beep) < 1 / 14.985, qPrintable(QStringLiteral("%1 %2").arg(flash).arg(beep)));
+        QVERIFY2(std::abs(flash - 1.2) < 0.1, qPrintable(QString::number(flash)));
+    }
+
+    // Where the picture sits in the frame: a bright source on black borders.
+    void pictureKeepsItsShape_data()
+    {
+        QTest::addColumn<QString>("sourceSize");
+        QTest::addColumn<QString>("extraFilter");
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QRect>("picture");
+        QTest::newRow("4:3 fills QCIF") << "320x240" << "" << "176x144" << QRect(0, 0, 176, 144);
+        QTest::newRow("4:3 fills 320x240") << "640x480" << "" << "320x240" << QRect(0, 0, 320, 240);
+        QTest::newRow("16:9 letterboxed") << "640x360" << "" << "176x144" << QRect(0, 18, 176, 108);
+        QTest::newRow("sample aspect 64:45") << "352x288" << ",setsar=64/45" << "320x240" << QRect(0, 28, 320, 184);
+        QTest::newRow("portrait pillarboxed") << "240x320" << "" << "160x120" << QRect(34, 0, 90, 120);
+    }
+    void pictureKeepsItsShape()
+    {
+        QFETCH(QString, sourceSize);
+        QFETCH(QString, extraFilter);
+        QFETCH(QString, size);
+        QFETCH(QRect, picture);
+        const QString source = path(QStringLiteral("shape.mp4"));
+        QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("color=0xC8C8C8:s=%1:r=25:d=0.5%2").arg(sourceSize, extraFilter),
+                           QStringLiteral("-c:v"), QStringLiteral("libx264")},
+                          source));
+        const QString output = path(QStringLiteral("shape.3gp"));
+        QVERIFY(runConv(windowCommand(source, output, size)).exitedWith(0));
+        const int width = size.section(QLatin1Char('x'), 0, 0).toInt();
+        const int height = size.section(QLatin1Char('x'), 1, 1).toInt();
+        const QVector<QByteArray> pictures = grayPictures(output, width, height);
+        QVERIFY(!pictures.isEmpty());
+        const QByteArray& last = pictures.last();
+        // Inside the picture (a pixel in from its edges) bright, outside black.
+        QVERIFY(meanOf(last, width, picture.adjusted(2, 2, -2, -2)) > 150);
+        const QRect frame(0, 0, width, height);
+        if (picture.top() > 0) {
+            QVERIFY(meanOf(last, width, QRect(0, 0, width, picture.top() - 1)) < 30);
+            QVERIFY(meanOf(last, width, QRect(0, picture.bottom() + 2, width, height - picture.bottom() - 2)) < 30);
+        }
+        if (picture.left() > 0) {
+            QVERIFY(meanOf(last, width, QRect(0, 0, picture.left() - 1, height)) < 30);
+            QVERIFY(meanOf(last, width, QRect(picture.right() + 2, 0, width - picture.right() - 2, height)) < 30);
+        }
+        QVERIFY(frame.contains(picture));
+    }
+
+    // A rotation tag turns the picture upright: the left half of a landscape
+    // source turned a quarter counter-clockwise ends up at the bottom.
+    void rotationTagIsApplied()
+    {
+        const QString plain = path(QStringLiteral("plain.mp4"));
+        QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("color=white:s=320x180:r=25:d=0.5,drawbox=x=160:w=160:h=180:color=black:"
+                                          "t=fill"),
+                           QStringLiteral("-c:v"), QStringLiteral("libx264")},
+                          plain));
+        const QString rotated = path(QStringLiteral("rotated.mp4"));
+        QVERIFY(makeMedia({QStringLiteral("-i"), plain, QStringLiteral("-c"), QStringLiteral("copy"),
+                           QStringLiteral("-metadata:s:v:0"), QStringLiteral("rotate=90")},
+                          rotated));
+        const QString output = path(QStringLiteral("rotated.3gp"));
+        QVERIFY(runConv(windowCommand(rotated, output)).exitedWith(0));
+        const QByteArray last = grayPictures(output, 176, 144).last();
+        // Portrait inside QCIF: 74 wide at x = 50.
+        QVERIFY(meanOf(last, 176, QRect(0, 0, 46, 144)) < 30);
+        QVERIFY(meanOf(last, 176, QRect(130, 0, 46, 144)) < 30);
+        QVERIFY(meanOf(last, 176, QRect(54, 80, 66, 60)) > 200); // bottom: was left, white
+        QVERIFY(meanOf(last, 176, QRect(54, 4, 66, 60)) < 40);   // top: was right, black
+    }
+
+    void sourceWithoutSoundOrPicture_data()
+    {
+        QTest::addColumn<QStringList>("ffmpegArguments");
+        QTest::addColumn<int>("videoStreams");
+        QTest::addColumn<int>("audioStreams");
+        QTest::newRow("no sound") << QStringList{QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                                                 QStringLiteral("testsrc=size=320x240:rate=25:d=1")}
+                                  << 1 << 0;
+        QTest::newRow("no picture") << QStringList{QStringLiteral("-f"), QStringLiteral("lavfi"),
+                                                   QStringLiteral("-i"), QStringLiteral("sine=d=1")}
+                                    << 0 << 1;
+        // Two pictures, two sounds and subtitles: one of each kind is used.
+        QTest::newRow("many streams") << QStringList{
+            QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+            QStringLiteral("testsrc=size=320x240:rate=25:d=1"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+            QStringLiteral("-i"), QStringLiteral("testsrc=size=160x120:rate=10:d=1"), QStringLiteral("-f"),
+            QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=d=1"), QStringLiteral("-f"),
+            QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=d=1:frequency=900"),
+            QStringLiteral("-map"), QStringLiteral("0"), QStringLiteral("-map"), QStringLiteral("1"),
+            QStringLiteral("-map"), QStringLiteral("2"), QStringLiteral("-map"), QStringLiteral("3")}
+                                      << 1 << 1;
+    }
+    void sourceWithoutSoundOrPicture()
+    {
+        QFETCH(QStringList, ffmpegArguments);
+        QFETCH(int, videoStreams);
+        QFETCH(int, audioStreams);
+        const QString source = path(QStringLiteral("streams.mkv"));
+        QVERIFY(makeMedia(ffmpegArguments, source));
+        const QString output = path(QStringLiteral("streams.3gp"));
+        const RunResult result = runConv(windowCommand(source, output));
+        QVERIFY2(result.exitedWith(0), result.standardError.constData());
+        const MediaInfo info = probe(output);
+        QVERIFY(info.majorBrand.startsWith(QLatin1String("3gp")));
+        QCOMPARE(info.video.size(), videoStreams);
+        QCOMPARE(info.audio.size(), audioStreams);
+        if (videoStreams)
+            QCOMPARE(info.video.first().width, 176);
+        if (audioStreams)
+            QCOMPARE(info.audio.first().sampleRate, 8000);
+        QCOMPARE(decodeErrors(output), QString());
+    }
+
+    void outputAppearsOnlyWhenComplete()
+    {
+        QTemporaryDir folder;
+        const QString output = folder.filePath(QStringLiteral("out.3gp"));
+        QFile old(output);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("an earlier result");
+        old.close();
+
+        // Without -y an existing file is kept.
+        QStringList noReplace = windowCommand(shortClip_, output);
+        noReplace.removeAll(QStringLiteral("-y"));
+        QVERIFY(runConv(noReplace).exitedWith(1));
+        // A failing run with -y leaves it alone as well.
+        const QString text = folder.filePath(QStringLiteral("text.avi"));
+        QFile textFile(text);
+        QVERIFY(textFile.open(QIODevice::WriteOnly));
+        textFile.write("this is not a video\n");
+        textFile.close();
+        QVERIFY(runConv(windowCommand(text, output)).exitedWith(1));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("an earlier result"));
+        old.close();
+        QCOMPARE(filesIn(folder.path()), (QStringList{QStringLiteral("out.3gp"), QStringLiteral("text.avi")}));
+
+        // A good run replaces it, and leaves nothing else behind.
+        QVERIFY(runConv(windowCommand(shortClip_, output)).exitedWith(0));
+        QCOMPARE(probe(output).video.size(), 1);
+        QCOMPARE(filesIn(folder.path()), (QStringList{QStringLiteral("out.3gp"), QStringLiteral("text.avi")}));
+    }
+
+    void stoppedRunLeavesNothing()
+    {
+        QTemporaryDir folder;
+        const QString output = folder.filePath(QStringLiteral("out.3gp"));
+        QProcess process;
+        process.start(convPath(), windowCommand(longClip_, output, QStringLiteral("352x288"),
+                                                QStringLiteral("29.97"), QStringLiteral("512")));
+        QVERIFY(process.waitForStarted());
+        // Stop it once it is busy writing.
+        QTRY_VERIFY_WITH_TIMEOUT(!filesIn(folder.path()).isEmpty() || process.state() == QProcess::NotRunning,
+                                 60000);
+        process.terminate();
+        QVERIFY(process.waitForFinished(60000));
+        if (process.exitCode() == 0)
+            QSKIP("the conversion finished before it could be stopped");
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(filesIn(folder.path()).isEmpty());
+    }
+
+    void progressIsReportedInOneForm()
+    {
+        const RunResult result = runConv(windowCommand(longClip_, path(QStringLiteral("progress.3gp"))));
+        QVERIFY(result.exitedWith(0));
+        const QStringList progress = result.progressLines();
+        QVERIFY(!progress.isEmpty());
+        const QRegularExpression form(QStringLiteral("^progress: time=(\\d+\\.\\d\\d) duration=(\\d+\\.\\d\\d)$"));
+        double last = 0;
+        for (const QString& line : progress) {
+            const QRegularExpressionMatch match = form.match(line);
+            QVERIFY2(match.hasMatch(), qPrintable(line));
+            const double time = match.captured(1).toDouble();
+            QVERIFY(time >= last);
+            last = time;
+            QVERIFY(std::abs(match.captured(2).toDouble() - 24.0) < 0.1);
+        }
+        QVERIFY2(std::abs(last - 24.0) < 0.2, qPrintable(progress.last()));
+    }
+
+    void pathsWithBlanksAndChineseWork()
+    {
+        QTemporaryDir folder;
+        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("我的 视频")));
+        const QString input = folder.filePath(QStringLiteral("我的 视频/生日 聚会.avi"));
+        QVERIFY(QFile::copy(shortClip_, input));
+        const QString output = folder.filePath(QStringLiteral("我的 视频/手机 版.3gp"));
+        const RunResult result = runConv(windowCommand(input, output));
+        QVERIFY2(result.exitedWith(0), result.standardError.constData());
+        QCOMPARE(probe(output).audio.size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(ConverterOutputTest)
+#include "tst_conv_output.moc"
