@@ -9,7 +9,7 @@ bash scripts/install-deps.sh --test
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVARO_SANITIZE=ON >/dev/null
 cmake --build build/test -j"$(nproc)"
 
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir build/test --output-on-failure --timeout 900 "$@"
