@@ -28,6 +28,7 @@ for ext in avi flv mp4 mpg wmv; do
 done
 
 jobs=$(nproc)
+cd "$build" # libFuzzer writes one log per worker into the current folder
 "$fuzzer" "$corpus" -artifact_prefix="$artifacts/" -max_total_time=$((minutes * 60)) \
   -max_len=262144 -timeout=20 -rss_limit_mb=2560 -jobs="$jobs" -workers="$jobs" \
   -print_final_stats=1 >"$build/fuzz.log" 2>&1 || true

@@ -57,7 +57,7 @@ public:
     // Packets whose timing is unclear are always wanted.
     bool wants(const AVPacket& packet) const
     {
-        if (packet.pts == AV_NOPTS_VALUE || packet.duration <= 0)
+        if (packet.pts == AV_NOPTS_VALUE || packet.duration <= 0 || clock_.rebased())
             return true;
         const double tick = av_q2d(stream_.time_base);
         const double start = static_cast<double>(packet.pts) * tick - originSeconds_;

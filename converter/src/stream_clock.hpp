@@ -20,6 +20,9 @@ public:
     // durationSeconds.
     double place(std::int64_t timestamp, double durationSeconds);
 
+    // Whether a broken timestamp made the stream's own times unreliable.
+    bool rebased() const { return shiftSeconds_ != 0; }
+
 private:
     double secondsPerTick_;
     double originSeconds_;
