@@ -17,6 +17,7 @@ fuzzer=$build/converter/fuzz/conv_decode_fuzzer
 
 # Seeds: the small real-world samples, the kept regressions, and a few tiny
 # files of common containers made here.
+mkdir -p "$regressions"
 corpus=$build/fuzz-corpus
 artifacts=$build/fuzz-artifacts
 mkdir -p "$corpus" "$artifacts"

@@ -107,23 +107,37 @@ public:
           })
     {
     }
-    ~EncodingThread()
-    {
-        queue_.abort();
-        if (thread_.joinable())
-            thread_.join();
-    }
+    ~EncodingThread() { stop(); }
 
     // Lets the stage finish what is queued, then reports its failure if any.
     void finish()
     {
         queue_.close();
         thread_.join();
+        rethrowFailure();
+    }
+
+    // After the decoding side failed: the encoding side's own failure, if it
+    // had one, is the cause worth reporting.
+    void stopAndRethrowFailure()
+    {
+        stop();
+        rethrowFailure();
+    }
+
+private:
+    void stop()
+    {
+        queue_.abort();
+        if (thread_.joinable())
+            thread_.join();
+    }
+    void rethrowFailure()
+    {
         if (failure_)
             std::rethrow_exception(failure_);
     }
 
-private:
     BoundedQueue<EncodeJob>& queue_;
     std::exception_ptr failure_;
     std::thread thread_;
@@ -183,7 +197,8 @@ ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& pr
 
     {
         EncodingThread encoding(stage, queue);
-        source.decodeAll(
+        try {
+            source.decodeAll(
             [&](AVFrame& frame) {
                 checkStop();
                 pictures->take(frame);
@@ -195,10 +210,14 @@ ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& pr
                 progress.update(secondsDone());
             },
             [&](const AVPacket& packet) { return pictures->wants(packet); });
-        if (pictures)
-            pictures->finish();
-        if (sound)
-            sendSound(sound->drain());
+            if (pictures)
+                pictures->finish();
+            if (sound)
+                sendSound(sound->drain());
+        } catch (...) {
+            encoding.stopAndRethrowFailure();
+            throw;
+        }
         encoding.finish();
     }
 

@@ -11,6 +11,8 @@ class ConverterCommandLineTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Which command lines are wrong is the parser's business (tst_conv_logic);
+    // here: how the program reports them.
     void usageErrorsExitWithTwoAndOneLine_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -23,14 +25,9 @@ private slots:
         QTest::newRow("unknown option") << (QStringList{QStringLiteral("-q")} + good);
         QTest::newRow("missing value") << (QStringList{QStringLiteral("-i"), QStringLiteral("in.avi"),
                                                        QStringLiteral("out.3gp"), QStringLiteral("-r")});
-        QTest::newRow("rate not a number") << with(QStringLiteral("-r"), QStringLiteral("fast"));
         QTest::newRow("rate zero") << with(QStringLiteral("-r"), QStringLiteral("0"));
-        QTest::newRow("rate negative") << with(QStringLiteral("-r"), QStringLiteral("-14.985"));
-        QTest::newRow("video rate not a number") << with(QStringLiteral("-b"), QStringLiteral("lots"));
-        QTest::newRow("audio rate zero") << with(QStringLiteral("-ab"), QStringLiteral("0"));
         QTest::newRow("size not WxH") << with(QStringLiteral("-s"), QStringLiteral("qcif"));
         QTest::newRow("size odd") << with(QStringLiteral("-s"), QStringLiteral("177x144"));
-        QTest::newRow("size zero") << with(QStringLiteral("-s"), QStringLiteral("0x0"));
         QTest::newRow("no output") << good.mid(0, good.size() - 1);
     }
     void usageErrorsExitWithTwoAndOneLine()

@@ -1,5 +1,5 @@
 // The converter's decisions that need no media: command line, picture
-// placement, frame-rate conversion, sound placement, AMR modes, H.263 sizes.
+// placement, frame-rate conversion, sound placement, AMR modes.
 
 #include "amr_encoder.hpp"
 #include "audio_track.hpp"
@@ -308,19 +308,6 @@ private slots:
             QCOMPARE(p.bytes.size(), std::size_t(32)); // 12.2 kbit/s: TOC byte + 31
             QCOMPARE(p.bytes[0] >> 3 & 0x0f, 7);      // mode 7 in the TOC
         }
-    }
-
-    void h263SizesAreChecked()
-    {
-        QVERIFY(isStandardH263Size(176, 144));
-        QVERIFY(!isStandardH263Size(160, 120));
-        QCOMPARE(h263PixelAspect(352, 288).num, 12);
-        QCOMPARE(h263PixelAspect(320, 240).num, 1);
-        QVERIFY(!h263SizeProblem(320, 240));
-        QVERIFY(!h263SizeProblem(2048, 1152));
-        QVERIFY(h263SizeProblem(130, 98));
-        QVERIFY(h263SizeProblem(2052, 1152));
-        QVERIFY(h263SizeProblem(99998, 99998));
     }
 };
 
