@@ -63,12 +63,12 @@ VideoEncoder::VideoEncoder(const VideoSettings& settings) : packet_(allocatePack
     c.gop_size = std::max(1, static_cast<int>(std::lround(2 * av_q2d(settings.frameRate))));
     c.max_b_frames = 0;
     c.thread_count = 1;
-    // FFmpeg's one-pass rate control alone overshoots by 10-30 %; a one-second
-    // buffer at the target rate holds the average to the request.
-    // The buffer must also hold at least two frames at very low frame rates.
+    // FFmpeg's one-pass rate control alone overshoots by 10-30 %; a buffer of
+    // two seconds (and at least two frames) at the target rate holds the
+    // average within a few percent and still lets hard scenes borrow bits.
     c.rc_max_rate = c.bit_rate;
     const double framesPerSecond = av_q2d(settings.frameRate);
-    const double bufferBits = static_cast<double>(c.bit_rate) * std::max(1.0, 2.0 / framesPerSecond);
+    const double bufferBits = static_cast<double>(c.bit_rate) * std::max(2.0, 2.0 / framesPerSecond);
     c.rc_buffer_size = static_cast<int>(std::min(bufferBits, static_cast<double>(INT32_MAX)));
 
     // Rate-distortion macroblock decisions: better pictures for little time.
