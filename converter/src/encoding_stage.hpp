@@ -6,6 +6,8 @@
 #include "video_encoder.hpp"
 
 #include <cstdint>
+#include <exception>
+#include <thread>
 #include <variant>
 #include <vector>
 
@@ -46,6 +48,56 @@ private:
     PacketHandle soundPacket_;
     std::int64_t picturesWritten_ = 0;
     std::int64_t soundFramesWritten_ = 0;
+};
+
+// Runs an encoding stage on its own thread and always joins it.
+class EncodingThread {
+public:
+    EncodingThread(EncodingStage& stage, BoundedQueue<EncodeJob>& queue)
+        : queue_(queue), thread_([this, &stage] {
+              try {
+                  stage.run(queue_);
+              } catch (...) {
+                  failure_ = std::current_exception();
+                  queue_.abort();
+              }
+          })
+    {
+    }
+    ~EncodingThread() { stop(); }
+
+    // Lets the stage finish what is queued, then reports its failure if any.
+    void finish()
+    {
+        queue_.close();
+        thread_.join();
+        rethrowFailure();
+    }
+
+    // After the decoding side failed: the encoding side's own failure, if it
+    // had one, is the cause worth reporting.
+    void stopAndRethrowFailure()
+    {
+        stop();
+        rethrowFailure();
+    }
+
+private:
+    void stop()
+    {
+        queue_.abort();
+        if (thread_.joinable())
+            thread_.join();
+    }
+    void rethrowFailure()
+    {
+        if (failure_)
+            std::rethrow_exception(failure_);
+    }
+
+    BoundedQueue<EncodeJob>& queue_;
+    std::exception_ptr failure_;
+    std::thread thread_;
 };
 
 } // namespace conv

@@ -1,0 +1,76 @@
+#include "picture_feed.hpp"
+
+#include "errors.hpp"
+#include "source_media.hpp"
+#include "video_encoder.hpp"
+
+namespace conv {
+namespace {
+
+double frameDurationSeconds(const AVFrame& frame, const AVStream& stream, AVRational outputRate)
+{
+    if (frame.pkt_duration > 0)
+        return static_cast<double>(frame.pkt_duration) * av_q2d(stream.time_base);
+    for (AVRational rate : {stream.avg_frame_rate, stream.r_frame_rate})
+        if (rate.num > 0 && rate.den > 0 && av_q2d(rate) < 1000)
+            return 1.0 / av_q2d(rate);
+    return 1.0 / av_q2d(outputRate);
+}
+
+} // namespace
+
+PictureFeed::PictureFeed(const ConversionRequest& request, const AVStream& stream, double originSeconds,
+                         BoundedQueue<EncodeJob>& queue)
+    : stream_(stream), outputRate_(request.frameRate),
+      fitter_(OutputFrame{request.width, request.height, h263PixelAspect(request.width, request.height)},
+              clockwiseQuarterTurns(stream), stream.sample_aspect_ratio),
+      clock_(stream.time_base, originSeconds), originSeconds_(originSeconds), rate_(request.frameRate),
+      queue_(queue)
+{
+}
+
+void PictureFeed::take(AVFrame& frame)
+{
+    const double duration = frameDurationSeconds(frame, stream_, outputRate_);
+    const double start = clock_.place(frame.best_effort_timestamp, duration);
+    send(rate_.nextPicture(start));
+    held_ = allocateFrame();
+    av_frame_move_ref(held_.get(), &frame);
+    heldEnd_ = start + duration;
+}
+
+void PictureFeed::finish()
+{
+    send(rate_.finish(heldEnd_));
+}
+
+bool PictureFeed::wants(const AVPacket& packet) const
+{
+    if (packet.pts == AV_NOPTS_VALUE || packet.duration <= 0 || clock_.rebased())
+        return true;
+    const double tick = av_q2d(stream_.time_base);
+    const double start = static_cast<double>(packet.pts) * tick - originSeconds_;
+    return rate_.wouldShow(start, static_cast<double>(packet.duration) * tick);
+}
+
+double PictureFeed::secondsDone() const
+{
+    return static_cast<double>(rate_.slotsDone()) / av_q2d(outputRate_);
+}
+
+void PictureFeed::send(SlotRange slots)
+{
+    if (slots.count() <= 0 || !held_)
+        return;
+    FrameHandle fitted = fitter_.fit(*held_);
+    for (std::int64_t slot = slots.first; slot < slots.end; ++slot) {
+        FrameHandle copy(av_frame_clone(fitted.get()));
+        if (!copy)
+            throw std::bad_alloc();
+        copy->pts = slot;
+        if (!queue_.push(PictureJob{std::move(copy)}))
+            throw ConversionError("encoding stopped");
+    }
+}
+
+} // namespace conv

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "bounded_queue.hpp"
+#include "command_line.hpp"
+#include "encoding_stage.hpp"
+#include "frame_rate_converter.hpp"
+#include "picture_fitter.hpp"
+#include "stream_clock.hpp"
+
+namespace conv {
+
+// The picture side of the decoding thread: puts pictures on the output frame
+// grid and queues the ones that are shown, fitted to the output size.
+class PictureFeed {
+public:
+    PictureFeed(const ConversionRequest& request, const AVStream& stream, double originSeconds,
+                BoundedQueue<EncodeJob>& queue);
+
+    // A decoded picture; the feed takes over its data.
+    void take(AVFrame& frame);
+    // The source has ended: the last picture fills its time.
+    void finish();
+
+    // Whether the picture in this packet will be shown. Packets whose timing is
+    // unclear are always wanted.
+    bool wants(const AVPacket& packet) const;
+
+    double secondsDone() const;
+
+private:
+    void send(SlotRange slots);
+
+    const AVStream& stream_;
+    AVRational outputRate_;
+    PictureFitter fitter_;
+    StreamClock clock_;
+    double originSeconds_;
+    FrameRateConverter rate_;
+    BoundedQueue<EncodeJob>& queue_;
+    FrameHandle held_; // the last picture, until the next one says how long it lasts
+    double heldEnd_ = 0;
+};
+
+} // namespace conv
