@@ -4,13 +4,18 @@
 #include "source_media.hpp"
 #include "video_encoder.hpp"
 
+#include <algorithm>
+
 namespace conv {
 namespace {
+
+// A picture shown longer than this is a broken duration, not a slide show.
+constexpr double kLongestPictureSeconds = 10;
 
 double frameDurationSeconds(const AVFrame& frame, const AVStream& stream, AVRational outputRate)
 {
     if (frame.pkt_duration > 0)
-        return static_cast<double>(frame.pkt_duration) * av_q2d(stream.time_base);
+        return std::min(kLongestPictureSeconds, static_cast<double>(frame.pkt_duration) * av_q2d(stream.time_base));
     for (AVRational rate : {stream.avg_frame_rate, stream.r_frame_rate})
         if (rate.num > 0 && rate.den > 0 && av_q2d(rate) < 1000)
             return 1.0 / av_q2d(rate);
