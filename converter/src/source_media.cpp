@@ -20,12 +20,19 @@ int decodePacket(AVCodecContext& decoder, const AVPacket* packet, AVFrame& frame
     const int sent = avcodec_send_packet(&decoder, packet);
     if (sent < 0 && sent != AVERROR_EOF && packet)
         return 1; // the next packet may decode
+    // While draining, pictures after a damaged one are still waiting; the
+    // limit only guards against a decoder that repeats its error forever.
+    const int errorsAllowed = packet ? 1 : 64;
+    int errors = 0;
     for (;;) {
         const int received = avcodec_receive_frame(&decoder, &frame);
         if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
-            return 0;
-        if (received < 0)
-            return 1;
+            return errors;
+        if (received < 0) {
+            if (++errors >= errorsAllowed)
+                return errors;
+            continue;
+        }
         handler(frame);
         av_frame_unref(&frame);
     }
