@@ -27,13 +27,18 @@ QImage picture(const QString &file)
     return QImage::fromData(resource(file)).convertToFormat(QImage::Format_RGB32);
 }
 
+// Little-endian fields of a file header; -1 when the file is too short to hold one.
 int le16(const QByteArray &b, qsizetype at)
 {
+    if (at < 0 || at + 2 > b.size())
+        return -1;
     return qFromLittleEndian<quint16>(b.constData() + at);
 }
 
 qint64 le32(const QByteArray &b, qsizetype at)
 {
+    if (at < 0 || at + 4 > b.size())
+        return -1;
     return qFromLittleEndian<qint32>(b.constData() + at);
 }
 
