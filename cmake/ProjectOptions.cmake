@@ -16,6 +16,10 @@ target_compile_definitions(tovaro_options INTERFACE
   QT_NO_URL_CAST_FROM_STRING
   QT_USE_QSTRINGBUILDER)
 
+if(TOVARO_WERROR)
+  target_compile_options(tovaro_options INTERFACE -Werror)
+endif()
+
 if(TOVARO_SANITIZE)
   target_compile_options(tovaro_options INTERFACE
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh --test
-cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVARO_SANITIZE=ON >/dev/null
+cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVARO_SANITIZE=ON -DTOVARO_WERROR=ON >/dev/null
 cmake --build build/test -j"$(nproc)"
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
