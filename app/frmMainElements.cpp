@@ -4,6 +4,7 @@
 
 #include "ui/BusySquare.h"
 #include "ui/HiddenTextBox.h"
+#include "ui/Placement.h"
 #include "ui/SettingsPanel.h"
 #include "ui/SkinFonts.h"
 #include "ui/SkinImage.h"
@@ -12,11 +13,6 @@
 #include <QTimer>
 
 namespace {
-
-void place(QWidget* widget, const layout::Rect& rect)
-{
-    widget->setGeometry(rect.left, rect.top, rect.width, rect.height);
-}
 
 SkinImage* image(const QString& name, int index, const layout::Rect& rect, QWidget* parent)
 {

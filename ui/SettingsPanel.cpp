@@ -1,5 +1,6 @@
 #include "SettingsPanel.h"
 
+#include "Placement.h"
 #include "SkinFonts.h"
 #include "WindowLayout.h"
 #include "conversion/SettingsLists.h"
@@ -9,11 +10,6 @@
 
 namespace {
 
-void place(QWidget* widget, const layout::Rect& rect)
-{
-    widget->setGeometry(rect.left, rect.top, rect.width, rect.height);
-}
-
 QLabel* caption(const QString& text, const layout::Rect& rect, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
@@ -21,7 +17,7 @@ QLabel* caption(const QString& text, const layout::Rect& rect, QWidget* parent)
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, Qt::black);
     label->setPalette(palette);
-    label->setGeometry(rect.left, rect.top, rect.width, rect.height);
+    place(label, rect);
     return label;
 }
 
@@ -99,7 +95,7 @@ SettingsPanel::SettingsPanel(const QCursor& hand, QWidget* parent) : QWidget(par
     lblCancel->setObjectName(QStringLiteral("lblCancel"));
     for (auto [label, rect] : {std::pair{lblDefault, layout::kLinkDefault}, std::pair{lblOk, layout::kLinkOk},
                                std::pair{lblCancel, layout::kLinkCancel}})
-        label->setGeometry(rect.left, rect.top, rect.width, rect.height);
+        place(label, rect);
 }
 
 // The labels size themselves to their text and the lists take the window's font;
