@@ -7,16 +7,12 @@
 #include "platform/WindowShape.h"
 #include "ui/SettingsPanel.h"
 
-namespace {
-constexpr QRgb kColourKey = qRgb(255, 0, 255);
-}  // namespace
-
 // Every step runs whatever became of the one before: a folder that exists or cannot
 // be made is no reason to keep the window from showing.
 void frmMain::Form_Load()
 {
     platform::makeLayered(this);
-    platform::setColourKey(this, kColourKey);
+    platform::setColourKey(this, layout::argb(layout::kColourKey));
     BusyStep = 0;
 
     // The temporary folder is only used when it is safely ours.

@@ -18,7 +18,7 @@ frmMain::frmMain(StartupPaths paths, QWidget* parent)
     setWindowIcon(m_pictures.icon);
     setFixedSize(layout::kClientWidth, layout::kClientHeight);
     createElements();
-    connect(imgExit, &SkinImage::clicked, this, [this] { imgExit_Click(); });
+    connectElements();
 }
 
 void frmMain::showCentred()

@@ -3,15 +3,18 @@
 // of the running program.
 
 #include "WorkingFolders.h"
+#include "conversion/ActionDispatch.h"
+#include "conversion/SourceSelection.h"
 #include "ui/SkinPictures.h"
-#include "ui/WindowLayout.h"
+#include "ui/layout/WindowLayout.h"
+#include "ui/looks/SkinLooks.h"
 
 #include <QWidget>
 
 #include <array>
 
 class BusySquare;
-class QLabel;
+class FileLine;
 class HiddenTextBox;
 class QTimer;
 class SettingsPanel;
@@ -29,10 +32,23 @@ public:
 
     const WorkingFolders& folders() const { return m_folders; }
     const skin::Pictures& pictures() const { return m_pictures; }
+    const QString& applicationFolder() const { return m_paths.applicationFolder; }
+
+    // The release handler every command ends in, with an action code 0 to 5.
+    void imgButton_MouseUp(int index);
+
+    // The actions, by code. Tests may replace an entry (Exit ends the process).
+    actions::ActionTable actionTable;
 
     // Window-level state.
     bool FromMenu = false;
     qint16 BusyStep = 0;
+    looks::SkinLooks looks;     // hot-zone looks and the held flag
+    source::SourceView source;  // the loaded file and the banner pictures
+
+    // Puts on the screen what `looks` and `source` say.
+    void showLooks();
+    void showSource();
 
     // Elements, named as the skin's hot zones and controls.
     std::array<SkinImage*, layout::kMenuItemCount> imgMenu{};
@@ -43,7 +59,7 @@ public:
     SkinImage* imgLoaded = nullptr;
     SkinImage* imgWait = nullptr;
     std::array<BusySquare*, layout::kBusySquareCount> SP{};
-    QLabel* lblFile = nullptr;
+    FileLine* lblFile = nullptr;
     HiddenTextBox* menuMsg = nullptr;
     QTimer* Timer1 = nullptr;
 
@@ -53,7 +69,15 @@ protected:
 
 private:
     void createElements();
+    void connectElements();
     void imgExit_Click();
+
+    // The six actions.
+    void Add();
+    void Remove();
+    void Convert();
+    void Settings();
+    void Help();
 
     StartupPaths m_paths;
     WorkingFolders m_folders;

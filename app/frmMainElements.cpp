@@ -3,6 +3,7 @@
 #include "frmMain.h"
 
 #include "ui/BusySquare.h"
+#include "ui/FileLine.h"
 #include "ui/HiddenTextBox.h"
 #include "ui/Placement.h"
 #include "ui/SettingsPanel.h"
@@ -47,7 +48,7 @@ void frmMain::createElements()
         SP[static_cast<std::size_t>(i)] = square;
     }
 
-    lblFile = new QLabel(this);
+    lblFile = new FileLine(this);
     lblFile->setObjectName(QStringLiteral("lblFile"));
     lblFile->setFont(skin::textFont(true));
     QPalette white = lblFile->palette();

@@ -7,7 +7,7 @@
 
 #include <array>
 
-#include "ui/WindowLayout.h"
+#include "ui/layout/WindowLayout.h"
 
 namespace skin {
 

@@ -1,8 +1,8 @@
 #pragma once
-// The skin pictures, each drawn whole. Geometry comes from ui/WindowLayout.h so
+// The skin pictures, each drawn whole. Geometry comes from ui/layout/WindowLayout.h so
 // the pictures line up with the window's hot zones.
 
-#include "WindowLayout.h"
+#include "ui/layout/WindowLayout.h"
 
 #include <QImage>
 #include <QString>

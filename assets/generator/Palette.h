@@ -5,10 +5,11 @@
 #include <QFont>
 #include <QRgb>
 
+#include "ui/layout/WindowLayout.h"
+
 namespace art {
 
-// Pixels of exactly this colour are see-through on the window.
-inline constexpr QRgb kColourKey = 0xFFFF00FFu;
+inline constexpr QRgb kColourKey = layout::argb(layout::kColourKey);
 
 inline const QColor kBodyGrey{208, 209, 208};
 inline const QColor kStatusGrey{192, 192, 192};

@@ -2,6 +2,8 @@
 // its shape, clicks through the see-through margin, what it draws and how it ends.
 // Run through tests/with-display.sh, which provides the display.
 
+#include "ui/layout/WindowLayout.h"
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -129,7 +131,7 @@ private slots:
         const QImage skin = QImage(QStringLiteral(SKIN_BACKGROUND)).convertToFormat(QImage::Format_RGB32);
         QCOMPARE(skin.size(), QSize(558, 376));
 
-        const QRgb key = qRgb(255, 0, 255);
+        const QRgb key = layout::argb(layout::kColourKey);
         int bodyPixels = 0, differing = 0, behind = 0, keyPixels = 0;
         for (int y = 0; y < 374; ++y) {
             for (int x = 0; x < 557; ++x) {

@@ -3,6 +3,7 @@
 
 #include "app/frmMain.h"
 #include "ui/BusySquare.h"
+#include "ui/FileLine.h"
 #include "ui/HiddenTextBox.h"
 #include "ui/SettingsPanel.h"
 #include "ui/SkinImage.h"

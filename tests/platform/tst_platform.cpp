@@ -1,22 +1,15 @@
 // The platform layer against real files, folders and processes.
 
 #include "platform/FileOperations.h"
-#include "platform/OpenFileDialog.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/Process.h"
 #include "platform/ShellOpen.h"
-#include "platform/WindowShape.h"
 
-#include <QApplication>
 #include <QDir>
-#include <QFileDialog>
-#include <QTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QWidget>
 
 #include <csignal>
 #include <memory>
@@ -42,18 +35,6 @@ QByteArray readFile(const QString& path)
 }
 
 constexpr QFile::Permissions kExecutable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-
-// A widget that paints a picture, to shape by its colour key.
-class PictureWidget : public QWidget {
-public:
-    explicit PictureWidget(QImage image) : m_image(std::move(image)) { setFixedSize(m_image.size()); }
-
-protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, m_image); }
-
-private:
-    QImage m_image;
-};
 
 }  // namespace
 
@@ -246,72 +227,10 @@ private slots:
         qputenv("PATH", oldPath);
     }
 
-    void colourKeyCutsExactlyTheKeyColour()
-    {
-        QImage picture(20, 10, QImage::Format_RGB32);
-        picture.fill(qRgb(208, 209, 208));
-        for (int x = 0; x < 20; ++x)
-            picture.setPixel(x, 0, qRgb(255, 0, 255));  // a magenta top row
-        picture.setPixel(5, 5, qRgb(255, 0, 255));       // a hole inside
-        picture.setPixel(6, 5, qRgb(254, 0, 255));       // one step away: drawn
-        PictureWidget window(picture);
-
-        platform::makeLayered(&window);
-        platform::setColourKey(&window, qRgb(255, 0, 255));
-
-        const QRegion shape = window.mask();
-        QVERIFY(!shape.isEmpty());
-        QVERIFY(!shape.contains(QPoint(0, 0)));
-        QVERIFY(!shape.contains(QPoint(19, 0)));
-        QVERIFY(!shape.contains(QPoint(5, 5)));
-        QVERIFY(shape.contains(QPoint(6, 5)));
-        QVERIFY(shape.contains(QPoint(0, 1)));
-        QVERIFY(shape.contains(QPoint(19, 9)));
-    }
-
-    void openDialogOffersFiltersAndReturnsTheChoice()
-    {
-        const QString folder = dir().filePath(QStringLiteral("视频"));
-        QVERIFY(QDir().mkpath(folder));
-        platform::OpenFileRequest request;
-        request.title = QStringLiteral("Open");
-        request.initialFolder = folder;
-        request.filters = {{QStringLiteral("AVI格式(*.AVI)"), QStringLiteral("*.avi")},
-                           {QStringLiteral("所有格式(*.*)"), QStringLiteral("*.*")}};
-
-        // Answer the real dialog once it is up: check what it offers, then type a
-        // name of a file that does not exist, which is allowed here.
-        QStringList offered;
-        QString startedIn;
-        QTimer::singleShot(0, this, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            offered = dialog->nameFilters();
-            startedIn = dialog->directory().absolutePath();
-            QCOMPARE(dialog->selectedNameFilter(), offered.value(0));
-            dialog->selectFile(folder + QStringLiteral("/聚会 new.avi"));
-            static_cast<QDialog*>(dialog)->accept();  // as the Open button does
-        });
-        QCOMPARE(platform::getOpenFileName(request), folder + QStringLiteral("/聚会 new.avi"));
-        QCOMPARE(offered, (QStringList{QStringLiteral("AVI格式(*.AVI) (*.avi *.AVI)"),
-                                       QStringLiteral("所有格式(*.*) (*.*)")}));
-        QCOMPARE(startedIn, folder);
-
-        QTimer::singleShot(0, this, [] {
-            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
-                dialog->reject();
-        });
-        QCOMPARE(platform::getOpenFileName(request), QString());
-
-        // A queued answer stands in for the dialog exactly once.
-        platform::setNextOpenFileName(QStringLiteral("/videos/a.avi"));
-        QCOMPARE(platform::getOpenFileName(request), QStringLiteral("/videos/a.avi"));
-    }
-
 private:
     std::unique_ptr<QTemporaryDir> m_scratch;
     QTemporaryDir& dir() { return *m_scratch; }
 };
 
-QTEST_MAIN(PlatformTest)
+QTEST_GUILESS_MAIN(PlatformTest)
 #include "tst_platform.moc"

@@ -19,6 +19,20 @@ struct Rect {
 // Twips to pixels at the design resolution, rounded to the nearest pixel.
 constexpr int px(int twips) { return (twips + 7) / 15; }
 
+// Pixels of exactly this colour are see-through: neither drawn nor hit by the pointer.
+struct Colour {
+    int red;
+    int green;
+    int blue;
+};
+constexpr Colour kColourKey{255, 0, 255};
+// As an opaque 0xAARRGGBB value, the form Qt's QRgb uses.
+constexpr unsigned argb(Colour c)
+{
+    return 0xFF000000u | static_cast<unsigned>(c.red) << 16 | static_cast<unsigned>(c.green) << 8 |
+           static_cast<unsigned>(c.blue);
+}
+
 constexpr int kClientWidth = 557;
 constexpr int kClientHeight = 374;
 constexpr int kBackgroundWidth = 558;   // one column and two rows more than the client

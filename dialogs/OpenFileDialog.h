@@ -1,12 +1,12 @@
 #pragma once
-// The desktop's file-open dialog, as one blocking call.
+// The desktop's file-open dialog, as one blocking call, with a seam for tests.
 
 #include <QList>
 #include <QString>
 
 class QWidget;
 
-namespace platform {
+namespace dialogs {
 
 struct FileFilter {
     QString description;  // what the user reads, e.g. "AVI格式(*.AVI)"
@@ -18,14 +18,17 @@ struct OpenFileRequest {
     QString title;
     QString initialFolder;
     QList<FileFilter> filters;
-    int selectedFilter = 0;    // index into filters
+    int selectedFilter = 0;  // index into filters
     bool fileMustExist = false;
 };
 
 // The chosen file's full path, or an empty text when the user cancelled.
+// Patterns match file names whatever their letter case: "*.avi" offers MOVIE.AVI.
 QString getOpenFileName(const OpenFileRequest& request);
 
-// For tests: the next call returns `path` at once instead of showing the dialog.
+// For tests: the next call returns `path` at once instead of showing the dialog
+// (an empty path is a cancel). The request it was asked with is kept.
 void setNextOpenFileName(const QString& path);
+const OpenFileRequest& lastOpenFileRequest();
 
-}  // namespace platform
+}  // namespace dialogs

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-namespace platform {
+namespace dialogs {
 
 namespace {
 
@@ -15,16 +15,33 @@ std::optional<QString>& queuedAnswer()
     return answer;
 }
 
-// Qt reads the patterns from the last parentheses of a filter entry. File names on
-// this system are case-sensitive, so "*.avi" also offers "*.AVI".
+OpenFileRequest& recordedRequest()
+{
+    static OpenFileRequest request;
+    return request;
+}
+
+// "*.avi" becomes "*.[aA][vV][iI]": file names here are case-sensitive, and a
+// camera's MOVIE.AVI or a Windows copy's Clip.Avi must be offered all the same.
+QString anyCase(const QString& pattern)
+{
+    QString result;
+    for (const QChar c : pattern) {
+        if (c.toLower() != c.toUpper())
+            result += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+        else
+            result += c;
+    }
+    return result;
+}
+
+// Qt reads the patterns from the last parentheses of a filter entry; the dialog
+// shows only the description (HideNameFilterDetails).
 QString qtNameFilter(const FileFilter& filter)
 {
     QStringList patterns;
-    for (const QString& pattern : filter.pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        patterns << pattern;
-        if (pattern.toUpper() != pattern)
-            patterns << pattern.toUpper();
-    }
+    for (const QString& pattern : filter.pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        patterns << anyCase(pattern.trimmed());
     return filter.description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
 }
 
@@ -32,8 +49,11 @@ QString qtNameFilter(const FileFilter& filter)
 
 void setNextOpenFileName(const QString& path) { queuedAnswer() = path; }
 
+const OpenFileRequest& lastOpenFileRequest() { return recordedRequest(); }
+
 QString getOpenFileName(const OpenFileRequest& request)
 {
+    recordedRequest() = request;
     if (std::optional<QString>& answer = queuedAnswer(); answer) {
         const QString path = *answer;
         answer.reset();
@@ -41,7 +61,9 @@ QString getOpenFileName(const OpenFileRequest& request)
     }
 
     QFileDialog dialog(request.owner, request.title, request.initialFolder);
+    dialog.setObjectName(QStringLiteral("openFileDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     QStringList nameFilters;
@@ -56,4 +78,4 @@ QString getOpenFileName(const OpenFileRequest& request)
     return dialog.selectedFiles().constFirst();
 }
 
-}  // namespace platform
+}  // namespace dialogs

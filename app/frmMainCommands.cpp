@@ -1,0 +1,100 @@
+// The window's commands: tool-bar hot zones to the release handler, and the actions
+// it dispatches to (Add, Remove, Settings, Help, Exit; Convert has a file of its own).
+
+#include "frmMain.h"
+
+#include "Shutdown.h"
+#include "dialogs/COMDLG.h"
+#include "dialogs/MessageBox.h"
+#include "platform/ShellOpen.h"
+#include "ui/FileLine.h"
+#include "ui/SettingsPanel.h"
+#include "ui/SkinImage.h"
+
+#include <QCoreApplication>
+
+namespace {
+const QString kHelpFile = QStringLiteral("说明.txt");
+}  // namespace
+
+void frmMain::connectElements()
+{
+    actionTable = {[this] { Add(); },      [this] { Remove(); }, [this] { Convert(); },
+                   [this] { Settings(); }, [this] { Help(); },   [] { endProgramNow(); }};
+
+    // A press grabs the pointer for its zone, so the release comes back to the same
+    // zone wherever the pointer is by then, and runs the action there too.
+    for (SkinImage* zone : imgButton) {
+        connect(zone, &SkinImage::pressed, this, [this](int index, Qt::MouseButton) {
+            looks.buttonPressed(index);
+            showLooks();
+        });
+        connect(zone, &SkinImage::released, this, [this](int index, Qt::MouseButton) { imgButton_MouseUp(index); });
+    }
+    connect(imgExit, &SkinImage::clicked, this, [this] { imgExit_Click(); });
+}
+
+void frmMain::imgButton_MouseUp(int index)
+{
+    const actions::ReleaseSteps steps{
+        [this](int released, bool withHover) {
+            looks.buttonReleased(released, withHover);
+            showLooks();
+        },
+        [] { QCoreApplication::processEvents(); },
+        [this] { looks.MouseHeld = false; },
+    };
+    actions::imgButton_MouseUp(index, FromMenu, steps, actionTable);
+}
+
+void frmMain::showLooks()
+{
+    for (int i = 0; i < layout::kToolButtonCount; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        switch (looks.button(i)) {
+        case looks::Look::Normal: imgButton[slot]->clearPicture(); break;
+        case looks::Look::Hover: imgButton[slot]->setPicture(m_pictures.buttonHover[slot]); break;
+        case looks::Look::Pressed: imgButton[slot]->setPicture(m_pictures.buttonPush[slot]); break;
+        }
+    }
+    for (int j = 0; j < layout::kMenuItemCount; ++j) {
+        const auto slot = static_cast<std::size_t>(j);
+        switch (looks.menu(j)) {
+        case looks::Look::Normal: imgMenu[slot]->clearPicture(); break;
+        case looks::Look::Hover: imgMenu[slot]->setPicture(m_pictures.menuHover[slot]); break;
+        case looks::Look::Pressed: imgMenu[slot]->setPicture(m_pictures.menuPush[slot]); break;
+        }
+    }
+}
+
+void frmMain::showSource()
+{
+    lblFile->setText(source.path);
+    lblFile->setToolTip(source.path);
+    lblFile->setVisible(source.fileLineShown);
+    imgLoaded->setVisible(source.loadedShown);
+    imgWait->setVisible(source.waitShown);
+}
+
+void frmMain::Add()
+{
+    const auto chooseFile = [this] {
+        return COMDLG::ChooseOpenFile(this, source::openDialogTitle(), QString(), source::openDialogFilter(),
+                                      source::kOpenDialogFlags);
+    };
+    if (source::add(source, chooseFile) == source::AddResult::AlreadyLoaded)
+        dialogs::showMessage(this, {source::warningTitle(), source::alreadyLoadedWarning(),
+                                    dialogs::MessageIcon::Warning});
+    showSource();
+}
+
+void frmMain::Remove()
+{
+    source::remove(source);
+    showSource();
+}
+
+void frmMain::Settings() { picSetting->show(); }
+
+// A missing help file shows nothing: the opener is simply not asked.
+void frmMain::Help() { (void)platform::shellOpen(m_paths.applicationFolder + QLatin1Char('/') + kHelpFile); }
