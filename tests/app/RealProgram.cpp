@@ -1,0 +1,106 @@
+#include "RealProgram.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace realwindow {
+
+QString run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(10000);
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+void xdotool(const QStringList& arguments) { run(QStringLiteral("xdotool"), arguments); }
+
+void moveTo(QPoint global)
+{
+    xdotool({QStringLiteral("mousemove"), QString::number(global.x()), QString::number(global.y())});
+}
+
+void clickAt(QPoint global, int button)
+{
+    moveTo(global);
+    xdotool({QStringLiteral("click"), QString::number(button)});
+}
+
+void typeText(const QString& text) { xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text}); }
+
+void pressKeys(const QString& keys) { xdotool({QStringLiteral("key"), keys}); }
+
+QImage screenshot(const QString& path)
+{
+    run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), path});
+    return QImage(path).convertToFormat(QImage::Format_RGB32);
+}
+
+QString waitForWindow(const QString& title, QPoint* origin, int timeoutMs)
+{
+    static const QRegularExpression idPattern(QStringLiteral("Window id: (0x[0-9a-f]+)"));
+    static const QRegularExpression xPattern(QStringLiteral("Absolute upper-left X:\\s+(-?\\d+)"));
+    static const QRegularExpression yPattern(QStringLiteral("Absolute upper-left Y:\\s+(-?\\d+)"));
+    for (int waited = 0; waited < timeoutMs; waited += 50) {
+        const QString info = run(QStringLiteral("xwininfo"), {QStringLiteral("-name"), title});
+        if (info.contains(QStringLiteral("IsViewable"))) {
+            if (origin)
+                *origin = {xPattern.match(info).captured(1).toInt(), yPattern.match(info).captured(1).toInt()};
+            return idPattern.match(info).captured(1);
+        }
+        QTest::qWait(50);
+    }
+    return QString();
+}
+
+RealProgram::RealProgram(const QString& programFile, const QString& applicationFolder, const QString& converterFile)
+    : m_application(applicationFolder), m_program(applicationFolder + QStringLiteral("/tovaro"))
+{
+    const auto executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    QDir().mkpath(m_application);
+    QFile::remove(m_program);
+    QFile::copy(programFile, m_program);
+    QFile::setPermissions(m_program, executable);
+    if (!converterFile.isEmpty()) {
+        const QString converter = m_application + QStringLiteral("/conv.dll");
+        QFile::remove(converter);
+        QFile::copy(converterFile, converter);
+        QFile::setPermissions(converter, executable);
+    }
+}
+
+RealProgram::~RealProgram() { kill(); }
+
+bool RealProgram::start()
+{
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessEnvironment(environment);
+    m_process->setProcessChannelMode(QProcess::ForwardedChannels);
+    m_process->setWorkingDirectory(QDir::rootPath());  // it finds its files relative to itself
+    m_process->start(m_program, {});
+    if (!m_process->waitForStarted(10000))
+        return false;
+    m_windowId = waitForWindow(QStringLiteral("Tovaro PRO"), &m_origin);
+    if (m_windowId.isEmpty())
+        return false;
+    QTest::qWait(300);  // let the first frame reach the screen
+    return true;
+}
+
+void RealProgram::kill()
+{
+    if (m_process && m_process->state() != QProcess::NotRunning) {
+        m_process->kill();
+        m_process->waitForFinished(5000);
+    }
+}
+
+void RealProgram::raise()
+{
+    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), m_windowId});
+    QTest::qWait(100);
+}
+
+}  // namespace realwindow

@@ -1,0 +1,59 @@
+#pragma once
+// The built program in a real X session (Xvfb + openbox, from tests/with-display.sh):
+// started from an application folder of its own, found on the screen, driven with
+// xdotool and photographed with ImageMagick's import.
+
+#include <QImage>
+#include <QPoint>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace realwindow {
+
+constexpr int kScreenWidth = 1280;
+constexpr int kScreenHeight = 1024;
+
+// Runs a helper tool to its end and returns what it printed.
+QString run(const QString& program, const QStringList& arguments);
+void xdotool(const QStringList& arguments);
+void moveTo(QPoint global);
+void clickAt(QPoint global, int button = 1);
+void typeText(const QString& text);
+void pressKeys(const QString& keys);  // e.g. "Return", "ctrl+a"
+QImage screenshot(const QString& path);
+
+// Waits for a top-level window with this exact title to be viewable; returns its id
+// (empty when none came within `timeoutMs`) and where it is on the screen.
+QString waitForWindow(const QString& title, QPoint* origin = nullptr, int timeoutMs = 10000);
+
+class RealProgram {
+public:
+    // `applicationFolder` is created; the program (and, when given, the converter as
+    // conv.dll) are copied into it.
+    RealProgram(const QString& programFile, const QString& applicationFolder, const QString& converterFile = {});
+    ~RealProgram();
+
+    // Extra environment for the next start (TMPDIR, PATH, ...).
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+
+    bool start();
+    void kill();
+    QProcess& process() { return *m_process; }
+    const QString& applicationFolder() const { return m_application; }
+    const QString& windowId() const { return m_windowId; }
+    QPoint origin() const { return m_origin; }
+    void raise();
+
+private:
+    QString m_application;
+    QString m_program;
+    std::unique_ptr<QProcess> m_process;
+    QString m_windowId;
+    QPoint m_origin;
+};
+
+}  // namespace realwindow
