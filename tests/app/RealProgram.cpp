@@ -43,16 +43,22 @@ QString waitForWindow(const QString& title, QPoint* origin, int timeoutMs)
     static const QRegularExpression idPattern(QStringLiteral("Window id: (0x[0-9a-f]+)"));
     static const QRegularExpression xPattern(QStringLiteral("Absolute upper-left X:\\s+(-?\\d+)"));
     static const QRegularExpression yPattern(QStringLiteral("Absolute upper-left Y:\\s+(-?\\d+)"));
-    for (int waited = 0; waited < timeoutMs; waited += 50) {
+    for (int waited = 0;; waited += 50) {
         const QString info = run(QStringLiteral("xwininfo"), {QStringLiteral("-name"), title});
         if (info.contains(QStringLiteral("IsViewable"))) {
             if (origin)
                 *origin = {xPattern.match(info).captured(1).toInt(), yPattern.match(info).captured(1).toInt()};
             return idPattern.match(info).captured(1);
         }
+        if (waited >= timeoutMs)
+            return QString();
         QTest::qWait(50);
     }
-    return QString();
+}
+
+bool isViewable(const QString& windowId)
+{
+    return run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowId}).contains(QStringLiteral("IsViewable"));
 }
 
 RealProgram::RealProgram(const QString& programFile, const QString& applicationFolder, const QString& converterFile)

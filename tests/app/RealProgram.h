@@ -30,6 +30,9 @@ QImage screenshot(const QString& path);
 // (empty when none came within `timeoutMs`) and where it is on the screen.
 QString waitForWindow(const QString& title, QPoint* origin = nullptr, int timeoutMs = 10000);
 
+// True while the window with this id is mapped and viewable.
+bool isViewable(const QString& windowId);
+
 class RealProgram {
 public:
     // `applicationFolder` is created; the program (and, when given, the converter as

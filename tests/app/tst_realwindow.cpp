@@ -106,7 +106,7 @@ private slots:
         const QString shotPath = m_scratch.filePath(QStringLiteral("shot.png"));
         const QImage shot = screenshot(shotPath);
         QVERIFY(!shot.isNull());
-        const QImage skin = QImage(QStringLiteral(SKIN_BACKGROUND)).convertToFormat(QImage::Format_RGB32);
+        const QImage skin = QImage(QStringLiteral(SKIN_FOLDER "/background.bmp")).convertToFormat(QImage::Format_RGB32);
         QCOMPARE(skin.size(), QSize(558, 376));
 
         const QRgb key = layout::argb(layout::kColourKey);

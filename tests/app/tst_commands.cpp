@@ -1,0 +1,221 @@
+// The window's commands on an offscreen display: tool-bar releases reach their
+// actions, Add and Remove with what the window shows, Help and the help text.
+
+#include "app/frmMain.h"
+#include "dialogs/MessageBox.h"
+#include "dialogs/OpenFileDialog.h"
+#include "ui/FileLine.h"
+#include "ui/SettingsPanel.h"
+#include "ui/SkinImage.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class CommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_scratch = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_scratch->isValid());
+        m_application = m_scratch->filePath(QStringLiteral("Tovaro PRO"));
+        QVERIFY(QDir().mkpath(m_application));
+        m_window = std::make_unique<frmMain>(StartupPaths{m_application, m_scratch->path()});
+        m_window->Form_Load();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        m_messages.clear();
+        dialogs::setMessageSink([this](const dialogs::Message& message) { m_messages << message; });
+    }
+
+    void cleanup()
+    {
+        dialogs::setMessageSink({});
+        m_window.reset();
+    }
+
+    void addLoadsTheChosenFile()
+    {
+        // Blanks, Chinese, quotes and a leading dash are all just characters of a path.
+        const QString path = QStringLiteral("/home/用户/my videos/-聚会 \"new\" 'x'.avi");
+        dialogs::setNextOpenFileName(path);
+        QTest::mouseClick(button(actions::kAdd), Qt::LeftButton);
+
+        const dialogs::OpenFileRequest& asked = dialogs::lastOpenFileRequest();
+        QCOMPARE(asked.title, QStringLiteral("Open"));
+        QCOMPARE(asked.initialFolder, QCoreApplication::applicationDirPath());
+        QCOMPARE(asked.filters.size(), 10);
+        QCOMPARE(asked.filters.first().description, QStringLiteral("AVI格式(*.AVI)"));
+        QCOMPARE(asked.filters.last().pattern, QStringLiteral("*.*"));
+        QCOMPARE(asked.selectedFilter, 0);
+
+        QCOMPARE(m_window->lblFile->text(), path);
+        QVERIFY(m_window->lblFile->isVisible());
+        QVERIFY(m_window->imgLoaded->isVisible());
+        QVERIFY(!m_window->imgWait->isVisible());
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    void secondAddWarnsAndKeepsTheFirstFile()
+    {
+        dialogs::setNextOpenFileName(QStringLiteral("/videos/first.avi"));
+        QTest::mouseClick(button(actions::kAdd), Qt::LeftButton);
+        dialogs::setNextOpenFileName(QStringLiteral("/videos/second.avi"));
+        QTest::mouseClick(button(actions::kAdd), Qt::LeftButton);
+
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages.first().title, QStringLiteral("警告"));
+        QCOMPARE(m_messages.first().text, QStringLiteral("已经加载过文件，如果需要重新选择，请先移除已经加载的文件"));
+        QCOMPARE(m_messages.first().icon, dialogs::MessageIcon::Warning);
+        QCOMPARE(m_window->lblFile->text(), QStringLiteral("/videos/first.avi"));
+
+        // The dialog was not asked: after Remove its queued answer is still there.
+        QTest::mouseClick(button(actions::kRemove), Qt::LeftButton);
+        QTest::mouseClick(button(actions::kAdd), Qt::LeftButton);
+        QCOMPARE(m_window->lblFile->text(), QStringLiteral("/videos/second.avi"));
+    }
+
+    void cancelAndRemoveLeaveNoFileLoaded()
+    {
+        dialogs::setNextOpenFileName(QString());
+        QTest::mouseClick(button(actions::kAdd), Qt::LeftButton);
+        QVERIFY(m_window->lblFile->text().isEmpty());
+        QVERIFY(!m_window->imgLoaded->isVisible());
+
+        QTest::mouseClick(button(actions::kRemove), Qt::LeftButton);  // nothing loaded: still fine
+        QVERIFY(m_window->lblFile->text().isEmpty());
+        QVERIFY(!m_window->imgLoaded->isVisible() && !m_window->imgWait->isVisible());
+        QVERIFY(m_window->lblFile->isVisible());
+
+        dialogs::setNextOpenFileName(QStringLiteral("/v/a.mp4"));
+        QTest::mouseClick(button(actions::kAdd), Qt::LeftButton);
+        QTest::mouseClick(button(actions::kRemove), Qt::LeftButton);
+        QVERIFY(m_window->lblFile->text().isEmpty());
+        QVERIFY(!m_window->imgLoaded->isVisible() && !m_window->imgWait->isVisible());
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    void anyButtonReleasedAnywhereRunsTheAction()
+    {
+        SkinImage* settings = button(actions::kSettings);
+        for (Qt::MouseButton which : {Qt::RightButton, Qt::MiddleButton, Qt::LeftButton}) {
+            m_window->picSetting->hide();
+            QTest::mousePress(settings, which);
+            QVERIFY(m_window->looks.MouseHeld);
+            QCOMPARE(settings->picture().toImage(), m_window->pictures().buttonPush[3].toImage());
+            // Released far off the zone: the press keeps the pointer, the action still runs.
+            QTest::mouseRelease(settings, which, {}, QPoint(-120, 200));
+            QVERIFY(m_window->picSetting->isVisible());
+            QVERIFY(!m_window->looks.MouseHeld);
+            QCOMPARE(settings->picture().toImage(), m_window->pictures().buttonHover[3].toImage());
+            for (int other : {0, 1, 2, 4, 5})
+                QVERIFY(!button(other)->hasPicture());
+        }
+        // Settings while the panel is open changes nothing.
+        QTest::mouseClick(settings, Qt::LeftButton);
+        QVERIFY(m_window->picSetting->isVisible());
+    }
+
+    void menuCommandLeavesEveryButtonPlain()
+    {
+        QTest::mouseClick(button(actions::kRemove), Qt::LeftButton);  // hover look on Remove
+        QVERIFY(button(actions::kRemove)->hasPicture());
+        m_window->FromMenu = true;
+        m_window->imgButton_MouseUp(actions::kSettings);
+        QVERIFY(!m_window->FromMenu);
+        QVERIFY(m_window->picSetting->isVisible());
+        for (int i = 0; i < layout::kToolButtonCount; ++i)
+            QVERIFY(!button(i)->hasPicture());
+        m_window->imgButton_MouseUp(9);  // no such action: nothing happens
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    void convertWithoutAFileAsksForOne()
+    {
+        QTest::mouseClick(button(actions::kConvert), Qt::LeftButton);
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages.first().text, QStringLiteral("请先添加文件"));
+        QCOMPARE(m_messages.first().title, QStringLiteral("警告"));
+    }
+
+    void helpOpensTheHelpTextBesideTheProgram()
+    {
+        // A stand-in opener on PATH notes what it was asked to open.
+        const QString bin = m_scratch->filePath(QStringLiteral("bin"));
+        const QString record = m_scratch->filePath(QStringLiteral("opened.txt"));
+        QVERIFY(QDir().mkpath(bin));
+        QFile opener(bin + QStringLiteral("/xdg-open"));
+        QVERIFY(opener.open(QIODevice::WriteOnly));
+        opener.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '%1'\n").arg(record).toUtf8());
+        opener.close();
+        QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin) + ':' + oldPath);
+
+        // No help text: nothing is opened and nothing is said.
+        QTest::mouseClick(button(actions::kHelp), Qt::LeftButton);
+        QTest::qWait(300);
+        QVERIFY(!QFile::exists(record));
+
+        const QString help = m_application + QStringLiteral("/说明.txt");
+        QVERIFY(QFile::copy(QStringLiteral(SHIPPED_HELP), help));
+        QTest::mouseClick(button(actions::kHelp), Qt::LeftButton);
+        QTRY_COMPARE(readFile(record), (help + QLatin1Char('\n')).toUtf8());
+        QVERIFY(m_messages.isEmpty());
+        qputenv("PATH", oldPath);
+    }
+
+    void shippedHelpTextIsChineseUtf8()
+    {
+        const QByteArray bytes = readFile(QStringLiteral(SHIPPED_HELP));
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString text = utf8(bytes);
+        QVERIFY(!utf8.hasError());
+        for (const char* topic : {"添加", "176x144", "12.2", "output", "转换失败"})
+            QVERIFY2(text.contains(QString::fromUtf8(topic)), topic);
+    }
+
+    void longPathsAreShortenedInTheMiddleOnly()
+    {
+        const QString folder = QStringLiteral("/media/存储卡/") + QString(30, QLatin1Char('d')) + QLatin1Char('/') +
+                               QString(30, QLatin1Char('e'));
+        const QString path = folder + QStringLiteral("/最后的文件名.avi");
+        dialogs::setNextOpenFileName(path);
+        QTest::mouseClick(button(actions::kAdd), Qt::LeftButton);
+        QCOMPARE(m_window->lblFile->text(), path);  // the caption stays whole
+        QVERIFY(m_window->lblFile->fontMetrics().horizontalAdvance(path) > m_window->lblFile->width());
+        const QString shown = m_window->lblFile->shownText();
+        QVERIFY(shown.contains(QChar(0x2026)));
+        QVERIFY(shown.startsWith(QStringLiteral("/media/")));
+        QVERIFY(shown.endsWith(QStringLiteral("最后的文件名.avi")));
+        QVERIFY(m_window->lblFile->fontMetrics().horizontalAdvance(shown) <= m_window->lblFile->contentsRect().width());
+    }
+
+private:
+    SkinImage* button(int index) { return m_window->imgButton[static_cast<std::size_t>(index)]; }
+
+    std::unique_ptr<QTemporaryDir> m_scratch;
+    QString m_application;
+    std::unique_ptr<frmMain> m_window;
+    QList<dialogs::Message> m_messages;
+};
+
+QTEST_MAIN(CommandsTest)
+#include "tst_commands.moc"

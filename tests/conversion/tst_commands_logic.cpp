@@ -1,0 +1,123 @@
+// The release handler and the loaded source, without a window.
+
+#include "conversion/ActionDispatch.h"
+#include "conversion/SourceSelection.h"
+
+#include <QTest>
+
+namespace {
+
+// Records what the release handler did to the window, and in which order.
+struct Recorder {
+    QStringList steps;
+    bool mouseHeld = true;
+
+    actions::ReleaseSteps releaseSteps()
+    {
+        return {[this](int index, bool hover) { steps << QStringLiteral("look %1 %2").arg(index).arg(hover); },
+                [this] { steps << QStringLiteral("events held=%1").arg(mouseHeld); },
+                [this] {
+                    mouseHeld = false;
+                    steps << QStringLiteral("released");
+                }};
+    }
+
+    actions::ActionTable table()
+    {
+        actions::ActionTable table;
+        for (int code = 0; code < actions::kActionCount; ++code)
+            table[static_cast<std::size_t>(code)] = [this, code] { steps << QStringLiteral("action %1").arg(code); };
+        return table;
+    }
+};
+
+}  // namespace
+
+class CommandsLogicTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void eachCodeRunsItsOwnActionAfterTheCommonSteps()
+    {
+        for (int code = 0; code < actions::kActionCount; ++code) {
+            Recorder recorder;
+            bool fromMenu = false;
+            actions::imgButton_MouseUp(code, fromMenu, recorder.releaseSteps(), recorder.table());
+            // Pending events still see the button held; the action runs last.
+            QCOMPARE(recorder.steps, (QStringList{QStringLiteral("look %1 1").arg(code), QStringLiteral("events held=1"),
+                                                  QStringLiteral("released"), QStringLiteral("action %1").arg(code)}));
+        }
+    }
+
+    void codesOutsideTheTableRunNothingButStillReleaseTheLooks()
+    {
+        for (int code : {-1, 6, 7, 100}) {
+            Recorder recorder;
+            bool fromMenu = true;
+            actions::imgButton_MouseUp(code, fromMenu, recorder.releaseSteps(), recorder.table());
+            QVERIFY(!fromMenu);
+            QVERIFY(!recorder.mouseHeld);
+            QCOMPARE(recorder.steps.filter(QStringLiteral("action")), QStringList());
+        }
+        // A missing entry is no action either.
+        Recorder recorder;
+        bool fromMenu = false;
+        actions::imgButton_MouseUp(actions::kHelp, fromMenu, recorder.releaseSteps(), actions::ActionTable{});
+        QCOMPARE(recorder.steps.last(), QStringLiteral("released"));
+    }
+
+    void aMenuCommandGivesNoHoverLookAndIsForgotten()
+    {
+        Recorder recorder;
+        bool fromMenu = true;
+        actions::imgButton_MouseUp(actions::kSettings, fromMenu, recorder.releaseSteps(), recorder.table());
+        QCOMPARE(recorder.steps.first(), QStringLiteral("look 3 0"));
+        QVERIFY(!fromMenu);
+        // The next real release has its hover look again.
+        actions::imgButton_MouseUp(actions::kSettings, fromMenu, recorder.releaseSteps(), recorder.table());
+        QCOMPARE(recorder.steps.at(4), QStringLiteral("look 3 1"));
+    }
+
+    void addLoadsOnlyIntoAnEmptySlot()
+    {
+        source::SourceView view;
+        view.fileLineShown = false;  // as a conversion leaves it hidden mid-run
+        view.waitShown = true;
+        int asked = 0;
+
+        // Cancelled: nothing changes.
+        QCOMPARE(source::add(view, [&] { ++asked; return QString(); }), source::AddResult::Cancelled);
+        QVERIFY(!view.isLoaded());
+        QVERIFY(!view.fileLineShown && view.waitShown && !view.loadedShown);
+
+        const QString path = QStringLiteral("/home/用户/my videos/-party \"1\".avi");
+        QCOMPARE(source::add(view, [&] { ++asked; return path; }), source::AddResult::Loaded);
+        QCOMPARE(view.path, path);
+        QVERIFY(view.fileLineShown && view.loadedShown && !view.waitShown);
+
+        // A second file is refused without asking; the first stays.
+        QCOMPARE(source::add(view, [&] { ++asked; return QStringLiteral("/other.avi"); }),
+                 source::AddResult::AlreadyLoaded);
+        QCOMPARE(asked, 2);
+        QCOMPARE(view.path, path);
+    }
+
+    void removeForgetsTheFileInEveryState()
+    {
+        source::SourceView loaded{QStringLiteral("/a.avi"), true, true, false};
+        source::remove(loaded);
+        QVERIFY(!loaded.isLoaded() && !loaded.loadedShown && !loaded.waitShown && loaded.fileLineShown);
+
+        source::SourceView empty;
+        source::remove(empty);
+        QVERIFY(!empty.isLoaded() && !empty.loadedShown && !empty.waitShown);
+
+        // Remove leaves the file line's visibility alone.
+        source::SourceView hidden{QStringLiteral("/a.avi"), false, false, true};
+        source::remove(hidden);
+        QVERIFY(!hidden.fileLineShown && !hidden.waitShown);
+    }
+};
+
+QTEST_GUILESS_MAIN(CommandsLogicTest)
+#include "tst_commands_logic.moc"
