@@ -75,11 +75,11 @@ private slots:
         // open list with the arrow keys.
         click(kSettings);
         click(kFrameSizeList);
-        QTest::qWait(300);
+        QTest::qWait(600);  // the list opens
         pressKeys(QStringLiteral("Down"));
         pressKeys(QStringLiteral("Return"));
         click(kFrameRateList);
-        QTest::qWait(300);
+        QTest::qWait(600);
         pressKeys(QStringLiteral("Down"));
         pressKeys(QStringLiteral("Down"));
         pressKeys(QStringLiteral("Return"));
