@@ -19,6 +19,7 @@ frmMain::frmMain(StartupPaths paths, QWidget* parent)
     setFixedSize(layout::kClientWidth, layout::kClientHeight);
     createElements();
     connectElements();
+    connectConversion();
 }
 
 void frmMain::showCentred()
@@ -38,9 +39,14 @@ void frmMain::paintEvent(QPaintEvent*)
 }
 
 // A close request from the window manager (Alt+F4, the task bar) ends the program
-// just as the drawn close glyph does.
+// just as the drawn close glyph does, except while a conversion runs: the window
+// refuses all input then, and this request is input too.
 void frmMain::closeEvent(QCloseEvent* event)
 {
+    if (converting) {
+        event->ignore();
+        return;
+    }
     event->accept();
     endProgramNow();
 }

@@ -45,10 +45,15 @@ public:
     qint16 BusyStep = 0;
     looks::SkinLooks looks;     // hot-zone looks and the held flag
     source::SourceView source;  // the loaded file and the banner pictures
+    bool converting = false;    // a conversion run is in progress
+    QString lastCommandLine;    // the converter command line of the last run
 
     // Puts on the screen what `looks` and `source` say.
     void showLooks();
     void showSource();
+
+    // The busy indicator's tick: the next square lights up.
+    void Timer1_Timer();
 
     // Elements, named as the skin's hot zones and controls.
     std::array<SkinImage*, layout::kMenuItemCount> imgMenu{};
@@ -78,6 +83,10 @@ private:
     void Convert();
     void Settings();
     void Help();
+
+    void connectConversion();
+    void showConverting();
+    void showConversionEnded(bool converted);
 
     StartupPaths m_paths;
     WorkingFolders m_folders;

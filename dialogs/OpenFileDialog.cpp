@@ -73,9 +73,14 @@ QString getOpenFileName(const OpenFileRequest& request)
     if (request.selectedFilter >= 0 && request.selectedFilter < nameFilters.size())
         dialog.selectNameFilter(nameFilters.at(request.selectedFilter));
 
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    // Taken as the dialog accepts: asked afterwards, the dialog answers from its file
+    // list, which a folder still being read in the background may have reset.
+    QString chosen;
+    QObject::connect(&dialog, &QFileDialog::filesSelected, &dialog,
+                     [&chosen](const QStringList& files) { chosen = files.value(0); });
+    if (dialog.exec() != QDialog::Accepted)
         return QString();
-    return dialog.selectedFiles().constFirst();
+    return chosen;
 }
 
 }  // namespace dialogs

@@ -2,11 +2,14 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
@@ -71,6 +74,21 @@ pid_t startHidden(const QString& commandLine)
     const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     return failed == 0 ? pid : 0;
+}
+
+void startTiedToUs(QProcess& process, const CommandLine& command)
+{
+    const pid_t parent = ::getpid();
+    // Runs in the child between fork and exec. The death signal is tied to the thread
+    // that forks, which is the window's thread for the program's whole life. Had we
+    // died before it was set, the child has a new parent by now and gives up.
+    process.setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(command.program, command.arguments, QIODevice::ReadOnly);
 }
 
 bool processExists(pid_t pid)

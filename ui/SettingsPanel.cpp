@@ -96,6 +96,21 @@ SettingsPanel::SettingsPanel(const QCursor& hand, QWidget* parent) : QWidget(par
     for (auto [label, rect] : {std::pair{lblDefault, layout::kLinkDefault}, std::pair{lblOk, layout::kLinkOk},
                                std::pair{lblCancel, layout::kLinkCancel}})
         place(label, rect);
+
+    connect(lblOk, &LinkLabel::clicked, this, &SettingsPanel::lblOk_Click);
+    connect(lblCancel, &LinkLabel::clicked, this, &SettingsPanel::lblCancel_Click);
+    connect(lblDefault, &LinkLabel::clicked, this, &SettingsPanel::lblDefault_Click);
+}
+
+void SettingsPanel::lblOk_Click() { hide(); }
+
+void SettingsPanel::lblCancel_Click() { hide(); }
+
+void SettingsPanel::lblDefault_Click() { selectDefaults(); }
+
+settings::ConversionSettings SettingsPanel::selection() const
+{
+    return {cmbSize->currentText(), cmbFPS->currentText(), cmbVBR->currentText(), cmbAB->currentText()};
 }
 
 // The labels size themselves to their text and the lists take the window's font;

@@ -1,6 +1,8 @@
 #pragma once
 // The settings panel: four pick-only lists under their captions and three text buttons.
 
+#include "conversion/CommandLine.h"
+
 #include <QLabel>
 #include <QWidget>
 
@@ -30,6 +32,15 @@ public:
 
     // Selects the default entry of each list, in the order cmbSize, cmbFPS, cmbVBR, cmbAB.
     void selectDefaults();
+
+    // The three text buttons. OK and Cancel both just close the panel: the lists are
+    // the only store of the settings, so there is nothing to apply or to restore.
+    void lblOk_Click();
+    void lblCancel_Click();
+    void lblDefault_Click();
+
+    // The selected entry of each list, as the list shows it.
+    settings::ConversionSettings selection() const;
 
     QLabel* Label1;
     QLabel* Label3;

@@ -1,0 +1,52 @@
+#pragma once
+// The converter's command line: one text, piece by piece, and the same pieces as a
+// program path plus argument list for starting it without a shell.
+
+#include <QChar>
+#include <QString>
+#include <QStringList>
+
+namespace settings {
+
+// The four settings of the next conversion: the selected entry of each list, as the
+// list shows it. They are trimmed only when the command line is composed.
+struct ConversionSettings {
+    QString frameSize;
+    QString frameRate;
+    QString videoKbps;
+    QString audioKbps;
+};
+
+}  // namespace settings
+
+namespace command {
+
+// Where the converter and its working files are. `separator` joins the pieces: '\\'
+// for the layout the command line was designed for, '/' here.
+struct Folders {
+    QString application;  // without a trailing separator
+    QString working;      // the private working folder
+    QChar separator = QLatin1Char('/');
+};
+
+struct ConverterCommand {
+    QString program;        // data/conv.exe under the application folder
+    QStringList arguments;  // every word after the program, none split or quoted
+    QString text;           // the whole command line, kept as the run's record
+    QString inputPath;      // the working copy of the source
+    QString outputPath;     // what the converter writes
+};
+
+// The last three characters of the source path, whatever they are ("avi", ".rm",
+// "peg"). A separator among them becomes '_', so the working copy of a file without
+// an extension (named "ab") still lands inside the working folder.
+QString sourceExtension(const QString& sourcePath, QChar separator);
+
+QString converterPath(const Folders& folders);
+QString workingInputPath(const Folders& folders, const QString& sourcePath);
+QString workingOutputPath(const Folders& folders);
+
+ConverterCommand compose(const Folders& folders, const QString& sourcePath,
+                         const settings::ConversionSettings& selection);
+
+}  // namespace command

@@ -1,0 +1,183 @@
+// A whole conversion through the real window with the real converter, on a real
+// display: load with the file-open dialog, pick settings with the keyboard, convert,
+// and check the result. Then what happens to a running converter when the program is
+// asked to close, and when it is killed.
+
+#include "../conversion/StandInConverter.h"
+#include "RealProgram.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+
+using namespace realwindow;
+
+namespace {
+
+// Centres of the elements used, in window coordinates.
+const QPoint kAdd(44, 94);
+const QPoint kConvert(183, 94);
+const QPoint kSettings(254, 94);
+const QPoint kFrameSizeList(375, 187);
+const QPoint kFrameRateList(163, 235);
+const QPoint kOk(418, 285);
+
+bool processGone(qint64 pid)
+{
+    if (::kill(static_cast<pid_t>(pid), 0) != 0)
+        return true;
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));  // an unreaped zombie has ended too
+    return status.open(QIODevice::ReadOnly) && status.readAll().contains("State:\tZ");
+}
+
+}  // namespace
+
+class RealWindowConvertTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_scratch.isValid());
+        // The desktop opener notes what it is asked to open; no file manager answers
+        // on D-Bus, so the opener is what the program falls back to.
+        const QString tools = m_scratch.filePath(QStringLiteral("tools"));
+        QVERIFY(QDir().mkpath(tools));
+        m_openerLog = m_scratch.filePath(QStringLiteral("opened.txt"));
+        QVERIFY(standin::installOpener(tools, m_openerLog));
+        m_program = std::make_unique<RealProgram>(QStringLiteral(TOVARO_PROGRAM),
+                                                  m_scratch.filePath(QStringLiteral("Tovaro PRO 视频")),
+                                                  QStringLiteral(TOVARO_CONVERTER));
+        m_program->environment.insert(QStringLiteral("TMPDIR"), m_scratch.path());
+        m_program->environment.insert(QStringLiteral("PATH"),
+                                      tools + QLatin1Char(':') + m_program->environment.value(QStringLiteral("PATH")));
+        m_program->environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));
+
+        m_source = m_scratch.filePath(QStringLiteral("android clip.mp4"));
+        QVERIFY(QFile::copy(QStringLiteral(SAMPLE_MEDIA "/mp4-h264-aac-android-320x240.mp4"), m_source));
+    }
+
+    void init() { QVERIFY(m_program->start()); }
+    void cleanup() { m_program->kill(); }
+
+    void convertsWithTheChosenSettings()
+    {
+        loadThroughTheDialog();
+
+        // Frame size one down (320x240) and frame rate two down (25.0), each in its
+        // open list with the arrow keys.
+        click(kSettings);
+        click(kFrameSizeList);
+        QTest::qWait(600);  // the list opens
+        pressKeys(QStringLiteral("Down"));
+        pressKeys(QStringLiteral("Return"));
+        click(kFrameRateList);
+        QTest::qWait(600);
+        pressKeys(QStringLiteral("Down"));
+        pressKeys(QStringLiteral("Down"));
+        pressKeys(QStringLiteral("Return"));
+        QTest::qWait(200);
+        screenshot(m_scratch.filePath(QStringLiteral("settings.png")));
+        click(kOk);
+
+        click(kConvert);
+        const QString output = m_program->applicationFolder() + QStringLiteral("/output");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(m_openerLog), 60000);
+        QCOMPARE(readAll(m_openerLog), output + QLatin1Char('\n'));
+        const QStringList results = QDir(output).entryList({QStringLiteral("*.3gp")}, QDir::Files);
+        QCOMPARE(results.size(), 1);
+        QVERIFY(QDir(m_program->applicationFolder() + QStringLiteral("/data")).entryList({QStringLiteral("conv.exe")}).isEmpty());
+
+        const QJsonObject probe = ffprobe(output + QLatin1Char('/') + results[0]);
+        const QJsonArray streams = probe[QStringLiteral("streams")].toArray();
+        QCOMPARE(streams.size(), 2);
+        for (const QJsonValue& value : streams) {
+            const QJsonObject stream = value.toObject();
+            if (stream[QStringLiteral("codec_type")].toString() == QStringLiteral("video")) {
+                QCOMPARE(stream[QStringLiteral("codec_name")].toString(), QStringLiteral("h263"));
+                QCOMPARE(stream[QStringLiteral("width")].toInt(), 320);
+                QCOMPARE(stream[QStringLiteral("height")].toInt(), 240);
+                QCOMPARE(stream[QStringLiteral("r_frame_rate")].toString(), QStringLiteral("25/1"));
+            } else {
+                QCOMPARE(stream[QStringLiteral("codec_name")].toString(), QStringLiteral("amr_nb"));
+                QCOMPARE(stream[QStringLiteral("sample_rate")].toString(), QStringLiteral("8000"));
+                QCOMPARE(stream[QStringLiteral("channels")].toInt(), 1);
+            }
+        }
+        QVERIFY(probe[QStringLiteral("format")].toObject()[QStringLiteral("format_name")].toString().contains(
+            QStringLiteral("3gp")));
+        screenshot(m_scratch.filePath(QStringLiteral("after.png")));
+    }
+
+    void runningConverterIsNeverLeftBehind()
+    {
+        // A converter that notes its process id and then just waits.
+        const QString pidFile = m_scratch.filePath(QStringLiteral("converter.pid"));
+        QVERIFY(standin::install(m_program->applicationFolder(),
+                                 QStringLiteral("echo $$ > '%1'\nexec sleep 600").arg(pidFile)));
+        loadThroughTheDialog();
+        click(kConvert);
+        QTRY_VERIFY_WITH_TIMEOUT(!readAll(pidFile).trimmed().isEmpty(), 10000);
+        const qint64 converter = readAll(pidFile).trimmed().toLongLong();
+        QVERIFY(!processGone(converter));
+        screenshot(m_scratch.filePath(QStringLiteral("converting.png")));
+
+        // The window manager's close request, which ends the idle program, is refused
+        // while it runs.
+        m_program->raise();
+        pressKeys(QStringLiteral("alt+F4"));
+        QTest::qWait(1000);
+        QCOMPARE(m_program->process().state(), QProcess::Running);
+
+        // Killed, the program takes its converter with it.
+        m_program->kill();
+        QTRY_VERIFY_WITH_TIMEOUT(processGone(converter), 5000);
+    }
+
+private:
+    void click(QPoint inWindow)
+    {
+        clickAt(m_program->origin() + inWindow);
+        QTest::qWait(150);
+    }
+
+    void loadThroughTheDialog()
+    {
+        click(kAdd);
+        QVERIFY(!waitForWindow(QStringLiteral("Open")).isEmpty());
+        QTest::qWait(300);
+        typeText(m_source);
+        pressKeys(QStringLiteral("Return"));
+        QTest::qWait(500);
+    }
+
+    static QString readAll(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    static QJsonObject ffprobe(const QString& path)
+    {
+        const QString json = run(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"),
+                                                             QStringLiteral("-print_format"), QStringLiteral("json"),
+                                                             QStringLiteral("-show_streams"),
+                                                             QStringLiteral("-show_format"), path});
+        return QJsonDocument::fromJson(json.toUtf8()).object();
+    }
+
+    QTemporaryDir m_scratch;
+    std::unique_ptr<RealProgram> m_program;
+    QString m_openerLog;
+    QString m_source;
+};
+
+QTEST_MAIN(RealWindowConvertTest)
+#include "tst_realwindow_convert.moc"

@@ -1,0 +1,287 @@
+// Whole conversion runs against stand-in converters: what lands where, the result's
+// name, and every way a run can go wrong.
+
+#include "StandInConverter.h"
+#include "conversion/ConversionRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <atomic>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    file.write(content);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+}  // namespace
+
+class ConversionRunTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Every test gets a fresh application folder (blanks and Chinese in its name),
+    // working folder and source.
+    void init()
+    {
+        m_scratch = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_scratch->isValid());
+        m_app = m_scratch->filePath(QStringLiteral("Tovaro PRO 视频"));
+        m_work = m_scratch->filePath(QStringLiteral("work"));
+        for (const QString& folder : QStringList{m_app + QStringLiteral("/output"), m_app + QStringLiteral("/data"), m_work,
+                                      m_scratch->filePath(QStringLiteral("clips"))})
+            QVERIFY(QDir().mkpath(folder));
+        m_source = m_scratch->filePath(QStringLiteral("clips/聚会 party.avi"));
+        writeFile(m_source, "source bytes");
+        m_opened.clear();
+    }
+
+    void convertsIntoTheOutputFolder()
+    {
+        QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
+        writeFile(m_work + QStringLiteral("/tmpFile.3gp"), "an earlier run's output");
+        conversion::RunSetup setup = setupFor(m_source);
+        setup.readSettings = [] {
+            return settings::ConversionSettings{QStringLiteral(" 352x288 "), QStringLiteral("25.0"),
+                                                QStringLiteral("256"), QStringLiteral("128 ")};
+        };
+        conversion::ConversionRun run(setup);
+        const conversion::Outcome outcome = run.exec();
+
+        QVERIFY2(outcome.converted, qPrintable(outcome.warning));
+        QCOMPARE(outcome.resultPath, output(QStringLiteral("126151741.3gp")));
+        QCOMPARE(readFile(outcome.resultPath), QByteArray("converted source bytes"));
+        QCOMPARE(entries(m_app + QStringLiteral("/output")), QStringList{QStringLiteral("126151741.3gp")});
+        QCOMPARE(m_opened, QStringList{m_app + QStringLiteral("/output")});
+        QVERIFY(!QFileInfo::exists(m_app + QStringLiteral("/data/conv.exe")));  // only there while it runs
+
+        // Run as data/conv.exe, without a shell: the blanks of the application folder
+        // and of the selections never split a word, and the text is the run's record.
+        const QStringList called = standin::calledWith(m_app);
+        QCOMPARE(called.size(), 23);
+        QCOMPARE(called.first(), m_app + QStringLiteral("/data/conv.exe"));
+        QCOMPARE(called.mid(1, 2), (QStringList{QStringLiteral("-i"), m_work + QStringLiteral("/tmpFile.avi")}));
+        QCOMPARE(called.at(11), QStringLiteral("352x288"));
+        QCOMPARE(called.at(21), QStringLiteral("128"));
+        QVERIFY(run.commandLine().startsWith(called.first() + QStringLiteral(" -i ")));
+        QVERIFY(run.commandLine().endsWith(QStringLiteral(" -ab 128  ") + called.last()));
+    }
+
+    void resultNeverReplacesAnEarlierOne()
+    {
+        QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
+        writeFile(output(QStringLiteral("126151741.3gp")), "first");
+        writeFile(output(QStringLiteral("126151741-2.3gp")), "second");
+        const conversion::Outcome outcome = conversion::ConversionRun(setupFor(m_source)).exec();
+        QCOMPARE(outcome.resultPath, output(QStringLiteral("126151741-3.3gp")));
+        QCOMPARE(readFile(output(QStringLiteral("126151741.3gp"))), QByteArray("first"));
+        QCOMPARE(readFile(output(QStringLiteral("126151741-2.3gp"))), QByteArray("second"));
+        QCOMPARE(entries(m_app + QStringLiteral("/output")).size(), 3);  // no half-written file left beside them
+    }
+
+    void failedConversionCopiesNothing_data()
+    {
+        QTest::addColumn<QString>("converter");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("fails") << QString::fromLatin1(standin::kFails)
+                               << QStringLiteral("conv.dll: cannot decode the source: Invalid data found");
+        QTest::newRow("writes nothing") << QString::fromLatin1(standin::kWritesNothing)
+                                        << QStringLiteral("没有写出结果文件");
+        QTest::newRow("killed") << QStringLiteral("kill -9 $$") << QStringLiteral("意外终止");
+    }
+
+    void failedConversionCopiesNothing()
+    {
+        QFETCH(QString, converter);
+        QFETCH(QString, detail);
+        QVERIFY(standin::install(m_app, converter));
+        writeFile(m_work + QStringLiteral("/tmpFile.3gp"), "an earlier run's output");
+        const conversion::Outcome outcome = conversion::ConversionRun(setupFor(m_source)).exec();
+        QVERIFY(!outcome.converted);
+        QVERIFY2(outcome.warning.startsWith(QStringLiteral("转换失败。\n")), qPrintable(outcome.warning));
+        QVERIFY2(outcome.warning.contains(detail), qPrintable(outcome.warning));
+        QVERIFY(entries(m_app + QStringLiteral("/output")).isEmpty());
+        QVERIFY(m_opened.isEmpty());
+        QVERIFY(!QFileInfo::exists(m_app + QStringLiteral("/data/conv.exe")));
+    }
+
+    void threeGpSourceMustBeReplacedByTheConverter()
+    {
+        const QString source = m_scratch->filePath(QStringLiteral("clips/old.3gp"));
+        writeFile(source, "an old 3gp");
+        QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kWritesNothing)));
+        conversion::Outcome outcome = conversion::ConversionRun(setupFor(source)).exec();
+        QVERIFY(!outcome.converted);  // the copied input is still there, but it is no result
+
+        QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
+        outcome = conversion::ConversionRun(setupFor(source)).exec();
+        QVERIFY2(outcome.converted, qPrintable(outcome.warning));
+        QCOMPARE(readFile(outcome.resultPath), QByteArray("converted an old 3gp"));
+    }
+
+    void nothingStartsWithoutItsFiles()
+    {
+        QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
+
+        // A source that vanished: the older working copy must not be converted instead.
+        writeFile(m_work + QStringLiteral("/tmpFile.avi"), "an older source");
+        QVERIFY(QFile::remove(m_source));
+        expectRefusal(setupFor(m_source), QStringLiteral("无法复制源文件"));
+        QVERIFY(!QFileInfo::exists(m_work + QStringLiteral("/tmpFile.avi")));
+        writeFile(m_source, "source bytes");
+
+        // The working folder that start-up refused.
+        conversion::RunSetup noWorkingFolder = setupFor(m_source);
+        noWorkingFolder.workingFolder.clear();
+        expectRefusal(noWorkingFolder, QStringLiteral("临时工作文件夹"));
+
+        // A data folder nothing can be written into (a file in its place stops root too).
+        QVERIFY(QDir(m_app + QStringLiteral("/data")).removeRecursively());
+        writeFile(m_app + QStringLiteral("/data"), "");
+        expectRefusal(setupFor(m_source), QStringLiteral("data 文件夹"));
+
+        QVERIFY(QFile::remove(m_app + QStringLiteral("/conv.dll")));
+        expectRefusal(setupFor(m_source), QStringLiteral("找不到转换程序"));
+    }
+
+    void unsavedResultStaysInTheWorkingFolder()
+    {
+        QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
+        QVERIFY(QDir(m_app + QStringLiteral("/output")).removeRecursively());
+        const conversion::Outcome outcome = conversion::ConversionRun(setupFor(m_source)).exec();
+        QVERIFY(!outcome.converted);
+        QVERIFY2(outcome.warning.contains(m_work + QStringLiteral("/tmpFile.3gp")), qPrintable(outcome.warning));
+        QCOMPARE(readFile(m_work + QStringLiteral("/tmpFile.3gp")), QByteArray("converted source bytes"));
+        QVERIFY(m_opened.isEmpty());
+    }
+
+    void onlyOneRunAtATime()
+    {
+        QVERIFY(standin::install(m_app, standin::waitsForRelease(m_app)));
+        QString refusal;
+        {
+            conversion::ConversionRun first(setupFor(m_source));
+            connect(&first, &conversion::ConversionRun::converterStarted, this, [&] {
+                conversion::ConversionRun second(setupFor(m_source));
+                refusal = second.exec().warning;
+                standin::release(m_app);
+            });
+            QVERIFY(first.exec().converted);
+        }
+        QCOMPARE(refusal, QStringLiteral("已有一个转换正在进行，请等它结束后再转换。"));
+        QCOMPARE(entries(m_app + QStringLiteral("/output")).size(), 1);
+
+        // Another program holding the lock, then dying, leaves it free.
+        QProcess holder;
+        holder.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec 9>\"$0\"; flock 9; echo held; exec sleep 60"),
+                                            m_work + QStringLiteral("/.conversion.lock")});
+        QVERIFY(holder.waitForReadyRead(5000));
+        QVERIFY(!conversion::ConversionRun(setupFor(m_source)).claim().isEmpty());
+        holder.kill();
+        QVERIFY(holder.waitForFinished(5000));
+        QVERIFY(conversion::ConversionRun(setupFor(m_source)).claim().isEmpty());
+    }
+
+    void copiesLeaveTheEventLoopRunning()
+    {
+        // The source is a pipe that this thread only fills from a timer: a copy made on
+        // this thread would wait for it forever (a watchdog ends the wait instead).
+        const QString pipe = m_scratch->filePath(QStringLiteral("clips/pipe.avi"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
+        std::atomic<bool> fedByTimer{false};
+        const auto feed = [pipe](const char* text) {
+            const int fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                (void)::write(fd, text, std::strlen(text));
+                ::close(fd);
+            }
+            return fd >= 0;
+        };
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&] {
+            if (++ticks >= 10 && !fedByTimer)
+                fedByTimer = feed("piped bytes");
+        });
+        ticker.start(20);
+        std::thread watchdog([&] {
+            for (int i = 0; i < 100 && !fedByTimer; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (!fedByTimer)
+                feed("watchdog");
+        });
+        const conversion::Outcome outcome = conversion::ConversionRun(setupFor(pipe)).exec();
+        watchdog.join();
+        QVERIFY(fedByTimer);
+        QVERIFY2(outcome.converted, qPrintable(outcome.warning));
+        QCOMPARE(readFile(outcome.resultPath), QByteArray("converted piped bytes"));
+    }
+
+private:
+    conversion::RunSetup setupFor(const QString& source)
+    {
+        conversion::RunSetup setup{m_app, m_work, m_app + QStringLiteral("/output"), m_app + QStringLiteral("/data"),
+                                   source,
+                                   [] {
+                                       return settings::ConversionSettings{QStringLiteral("176x144"),
+                                                                           QStringLiteral("14.985"),
+                                                                           QStringLiteral("120"), QStringLiteral("48")};
+                                   },
+                                   [this](const QString& folder) {
+                                       m_opened << folder;
+                                       return platform::Status::success();
+                                   }};
+        setup.now = [] { return QDateTime(QDate(2024, 12, 6), QTime(15, 17, 41)); };
+        return setup;
+    }
+
+    // The run warns and stops before the converter is ever started.
+    void expectRefusal(const conversion::RunSetup& setup, const QString& reason)
+    {
+        QFile::remove(m_app + QStringLiteral("/called.txt"));
+        const conversion::Outcome outcome = conversion::ConversionRun(setup).exec();
+        QVERIFY(!outcome.converted);
+        QVERIFY2(outcome.warning.startsWith(QStringLiteral("转换失败")), qPrintable(outcome.warning));
+        QVERIFY2(outcome.warning.contains(reason), qPrintable(outcome.warning));
+        QVERIFY(standin::calledWith(m_app).isEmpty());
+        QVERIFY(m_opened.isEmpty());
+    }
+
+    QString output(const QString& name) const { return m_app + QStringLiteral("/output/") + name; }
+
+    std::unique_ptr<QTemporaryDir> m_scratch;
+    QString m_app;
+    QString m_work;
+    QString m_source;
+    QStringList m_opened;
+};
+
+QTEST_GUILESS_MAIN(ConversionRunTest)
+#include "tst_conversion_run.moc"
