@@ -90,8 +90,8 @@ void frmMain::imgMenu_MouseDown(int index)
         // From the window's own geometry: right after start-up the window system's
         // record of where the window is can still read (0, 0) under some window
         // managers, and mapToGlobal would take that.
-        // From the widget's own geometry: mapToGlobal goes by the window system's
-        // record of the window's place, which can still read (0, 0) after start-up.
+        // From the widget's own geometry: mapToGlobal goes by Qt's record of the
+        // native window's place, which can stay at (0, 0) after start-up.
         group->exec(geometry().topLeft() + popupOrigin(index));
         if (index == 0) {
             activateWindow();

@@ -14,9 +14,9 @@ bool moveWithPointer(QWidget* window)
     if (!handle)
         return false;
     // Qt tells the window manager where the pointer is from its own record of the
-    // window's place. Under some window managers that record can still read (0, 0)
-    // after the window was first placed, and the window would jump by its offset on
-    // the first drag; the widget's geometry is right, so hand that down first.
+    // window's place. When the native window was made before the window was placed,
+    // that record can stay at (0, 0) once it is mapped, and the window would jump by
+    // its offset on the first drag. The widget's geometry is right: hand that down.
     if (handle->position() != top->pos())
         handle->setPosition(top->pos());
     return handle->startSystemMove();
