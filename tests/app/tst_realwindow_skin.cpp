@@ -71,7 +71,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_scratch.isValid());
-        m_program = std::make_unique<RealProgram>(QStringLiteral(TOVARO_PROGRAM), m_scratch.filePath(QStringLiteral("app")));
+        m_program =
+            std::make_unique<RealProgram>(QStringLiteral(TOVARO_PROGRAM), m_scratch.filePath(QStringLiteral("app")));
         m_program->environment.insert(QStringLiteral("TMPDIR"), m_scratch.path());
     }
 
@@ -147,12 +148,12 @@ private slots:
         QCOMPARE(screenRect(popup).topLeft(), m_origin + QPoint(item.left, 53));  // 36 px + 250 twips
 
         // 设置(&S): the settings panel shows, white over the banner.
-        const layout::Rect panel = layout::kSettingsPanel;
+        const QPoint inPanel = m_origin + QPoint(layout::kSettingsPanel.left + 4, layout::kSettingsPanel.top + 160);
         const QString shotPath = m_scratch.filePath(QStringLiteral("settings.png"));
-        QVERIFY(screenshot(shotPath).pixel(m_origin + QPoint(panel.left + 4, panel.top + 160)) != qRgb(255, 255, 255));
+        QVERIFY(screenshot(shotPath).pixel(inPanel) != qRgb(255, 255, 255));
         pressKeys(QStringLiteral("s"));
         QTRY_VERIFY(popupWindow().isEmpty());
-        QTRY_COMPARE(screenshot(shotPath).pixel(m_origin + QPoint(panel.left + 4, panel.top + 160)), qRgb(255, 255, 255));
+        QTRY_COMPARE(screenshot(shotPath).pixel(inPanel), qRgb(255, 255, 255));
         QCOMPARE(m_program->process().state(), QProcess::Running);
     }
 
@@ -161,9 +162,9 @@ private:
     QString popupWindow() const
     {
         const QString pid = QString::number(m_program->process().processId());
-        const QStringList ids = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                                QStringLiteral("--pid"), pid})
-                                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList arguments{QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                    QStringLiteral("--pid"), pid};
+        const QStringList ids = run(QStringLiteral("xdotool"), arguments).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         for (const QString& id : ids) {
             const QString hex = QStringLiteral("0x") + QString::number(id.toULongLong(), 16);
             if (hex != m_id)

@@ -14,7 +14,9 @@ namespace {
 // "NNHNNN|NPNN": one letter per tool-bar zone, then per menu zone.
 QString shown(const looks::SkinLooks& state)
 {
-    const auto letter = [](Look look) { return QLatin1Char(look == Look::Normal ? 'N' : look == Look::Hover ? 'H' : 'P'); };
+    const auto letter = [](Look look) {
+        return QLatin1Char(look == Look::Normal ? 'N' : look == Look::Hover ? 'H' : 'P');
+    };
     QString text;
     for (int i = 0; i < layout::kToolButtonCount; ++i)
         text += letter(state.button(i));
