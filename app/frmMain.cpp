@@ -20,15 +20,24 @@ frmMain::frmMain(StartupPaths paths, QWidget* parent)
     createElements();
     connectElements();
     connectConversion();
+    // Placed before start-up makes the native window: moved afterwards, Qt's record of
+    // where the window is can stay at (0, 0) while it shows centred, and popup menus
+    // and message boxes then open at the screen's corner.
+    centreOnScreen();
 }
 
-void frmMain::showCentred()
+void frmMain::centreOnScreen()
 {
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (screen) {
         const QRect area = screen->geometry();
         move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
     }
+}
+
+void frmMain::showCentred()
+{
+    centreOnScreen();
     show();
 }
 

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
 class BusySquare;
 class FileLine;
@@ -19,6 +20,7 @@ class HiddenTextBox;
 class QTimer;
 class SettingsPanel;
 class SkinImage;
+class frmPop;
 
 class frmMain : public QWidget {
     Q_OBJECT
@@ -50,10 +52,25 @@ public:
 
     // Puts on the screen what `looks` and `source` say.
     void showLooks();
+    void showLinkColours();
     void showSource();
 
     // The busy indicator's tick: the next square lights up.
     void Timer1_Timer();
+
+    // The live skin: hover and press looks, the popup menus and their command
+    // channel, minimising, the text buttons' colours.
+    void imgButton_MouseMove(int index);
+    void imgMenu_MouseMove(int index);
+    void imgMenu_MouseDown(int index);
+    void imgMenu_MouseUp(int index);
+    void Form_MouseMove();
+    void picSetting_MouseMove();
+    void link_MouseMove(looks::Link which);
+    void menuMsg_Change();
+    void imgMin_Click();
+    // The window that holds the popup menus, made the first time it is needed.
+    frmPop& popupMenus();
 
     // Elements, named as the skin's hot zones and controls.
     std::array<SkinImage*, layout::kMenuItemCount> imgMenu{};
@@ -71,10 +88,17 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createElements();
+    void centreOnScreen();
     void connectElements();
+    void connectSkin();
+    void Form_MouseDown(QPoint pointer, Qt::MouseButton button);
     void imgExit_Click();
 
     // The six actions.
@@ -91,4 +115,7 @@ private:
     StartupPaths m_paths;
     WorkingFolders m_folders;
     skin::Pictures m_pictures;
+    frmPop* m_popupMenus = nullptr;
+    // Where the pointer holds the window while it follows the pointer itself.
+    std::optional<QPoint> m_followOffset;
 };

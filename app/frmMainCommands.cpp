@@ -32,6 +32,7 @@ void frmMain::connectElements()
         connect(zone, &SkinImage::released, this, [this](int index, Qt::MouseButton) { imgButton_MouseUp(index); });
     }
     connect(imgExit, &SkinImage::clicked, this, [this] { imgExit_Click(); });
+    connectSkin();
 }
 
 void frmMain::imgButton_MouseUp(int index)

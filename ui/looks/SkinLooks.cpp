@@ -54,6 +54,11 @@ void SkinLooks::surfaceMoved()
 {
     clearButtons();
     clearMenus();
+    panelMoved();
 }
+
+void SkinLooks::panelMoved() { m_links.fill(LinkColour::Black); }
+
+void SkinLooks::linkMoved(Link which) { m_links.at(static_cast<std::size_t>(which)) = LinkColour::Blue; }
 
 }  // namespace looks

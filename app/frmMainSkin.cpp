@@ -1,0 +1,190 @@
+// The live skin: hover and press looks of the tool bar and the menu strip, the popup
+// menus and the command channel their entries write to, moving and minimising the
+// window, and the colours of the settings panel's text buttons.
+
+#include "frmMain.h"
+
+#include "platform/WindowMove.h"
+#include "ui/BusySquare.h"
+#include "ui/FileLine.h"
+#include "ui/HiddenTextBox.h"
+#include "ui/PopupMenus.h"
+#include "ui/SettingsPanel.h"
+#include "ui/SkinImage.h"
+
+#include <QCoreApplication>
+#include <QMenu>
+#include <QMouseEvent>
+
+namespace {
+
+// A popup opens this far below the top of its menu-strip item: just under the item.
+constexpr int kPopupBelowTwips = 250;
+
+QPoint popupOrigin(int j)
+{
+    return {layout::px(layout::kMenuLeftTwips[static_cast<std::size_t>(j)]),
+            layout::px(layout::kMenuTopTwips + kPopupBelowTwips)};
+}
+
+}  // namespace
+
+void frmMain::connectSkin()
+{
+    for (SkinImage* zone : imgButton)
+        connect(zone, &SkinImage::moved, this, [this](int i) { imgButton_MouseMove(i); });
+    for (SkinImage* zone : imgMenu) {
+        connect(zone, &SkinImage::moved, this, [this](int j) { imgMenu_MouseMove(j); });
+        connect(zone, &SkinImage::pressed, this, [this](int j, Qt::MouseButton) { imgMenu_MouseDown(j); });
+        connect(zone, &SkinImage::released, this, [this](int j, Qt::MouseButton) { imgMenu_MouseUp(j); });
+    }
+    connect(imgMin, &SkinImage::clicked, this, [this] { imgMin_Click(); });
+    connect(menuMsg, &HiddenTextBox::textChanged, this, [this] { menuMsg_Change(); });
+
+    connect(picSetting->lblDefault, &LinkLabel::moved, this, [this] { link_MouseMove(looks::Link::Default); });
+    connect(picSetting->lblOk, &LinkLabel::moved, this, [this] { link_MouseMove(looks::Link::Ok); });
+    connect(picSetting->lblCancel, &LinkLabel::moved, this, [this] { link_MouseMove(looks::Link::Cancel); });
+
+    // The window's surface is its background and what is only drawn on it: the
+    // status patches and the busy squares take no pointer events of their own, so
+    // moving over them or pressing on them is moving over or pressing on the window.
+    // The file line and the settings panel with all it holds are not surface: a
+    // press there does not reach the window.
+    setMouseTracking(true);
+    for (QWidget* drawnOnly : {static_cast<QWidget*>(imgLoaded), static_cast<QWidget*>(imgWait)})
+        drawnOnly->setAttribute(Qt::WA_TransparentForMouseEvents);
+    for (BusySquare* square : SP)
+        square->setAttribute(Qt::WA_TransparentForMouseEvents);
+    lblFile->setAttribute(Qt::WA_NoMousePropagation);
+    picSetting->setAttribute(Qt::WA_NoMousePropagation);
+    picSetting->setMouseTracking(true);
+    picSetting->installEventFilter(this);
+}
+
+frmPop& frmMain::popupMenus()
+{
+    if (!m_popupMenus)
+        m_popupMenus = new frmPop(menuMsg, this);
+    return *m_popupMenus;
+}
+
+void frmMain::imgButton_MouseMove(int index)
+{
+    looks.buttonHovered(index);
+    showLooks();
+}
+
+void frmMain::imgMenu_MouseMove(int index)
+{
+    looks.menuHovered(index);
+    showLooks();
+}
+
+// The popup's own event loop runs until it closes; a command chosen from it has run
+// to its end by then. The item keeps its pressed look until the pointer next moves.
+void frmMain::imgMenu_MouseDown(int index)
+{
+    looks.menuPressed(index);
+    showLooks();
+    if (QMenu* group = popupMenus().group(index)) {
+        // From the window's own geometry: right after start-up the window system's
+        // record of where the window is can still read (0, 0) under some window
+        // managers, and mapToGlobal would take that.
+        // From the widget's own geometry: mapToGlobal goes by Qt's record of the
+        // native window's place, which can stay at (0, 0) after start-up.
+        group->exec(geometry().topLeft() + popupOrigin(index));
+        if (index == 0) {
+            activateWindow();
+            setFocus();
+        }
+    }
+    looks.MouseHeld = false;
+}
+
+void frmMain::imgMenu_MouseUp(int index)
+{
+    looks.menuReleased(index);
+    showLooks();
+    QCoreApplication::processEvents();
+    looks.MouseHeld = false;
+}
+
+void frmMain::Form_MouseMove()
+{
+    looks.surfaceMoved();
+    showLooks();
+    showLinkColours();
+}
+
+void frmMain::picSetting_MouseMove()
+{
+    looks.panelMoved();
+    showLinkColours();
+}
+
+void frmMain::link_MouseMove(looks::Link which)
+{
+    looks.linkMoved(which);
+    showLinkColours();
+}
+
+void frmMain::showLinkColours()
+{
+    const std::pair<LinkLabel*, looks::Link> links[] = {{picSetting->lblCancel, looks::Link::Cancel},
+                                                        {picSetting->lblOk, looks::Link::Ok},
+                                                        {picSetting->lblDefault, looks::Link::Default}};
+    for (const auto& [label, which] : links) {
+        // Until the first reset they keep the system's button text colour.
+        const looks::LinkColour colour = looks.link(which);
+        if (colour == looks::LinkColour::System)
+            continue;
+        const QColor shown = colour == looks::LinkColour::Blue ? QColor(0, 0, 255) : QColor(0, 0, 0);
+        if (label->textColour() != shown)
+            label->setTextColour(shown);
+    }
+}
+
+// The last character is the action code. Anything but a digit is no command, though
+// the flag is already set and waits for the next release.
+void frmMain::menuMsg_Change()
+{
+    FromMenu = true;
+    const QString message = menuMsg->text();
+    if (message.isEmpty() || message.back() < QLatin1Char('0') || message.back() > QLatin1Char('9'))
+        return;
+    imgButton_MouseUp(message.back().unicode() - '0');
+}
+
+void frmMain::imgMin_Click() { showMinimized(); }
+
+void frmMain::Form_MouseDown(QPoint pointer, Qt::MouseButton button)
+{
+    // The window manager's move ends only on a left-button release, so the other
+    // buttons, like window managers without such a move, get the window following
+    // the pointer here.
+    if (button == Qt::LeftButton && platform::moveWithPointer(this))
+        return;
+    m_followOffset = pointer - pos();
+}
+
+void frmMain::mousePressEvent(QMouseEvent* event)
+{
+    Form_MouseDown(event->globalPosition().toPoint(), event->button());
+}
+
+void frmMain::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_followOffset)
+        move(event->globalPosition().toPoint() - *m_followOffset);
+    else
+        Form_MouseMove();
+}
+
+void frmMain::mouseReleaseEvent(QMouseEvent*) { m_followOffset.reset(); }
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == picSetting && event->type() == QEvent::MouseMove)
+        picSetting_MouseMove();
+    return QWidget::eventFilter(watched, event);
+}
