@@ -5,6 +5,8 @@
 
 #include <atomic>
 
+struct AVIOContext;
+
 namespace conv {
 
 // How a finished conversion went, to tell the user about a damaged source.
@@ -24,5 +26,10 @@ struct ConversionOutcome {
 // `stopRequested` is polled; when it turns true the run stops as failed.
 ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& progress,
                           const std::atomic<bool>& stopRequested);
+
+// The same run on a source read through `input`, into a file in memory that is
+// dropped at the end (fuzzing); request.inputPath only names the source.
+ConversionOutcome convertInMemory(const ConversionRequest& request, AVIOContext* input, ProgressReporter& progress,
+                                  const std::atomic<bool>& stopRequested);
 
 } // namespace conv

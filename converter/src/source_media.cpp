@@ -38,6 +38,11 @@ int decodePacket(AVCodecContext& decoder, const AVPacket* packet, AVFrame& frame
     }
 }
 
+int stopWasRequested(void* flag)
+{
+    return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
+}
+
 } // namespace
 
 int clockwiseQuarterTurns(const AVStream& stream)
@@ -47,11 +52,13 @@ int clockwiseQuarterTurns(const AVStream& stream)
     return matrix ? quarterTurnsFromRotation(av_display_rotation_get(matrix)) : 0;
 }
 
-SourceMedia::SourceMedia(const std::string& path, AVIOContext* io)
+SourceMedia::SourceMedia(const std::string& path, AVIOContext* io, const std::atomic<bool>* stopRequested)
 {
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
         throw std::bad_alloc();
+    if (stopRequested)
+        raw->interrupt_callback = AVIOInterruptCB{&stopWasRequested, const_cast<std::atomic<bool>*>(stopRequested)};
     if (io) {
         raw->pb = io;
         raw->flags |= AVFMT_FLAG_CUSTOM_IO;

@@ -2,6 +2,7 @@
 
 #include "ffmpeg_handles.hpp"
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,7 +29,10 @@ int clockwiseQuarterTurns(const AVStream& stream);
 class SourceMedia {
 public:
     // `io` (optional) replaces file access: the source is read through it.
-    SourceMedia(const std::string& path, AVIOContext* io = nullptr);
+    // While `stopRequested` (optional) is true, reading gives up at once, also
+    // when it waits for data that does not come.
+    SourceMedia(const std::string& path, AVIOContext* io = nullptr,
+                const std::atomic<bool>* stopRequested = nullptr);
 
     DecodedStream* video() { return video_ ? &*video_ : nullptr; }
     DecodedStream* audio() { return audio_ ? &*audio_ : nullptr; }

@@ -13,7 +13,73 @@ namespace {
 // rate (e.g. 352x288 at 29.97 fps with 40-120 kbit/s).
 constexpr double kTightBitsPerPixel = 0.15;
 
+// Picture rates as the H.263 clock counts them: 30000/1001 Hz and half of it.
+constexpr double kFullRate = 30000.0 / 1001;
+constexpr double kHalfRate = 30000.0 / 2002;
+
+bool atMost(double value, double limit)
+{
+    return value <= limit * (1 + 1e-9);
+}
+
+// Annex X, Table X.2, as far as this encoder's output needs it.
+int h263Level(int width, int height, double rate, double kbps, bool extendedHeader)
+{
+    const bool qcif = width <= 176 && height <= 144;
+    const bool cif = width <= 352 && height <= 288;
+    // Levels 10 to 40 know only the standard formats at the standard clock.
+    if (!extendedHeader) {
+        if (qcif && atMost(rate, kHalfRate) && atMost(kbps, 64))
+            return 10;
+        // Level 45 is level 10 with twice the bit rate, for wireless phones.
+        if (qcif && atMost(rate, kHalfRate) && atMost(kbps, 128))
+            return 45;
+        if (cif && atMost(kbps, 128) && atMost(rate, qcif ? kFullRate : kHalfRate))
+            return 20;
+        if (cif && atMost(rate, kFullRate) && atMost(kbps, 384))
+            return 30;
+        if (cif && atMost(rate, kFullRate) && atMost(kbps, 2048))
+            return 40;
+    }
+    // From level 50 on: custom picture formats and clocks; 50 fields a second
+    // at 288 lines, 60000/1001 at 240.
+    const auto fits = [&](int mostWidth, int mostHeight, double mostKbps) {
+        const double mostRate = height <= mostHeight * 5 / 6 ? 60000.0 / 1001 : 50;
+        return width <= mostWidth && height <= mostHeight && atMost(rate, mostRate) && atMost(kbps, mostKbps);
+    };
+    if (fits(352, 288, 4096))
+        return 50;
+    if (fits(720, 288, 8192))
+        return 60;
+    // Level 70 also when nothing fits: the highest claim there is, which a phone
+    // refuses rather than trying.
+    return 70;
+}
+
 } // namespace
+
+H263ProfileLevel h263ProfileAndLevel(const VideoSettings& settings)
+{
+    const double rate = av_q2d(settings.frameRate);
+    // The version 2 encoder writes the extended picture header for the custom
+    // picture format, and with it a custom picture clock for any rate but the
+    // standard 30000/1001. Baseline H.263 codes every rate on the standard clock.
+    const bool custom = !isStandardH263Size(settings.width, settings.height);
+    // No optional mode (Annexes D to W) is switched on: profile 0, baseline.
+    return H263ProfileLevel{0, h263Level(settings.width, settings.height, rate, settings.kbps, custom)};
+}
+
+int h263MostBitsPerPicture(int width, int height)
+{
+    const std::int64_t area = static_cast<std::int64_t>(width) * height;
+    if (area <= 176 * 144)
+        return 64 * 1024;
+    if (area <= 352 * 288)
+        return 256 * 1024;
+    if (area <= 704 * 576)
+        return 512 * 1024;
+    return 1024 * 1024;
+}
 
 bool isStandardH263Size(int width, int height)
 {
