@@ -71,6 +71,11 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
                       ProgressReporter& progress, const std::atomic<bool>& stopRequested)
 {
     progress.setDuration(source.durationSeconds());
+    progress.setReadFraction([&source] { return source.readFraction(); });
+    struct ForgetSource {
+        ProgressReporter& progress;
+        ~ForgetSource() { progress.setReadFraction(nullptr); }
+    } forgetSource{progress};
 
     DecodedStream* videoStream = source.video();
     DecodedStream* audioStream = source.audio();

@@ -68,6 +68,9 @@ SourceMedia::SourceMedia(const std::string& path, AVIOContext* io, const std::at
     format_.reset(raw);
     checkAv(avformat_find_stream_info(format_.get(), nullptr), "cannot read the streams of '" + path + "'");
 
+    if (format_->pb)
+        sizeBytes_ = avio_size(format_->pb);
+
     openDecoder(video_, AVMEDIA_TYPE_VIDEO);
     openDecoder(audio_, AVMEDIA_TYPE_AUDIO);
     if (!video_ && !audio_)
@@ -125,6 +128,13 @@ double SourceMedia::durationSeconds() const
     if (format_->duration > 0)
         return static_cast<double>(format_->duration) / AV_TIME_BASE;
     return 0;
+}
+
+double SourceMedia::readFraction() const
+{
+    if (sizeBytes_ <= 0 || !format_->pb)
+        return -1;
+    return static_cast<double>(avio_tell(format_->pb)) / static_cast<double>(sizeBytes_);
 }
 
 void SourceMedia::decodeAll(const FrameHandler& onVideo, const FrameHandler& onAudio,

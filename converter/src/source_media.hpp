@@ -43,6 +43,8 @@ public:
     double originSeconds() const { return originSeconds_; }
     // Total duration as the container states it; 0 when unknown.
     double durationSeconds() const;
+    // How much of the source has been read, 0 to 1; negative if its size is unknown.
+    double readFraction() const;
 
     using FrameHandler = std::function<void(AVFrame&)>;
     // Says whether the picture in a video packet will be used; a picture that is
@@ -67,6 +69,7 @@ private:
     std::optional<DecodedStream> video_;
     std::optional<DecodedStream> audio_;
     double originSeconds_ = 0;
+    std::int64_t sizeBytes_ = -1;
     int damagedPackets_ = 0;
     bool endedEarly_ = false;
 };
