@@ -8,6 +8,7 @@
 #include "source_media.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 #include <unistd.h>
@@ -34,7 +35,8 @@ void writeProfileAndLevel(int fd, std::int64_t size, H263ProfileLevel coded)
 }
 
 ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, OutputFile& output,
-                      ProgressReporter& progress, const std::atomic<bool>& stopRequested);
+                      ProgressReporter& progress, const std::atomic<bool>& stopRequested,
+                      double mostSeconds = std::numeric_limits<double>::infinity());
 
 } // namespace
 
@@ -56,19 +58,21 @@ ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& pr
 }
 
 ConversionOutcome convertInMemory(const ConversionRequest& request, AVIOContext* input, ProgressReporter& progress,
-                                  const std::atomic<bool>& stopRequested)
+                                  const std::atomic<bool>& stopRequested, const InMemoryLimits& limits)
 {
     if (auto problem = h263SizeProblem(request.width, request.height))
         throw ConversionError(*problem);
     SourceMedia source(request.inputPath, input, &stopRequested);
+    if (DecodedStream* video = source.video())
+        video->decoder->max_pixels = limits.mostPixels;
     OutputFile output = OutputFile::inMemory();
-    return run(request, source, output, progress, stopRequested);
+    return run(request, source, output, progress, stopRequested, limits.mostSeconds);
 }
 
 namespace {
 
 ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, OutputFile& output,
-                      ProgressReporter& progress, const std::atomic<bool>& stopRequested)
+                      ProgressReporter& progress, const std::atomic<bool>& stopRequested, double mostSeconds)
 {
     progress.setDuration(source.durationSeconds());
     progress.setReadFraction([&source] { return source.readFraction(); });
@@ -112,6 +116,8 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
     const auto checkStop = [&] {
         if (stopRequested.load())
             throw ConversionError("stopped on request");
+        if (secondsDone() > mostSeconds)
+            throw ConversionError("the output would be longer than allowed");
     };
     const auto sendSound = [&](std::vector<std::int16_t> samples) {
         if (!samples.empty() && !queue.push(SoundJob{std::move(samples)}))

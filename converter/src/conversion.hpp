@@ -4,6 +4,7 @@
 #include "progress_reporter.hpp"
 
 #include <atomic>
+#include <cstdint>
 
 struct AVIOContext;
 
@@ -27,9 +28,16 @@ struct ConversionOutcome {
 ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& progress,
                           const std::atomic<bool>& stopRequested);
 
+// Bounds for a run on arbitrary bytes: the decoder refuses larger pictures, and
+// a run whose output would grow past `mostSeconds` stops as failed.
+struct InMemoryLimits {
+    std::int64_t mostPixels = 4096 * 2304;
+    double mostSeconds = 30;
+};
+
 // The same run on a source read through `input`, into a file in memory that is
 // dropped at the end (fuzzing); request.inputPath only names the source.
 ConversionOutcome convertInMemory(const ConversionRequest& request, AVIOContext* input, ProgressReporter& progress,
-                                  const std::atomic<bool>& stopRequested);
+                                  const std::atomic<bool>& stopRequested, const InMemoryLimits& limits);
 
 } // namespace conv
