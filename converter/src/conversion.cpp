@@ -162,7 +162,8 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
     output.finish(completeDescription);
     progress.update(secondsDone());
     progress.finish();
-    return ConversionOutcome{source.damagedPackets(), source.endedEarly(), secondsDone(), source.durationSeconds()};
+    return ConversionOutcome{source.damagedPackets(), source.concealedErrors(), source.endedEarly(), secondsDone(),
+                             source.durationSeconds()};
 }
 
 } // namespace

@@ -13,13 +13,17 @@ namespace conv {
 // How a finished conversion went, to tell the user about a damaged source.
 struct ConversionOutcome {
     int damagedPacketsSkipped = 0;
+    int concealedErrors = 0;      // damage the decoders patched over
     bool readingFailed = false;   // reading stopped at an error, not at the end
     double secondsConverted = 0;
     double secondsStated = 0;     // what the container claims; 0 if nothing
 
     // A source much shorter than its container says was cut off.
     bool cutShort() const { return secondsStated > 0 && secondsConverted < 0.9 * secondsStated - 1.0; }
-    bool sourceDamaged() const { return damagedPacketsSkipped > 0 || readingFailed || cutShort(); }
+    bool sourceDamaged() const
+    {
+        return damagedPacketsSkipped > 0 || concealedErrors > 0 || readingFailed || cutShort();
+    }
 };
 
 // Runs one conversion from start to the renamed output file. Throws

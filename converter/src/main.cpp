@@ -37,6 +37,8 @@ void printWarning(const conv::ConversionOutcome& outcome)
     std::string what = "warning: the source is damaged or cut short; converted what could be decoded (";
     what += seconds;
     what += ", " + std::to_string(outcome.damagedPacketsSkipped) + " damaged packets skipped";
+    if (outcome.concealedErrors > 0)
+        what += ", " + std::to_string(outcome.concealedErrors) + " decoding errors patched over";
     if (outcome.readingFailed)
         what += ", reading stopped at an error";
     printError(what + ")");

@@ -60,6 +60,8 @@ public:
     // What decodeAll met: damaged packets or pictures it skipped, and whether
     // reading stopped at an error rather than at the end of the file.
     int damagedPackets() const { return damagedPackets_; }
+    // Damage the decoders met and patched over in pictures or sound they gave.
+    int concealedErrors() const { return concealedErrors_; }
     bool endedEarly() const { return endedEarly_; }
 
 private:
@@ -71,6 +73,7 @@ private:
     double originSeconds_ = 0;
     std::int64_t sizeBytes_ = -1;
     int damagedPackets_ = 0;
+    int concealedErrors_ = 0;
     bool endedEarly_ = false;
 };
 
