@@ -362,25 +362,6 @@ private slots:
         QCOMPARE(filesIn(folder.path()), (QStringList{QStringLiteral("out.3gp"), QStringLiteral("text.avi")}));
     }
 
-    void stoppedRunLeavesNothing()
-    {
-        QTemporaryDir folder;
-        const QString output = folder.filePath(QStringLiteral("out.3gp"));
-        QProcess process;
-        process.start(convPath(), windowCommand(longClip_, output, QStringLiteral("352x288"),
-                                                QStringLiteral("29.97"), QStringLiteral("512")));
-        QVERIFY(process.waitForStarted());
-        // Stop it once it is busy writing.
-        QTRY_VERIFY_WITH_TIMEOUT(!filesIn(folder.path()).isEmpty() || process.state() == QProcess::NotRunning,
-                                 60000);
-        process.terminate();
-        QVERIFY(process.waitForFinished(60000));
-        if (process.exitCode() == 0)
-            QSKIP("the conversion finished before it could be stopped");
-        QCOMPARE(process.exitCode(), 1);
-        QVERIFY(filesIn(folder.path()).isEmpty());
-    }
-
     void progressIsReportedInOneForm()
     {
         const RunResult result = runConv(windowCommand(longClip_, path(QStringLiteral("progress.3gp"))));
