@@ -13,6 +13,9 @@ namespace {
 // rate (e.g. 352x288 at 29.97 fps with 40-120 kbit/s).
 constexpr double kTightBitsPerPixel = 0.15;
 
+// How many seconds of the bit rate the rate buffer holds.
+constexpr double kBufferSeconds = 0.4;
+
 // Picture rates as the H.263 clock counts them: 30000/1001 Hz and half of it.
 constexpr double kFullRate = 30000.0 / 1001;
 constexpr double kHalfRate = 30000.0 / 2002;
@@ -129,13 +132,20 @@ VideoEncoder::VideoEncoder(const VideoSettings& settings) : packet_(allocatePack
     c.gop_size = std::max(1, static_cast<int>(std::lround(2 * av_q2d(settings.frameRate))));
     c.max_b_frames = 0;
     c.thread_count = 1;
-    // FFmpeg's one-pass rate control alone overshoots by 10-30 %; a buffer of
-    // two seconds (and at least two frames) at the target rate holds the
-    // average within a few percent and still lets hard scenes borrow bits.
+    // FFmpeg's one-pass rate control alone overshoots by 10-30 %; a rate buffer
+    // (VBV) holds it. Its size bounds what any stretch of the clip can take
+    // beyond the rate: a buffer of 0.4 s keeps every second within 1.4 times
+    // the rate, and a short clip's average within 0.4 s worth of bits. The
+    // encoder codes a picture again, coarser, while it needs more bits than the
+    // buffer holds, so a buffer no larger than the standard's most bits per
+    // picture keeps every picture within that limit as well.
     c.rc_max_rate = c.bit_rate;
     const double framesPerSecond = av_q2d(settings.frameRate);
-    const double bufferBits = static_cast<double>(c.bit_rate) * std::max(2.0, 2.0 / framesPerSecond);
-    c.rc_buffer_size = static_cast<int>(std::min(bufferBits, static_cast<double>(INT32_MAX)));
+    const double bufferBits = std::min(static_cast<double>(c.bit_rate) * kBufferSeconds,
+                                       static_cast<double>(h263MostBitsPerPicture(settings.width, settings.height)));
+    // Never below two pictures' worth, or the buffer could not take in the rate.
+    c.rc_buffer_size = static_cast<int>(std::max(bufferBits, 2.0 * static_cast<double>(c.bit_rate) / framesPerSecond));
+    c.rc_initial_buffer_occupancy = c.rc_buffer_size;
 
     // Rate-distortion macroblock decisions: better pictures for little time.
     AVDictionary* options = nullptr;
