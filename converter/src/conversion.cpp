@@ -139,10 +139,10 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
                 progress.update(secondsDone());
             },
             [&](const AVPacket& packet) { return pictures->wants(packet); });
-            if (pictures)
-                pictures->finish();
             if (sound)
                 sendSound(sound->drain());
+            if (pictures)
+                pictures->finish(sound ? sound->secondsDone() : 0);
         } catch (...) {
             encoding.stopAndRethrowFailure();
             throw;
