@@ -7,10 +7,14 @@
 #include "frame_geometry.hpp"
 #include "frame_rate_converter.hpp"
 #include "picture_fitter.hpp"
+#include "progress_reporter.hpp"
 #include "stream_clock.hpp"
 #include "video_encoder.hpp"
 
 #include <QtTest>
+
+#include <atomic>
+#include <cstdio>
 
 using namespace conv;
 
@@ -308,6 +312,81 @@ private slots:
             QCOMPARE(p.bytes.size(), std::size_t(32)); // 12.2 kbit/s: TOC byte + 31
             QCOMPARE(p.bytes[0] >> 3 & 0x0f, 7);      // mode 7 in the TOC
         }
+    }
+
+    // The duration shown is the source's claim while it holds, else an
+    // estimate from the share of the file read, else none (0); time never
+    // runs past it.
+    void progressDurationFollowsWhatIsKnown()
+    {
+        std::FILE* lines = std::tmpfile();
+        QVERIFY(lines);
+        double fraction = -1;
+        ProgressReporter progress(lines, std::chrono::milliseconds(0));
+        progress.setReadFraction([&fraction] { return fraction; });
+        const auto step = [&](double read, double done) {
+            fraction = read;
+            progress.update(done);
+            return progress.shownDuration();
+        };
+
+        // An elementary stream whose stated duration is a bit-rate guess.
+        progress.setDuration(0.01);
+        QCOMPARE(step(0.01, 0.5), 0.0); // too little read to say
+        QCOMPARE(step(0.5, 4), 8.0);
+        QCOMPARE(step(1.0, 8.2), 8.2);
+
+        // A timestamp jump: 4151 s claimed, 0.4 s there.
+        ProgressReporter jumped(lines, std::chrono::milliseconds(0));
+        jumped.setReadFraction([&fraction] { return fraction; });
+        jumped.setDuration(4151);
+        fraction = 0.01;
+        jumped.update(0.01);
+        QCOMPARE(jumped.shownDuration(), 4151.0); // nothing better known yet
+        fraction = 0.5;
+        jumped.update(0.2);
+        QCOMPARE(jumped.shownDuration(), 0.4);
+
+        // A true claim stays, even where the bytes run unevenly.
+        ProgressReporter honest(lines, std::chrono::milliseconds(0));
+        honest.setReadFraction([&fraction] { return fraction; });
+        honest.setDuration(60);
+        fraction = 0.3;
+        honest.update(29);
+        QCOMPARE(honest.shownDuration(), 60.0);
+        fraction = 1;
+        honest.update(60.07);
+        QCOMPARE(honest.shownDuration(), 60.07);
+
+        // Nothing known: none.
+        ProgressReporter unknown(lines, std::chrono::milliseconds(0));
+        unknown.update(3);
+        QCOMPARE(unknown.shownDuration(), 0.0);
+
+        std::rewind(lines);
+        char line[128];
+        int count = 0;
+        while (std::fgets(line, sizeof line, lines)) {
+            double time = 0, duration = 0;
+            QCOMPARE(std::sscanf(line, "progress: time=%lf duration=%lf", &time, &duration), 2);
+            QVERIFY2(duration == 0 || time <= duration, line);
+            ++count;
+        }
+        QCOMPARE(count, 8);
+        std::fclose(lines);
+    }
+
+    // A progress line nobody can read any more (the window is gone) stops the run.
+    void unreadProgressRequestsAStop()
+    {
+        std::FILE* closed = std::fopen("/dev/null", "r"); // writes fail
+        QVERIFY(closed);
+        std::atomic<bool> stop{false};
+        ProgressReporter progress(closed, std::chrono::milliseconds(0));
+        progress.stopWhenUnread(&stop);
+        progress.update(1);
+        QVERIFY(stop.load());
+        std::fclose(closed);
     }
 };
 
