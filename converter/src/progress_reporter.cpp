@@ -18,6 +18,9 @@ ProgressReporter::ProgressReporter(std::FILE* out, std::chrono::milliseconds int
 
 double ProgressReporter::shownDuration() const
 {
+    // At the end, what was converted is the whole of it.
+    if (finished_)
+        return done_;
     const double fraction = readFraction_ ? readFraction_() : -1;
     const bool canEstimate = fraction >= kLeastFractionForEstimate && fraction <= 1 && done_ > 0;
     const double estimate = canEstimate ? std::max(done_, done_ / fraction) : 0;
@@ -42,6 +45,7 @@ void ProgressReporter::update(double secondsDone)
 
 void ProgressReporter::finish()
 {
+    finished_ = true;
     print();
 }
 

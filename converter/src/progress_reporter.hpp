@@ -8,7 +8,7 @@
 namespace conv {
 
 // Prints "progress: time=12.34 duration=60.00" lines (seconds) at most twice a
-// second, and once more at the end. time never runs past duration: a source
+// second, and once more at the end, where duration is the time converted. time never runs past duration: a source
 // that turns out longer than it claimed (or claims nothing) gets a duration
 // estimated from how much of it has been read; duration=0.00 means none can
 // be given yet.
@@ -39,6 +39,7 @@ private:
     std::atomic<bool>* stopWhenUnread_ = nullptr;
     double stated_ = 0;
     double done_ = 0;
+    bool finished_ = false;
 };
 
 } // namespace conv
