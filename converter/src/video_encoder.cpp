@@ -13,6 +13,10 @@ namespace {
 // rate (e.g. 352x288 at 29.97 fps with 40-120 kbit/s).
 constexpr double kTightBitsPerPixel = 0.15;
 
+// H.263's forced updating: a macroblock is coded intra at least once in this
+// many pictures that carry its coefficients.
+constexpr int kMostPicturesBetweenKeys = 132;
+
 // How many seconds of the bit rate the rate buffer holds.
 constexpr double kBufferSeconds = 0.4;
 
@@ -158,6 +162,10 @@ VideoEncoder::VideoEncoder(const VideoSettings& settings) : packet_(allocatePack
     if (bitsPerPixel < kTightBitsPerPixel) {
         av_dict_set(&options, "trellis", "1", 0);
         av_dict_set(&options, "lmax", "100000", 0);
+        // Key pictures are what a tight rate cannot afford; with a buffer this
+        // small they starve the pictures after them. As few as the standard's
+        // forced updating allows: every macroblock intra at least once in 132.
+        c.gop_size = std::max(c.gop_size, kMostPicturesBetweenKeys);
     }
     const int opened = avcodec_open2(&c, codec, &options);
     av_dict_free(&options);
