@@ -316,36 +316,12 @@ private slots:
 
     // The duration shown is the source's claim while it holds, else an
     // estimate from the share of the file read, else none (0); time never
-    // runs past it.
+    // runs past it. (Wrong claims of real files: tst_conv_inputs.)
     void progressDurationFollowsWhatIsKnown()
     {
         std::FILE* lines = std::tmpfile();
         QVERIFY(lines);
         double fraction = -1;
-        ProgressReporter progress(lines, std::chrono::milliseconds(0));
-        progress.setReadFraction([&fraction] { return fraction; });
-        const auto step = [&](double read, double done) {
-            fraction = read;
-            progress.update(done);
-            return progress.shownDuration();
-        };
-
-        // An elementary stream whose stated duration is a bit-rate guess.
-        progress.setDuration(0.01);
-        QCOMPARE(step(0.01, 0.5), 0.0); // too little read to say
-        QCOMPARE(step(0.5, 4), 8.0);
-        QCOMPARE(step(1.0, 8.2), 8.2);
-
-        // A timestamp jump: 4151 s claimed, 0.4 s there.
-        ProgressReporter jumped(lines, std::chrono::milliseconds(0));
-        jumped.setReadFraction([&fraction] { return fraction; });
-        jumped.setDuration(4151);
-        fraction = 0.01;
-        jumped.update(0.01);
-        QCOMPARE(jumped.shownDuration(), 4151.0); // nothing better known yet
-        fraction = 0.5;
-        jumped.update(0.2);
-        QCOMPARE(jumped.shownDuration(), 0.4);
 
         // A true claim stays, even where the bytes run unevenly.
         ProgressReporter honest(lines, std::chrono::milliseconds(0));
@@ -372,7 +348,7 @@ private slots:
             QVERIFY2(duration == 0 || time <= duration, line);
             ++count;
         }
-        QCOMPARE(count, 8);
+        QCOMPARE(count, 3);
         std::fclose(lines);
     }
 

@@ -173,7 +173,9 @@ private slots:
         const MediaInfo info = probe(output);
         QCOMPARE(info.video.size(), 1);
         const double achieved = info.video.first().bitRate / 1000;
-        QVERIFY2(std::abs(achieved / kbps.toDouble() - 1) < 0.15, qPrintable(QString::number(achieved)));
+        // A 24 s clip: at most 3 % over (simple pictures may stay a little under).
+        QVERIFY2(achieved <= 1.03 * kbps.toDouble() && achieved > 0.85 * kbps.toDouble(),
+                 qPrintable(QString::number(achieved)));
     }
 
     // A flash and a beep at the same moment of the source stay together, also

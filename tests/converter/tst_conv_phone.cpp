@@ -169,7 +169,6 @@ class ConverterPhoneTest : public QObject {
     QTemporaryDir dir_;
     QString clip_;   // 6 s of moving pictures with sound
     QString noisy_;  // 6 s of heavy noise: the hardest pictures to code
-    QString long_;   // 24 s
     QString path(const QString& name) const { return dir_.filePath(name); }
 
     QString convert(const QString& source, const QString& size, const QString& rate, const QString& kbps)
@@ -198,11 +197,6 @@ private slots:
                               + QStringList{QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
                                             QStringLiteral("2")},
                           noisy_));
-        long_ = path(QStringLiteral("long.avi"));
-        QVERIFY(makeMedia(lavfi(QStringLiteral("testsrc2=size=480x360:rate=25:d=24"))
-                              + QStringList{QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
-                                            QStringLiteral("3")},
-                          long_));
     }
 
     // The sample description says what is coded: Annex X profile 0 and the
@@ -280,17 +274,6 @@ private slots:
         const double requested = kbps.toDouble();
         QVERIFY2(figures.mostInOneSecond <= 1.5 * requested, qPrintable(QString::number(figures.mostInOneSecond)));
         QVERIFY2(figures.average <= 1.1 * requested, qPrintable(QString::number(figures.average)));
-    }
-
-    // Longer clips keep their whole average within 3 %.
-    void longClipAverageIsClose()
-    {
-        for (const QString& kbps : {QStringLiteral("40"), QStringLiteral("120")}) {
-            const QString output = convert(long_, QStringLiteral("176x144"), QStringLiteral("14.985"), kbps);
-            QVERIFY(!output.isEmpty());
-            const double average = rateOf(readVideoTrack(output)).average;
-            QVERIFY2(std::abs(average / kbps.toDouble() - 1) <= 0.03, qPrintable(QString::number(average)));
-        }
     }
 
     // One picture and 5 s of sound: the picture stays on while the sound plays.
