@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Fuzzes the converter's reading and decoding path for MINUTES minutes (clang,
-# libFuzzer, ASan + UBSan). Any input that crashes or hangs it is copied into
-# tests/converter/fuzz-regressions/, where the test suite replays it.
+# Fuzzes the whole conversion (reading, decoding, fitting, encoding, muxing into
+# memory) for MINUTES minutes (clang, libFuzzer, ASan + UBSan, the converter's
+# own code instrumented for coverage). Any input that crashes or hangs it is
+# copied into tests/converter/fuzz-regressions/, where the test suite replays it.
+# JOBS parallel workers (default 1: the build machine is shared).
 #   bench/converter/fuzz-converter.sh MINUTES [BUILD_DIR]
 set -euo pipefail
 minutes=${1:?usage: fuzz-converter.sh MINUTES [BUILD_DIR]}
@@ -12,8 +14,8 @@ regressions=$root/tests/converter/fuzz-regressions
 
 CXX=clang++ cmake -S "$root" -B "$build" -DTOVARO_BUILD_GUI=OFF -DTOVARO_BUILD_TESTS=OFF \
   -DTOVARO_FUZZ=ON -DTOVARO_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target conv_decode_fuzzer -j"$(nproc)"
-fuzzer=$build/converter/fuzz/conv_decode_fuzzer
+cmake --build "$build" --target conv_conversion_fuzzer -j2
+fuzzer=$build/converter/fuzz/conv_conversion_fuzzer
 
 # Seeds: the small real-world samples, the kept regressions, and a few tiny
 # files of common containers made here.
@@ -28,12 +30,14 @@ for ext in avi flv mp4 mpg wmv; do
     -f lavfi -i sine=d=0.6 -ar 22050 "$corpus/seed.$ext"
 done
 
-jobs=$(nproc)
+jobs=${JOBS:-1}
 cd "$build" # libFuzzer writes one log per worker into the current folder
 "$fuzzer" "$corpus" -artifact_prefix="$artifacts/" -max_total_time=$((minutes * 60)) \
   -max_len=262144 -timeout=20 -rss_limit_mb=2560 -jobs="$jobs" -workers="$jobs" \
   -print_final_stats=1 >"$build/fuzz.log" 2>&1 || true
 tail -n 5 "$build"/fuzz-*.log 2>/dev/null || tail -n 20 "$build/fuzz.log"
+# Edges of the converter's code seen over the run, from the last status line.
+grep -ho 'cov: [0-9]*' "$build"/fuzz-*.log "$build/fuzz.log" 2>/dev/null | sort -t' ' -k2 -n | tail -n 1
 
 found=0
 for crash in "$artifacts"/crash-* "$artifacts"/timeout-* "$artifacts"/oom-*; do

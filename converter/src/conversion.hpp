@@ -4,19 +4,26 @@
 #include "progress_reporter.hpp"
 
 #include <atomic>
+#include <cstdint>
+
+struct AVIOContext;
 
 namespace conv {
 
 // How a finished conversion went, to tell the user about a damaged source.
 struct ConversionOutcome {
     int damagedPacketsSkipped = 0;
+    int concealedErrors = 0;      // damage the decoders patched over
     bool readingFailed = false;   // reading stopped at an error, not at the end
     double secondsConverted = 0;
     double secondsStated = 0;     // what the container claims; 0 if nothing
 
     // A source much shorter than its container says was cut off.
     bool cutShort() const { return secondsStated > 0 && secondsConverted < 0.9 * secondsStated - 1.0; }
-    bool sourceDamaged() const { return damagedPacketsSkipped > 0 || readingFailed || cutShort(); }
+    bool sourceDamaged() const
+    {
+        return damagedPacketsSkipped > 0 || concealedErrors > 0 || readingFailed || cutShort();
+    }
 };
 
 // Runs one conversion from start to the renamed output file. Throws
@@ -24,5 +31,17 @@ struct ConversionOutcome {
 // `stopRequested` is polled; when it turns true the run stops as failed.
 ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& progress,
                           const std::atomic<bool>& stopRequested);
+
+// Bounds for a run on arbitrary bytes: the decoder refuses larger pictures, and
+// a run whose output would grow past `mostSeconds` stops as failed.
+struct InMemoryLimits {
+    std::int64_t mostPixels = 4096 * 2304;
+    double mostSeconds = 30;
+};
+
+// The same run on a source read through `input`, into a file in memory that is
+// dropped at the end (fuzzing); request.inputPath only names the source.
+ConversionOutcome convertInMemory(const ConversionRequest& request, AVIOContext* input, ProgressReporter& progress,
+                                  const std::atomic<bool>& stopRequested, const InMemoryLimits& limits);
 
 } // namespace conv

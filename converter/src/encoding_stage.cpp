@@ -5,12 +5,23 @@
 #include <cstring>
 
 namespace conv {
+namespace {
+
+// The width a player shows the picture at, rounded to whole pixels: 128x96
+// with 12:11 pixels shows 140 wide.
+int displayWidth(const AVCodecContext& encoder)
+{
+    const AVRational aspect = encoder.sample_aspect_ratio.num > 0 ? encoder.sample_aspect_ratio : AVRational{1, 1};
+    return static_cast<int>(av_rescale_rnd(encoder.width, aspect.num, aspect.den, AV_ROUND_NEAR_INF));
+}
+
+} // namespace
 
 EncodingStage::EncodingStage(OutputFile& output, VideoEncoder* video, AmrEncoder* audio)
     : output_(output), video_(video), audio_(audio), soundPacket_(allocatePacket())
 {
     if (video_)
-        videoIndex_ = output_.addVideo(video_->context());
+        videoIndex_ = output_.addVideo(video_->context(), displayWidth(video_->context()));
     if (audio_)
         audioIndex_ = output_.addAudio(AmrEncoder::kSampleRate, AmrEncoder::kFrameSamples);
 }

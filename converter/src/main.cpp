@@ -4,9 +4,9 @@
 #include "command_line.hpp"
 #include "conversion.hpp"
 #include "errors.hpp"
+#include "stop_signals.hpp"
 
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -20,13 +20,6 @@ extern "C" {
 namespace {
 
 enum ExitStatus { kSuccess = 0, kConversionFailed = 1, kUsageError = 2 };
-
-std::atomic<bool> stopRequested{false};
-
-extern "C" void requestStop(int)
-{
-    stopRequested.store(true);
-}
 
 void printError(const std::string& message)
 {
@@ -44,6 +37,8 @@ void printWarning(const conv::ConversionOutcome& outcome)
     std::string what = "warning: the source is damaged or cut short; converted what could be decoded (";
     what += seconds;
     what += ", " + std::to_string(outcome.damagedPacketsSkipped) + " damaged packets skipped";
+    if (outcome.concealedErrors > 0)
+        what += ", " + std::to_string(outcome.concealedErrors) + " decoding errors patched over";
     if (outcome.readingFailed)
         what += ", reading stopped at an error";
     printError(what + ")");
@@ -59,9 +54,9 @@ void printVersion()
 
 int main(int argc, char** argv)
 {
+    std::atomic<bool> stopRequested{false};
+    const conv::StopSignals stopSignals(stopRequested);
     av_log_set_level(AV_LOG_QUIET);
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
 
     try {
         const conv::ParsedCommand command = conv::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
@@ -76,6 +71,7 @@ int main(int argc, char** argv)
             break;
         }
         conv::ProgressReporter progress(stderr);
+        progress.stopWhenUnread(&stopRequested);
         const conv::ConversionOutcome outcome = conv::convert(command.request, progress, stopRequested);
         if (outcome.sourceDamaged())
             printWarning(outcome);

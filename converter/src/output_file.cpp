@@ -2,7 +2,15 @@
 
 #include "errors.hpp"
 
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <system_error>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace conv {
@@ -10,12 +18,27 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path partialPathFor(const fs::path& finalPath)
+// The named working file, kept where a stop that cannot unwind finds it.
+std::array<char, 4096> namedWorkingFile{};
+std::atomic<bool> haveNamedWorkingFile{false};
+
+void registerNamedWorkingFile(const fs::path& path)
 {
-    // Hidden, in the same folder so the final rename cannot cross file systems.
-    fs::path partial = finalPath;
-    partial.replace_filename("." + finalPath.filename().string() + "." + std::to_string(getpid()) + ".part");
-    return partial;
+    const std::string text = path.string();
+    if (text.size() >= namedWorkingFile.size())
+        return;
+    std::memcpy(namedWorkingFile.data(), text.c_str(), text.size() + 1);
+    haveNamedWorkingFile.store(true);
+}
+
+std::string systemError(int error)
+{
+    return std::system_category().message(error);
+}
+
+std::string fdPath(int fd)
+{
+    return "/proc/self/fd/" + std::to_string(fd);
 }
 
 void refuseExisting(const fs::path& finalPath)
@@ -25,10 +48,23 @@ void refuseExisting(const fs::path& finalPath)
         throw ConversionError("'" + finalPath.string() + "' already exists (use -y to replace it)");
 }
 
+// A short hidden name in `folder` that nothing uses yet; short so that the
+// final name may have any length the file system allows.
+fs::path freeHiddenName(const fs::path& folder, int attempt)
+{
+    return folder / (".conv-" + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".part");
+}
+
 } // namespace
 
+void removeNamedWorkingFileNow()
+{
+    if (haveNamedWorkingFile.exchange(false))
+        unlink(namedWorkingFile.data());
+}
+
 OutputFile::OutputFile(const std::string& finalPath, bool replaceExisting)
-    : finalPath_(finalPath), partialPath_(partialPathFor(finalPath_)), replaceExisting_(replaceExisting)
+    : finalPath_(finalPath), replaceExisting_(replaceExisting)
 {
     std::error_code error;
     if (fs::is_directory(finalPath_, error))
@@ -36,24 +72,60 @@ OutputFile::OutputFile(const std::string& finalPath, bool replaceExisting)
     if (!replaceExisting_)
         refuseExisting(finalPath_);
 
-    AVFormatContext* raw = nullptr;
-    checkAv(avformat_alloc_output_context2(&raw, nullptr, "3gp", partialPath_.c_str()),
-            "cannot set up a 3GP file");
-    format_.reset(raw);
-    checkAv(avio_open(&format_->pb, partialPath_.c_str(), AVIO_FLAG_WRITE),
-            "cannot write beside '" + finalPath + "'");
+    const fs::path folder = finalPath_.has_parent_path() ? finalPath_.parent_path() : fs::path(".");
+    fd_ = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
+        // This file system keeps no unnamed files: a hidden name it is.
+        namedPath_ = freeHiddenName(folder, attempt);
+        fd_ = open(namedPath_.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd_ < 0)
+        throw ConversionError("cannot write beside '" + finalPath + "': " + systemError(errno));
+    if (!namedPath_.empty())
+        registerNamedWorkingFile(namedPath_);
+    openMuxer();
+}
+
+OutputFile::OutputFile(InMemory) : inMemory_(true)
+{
+    fd_ = memfd_create("conv-output", MFD_CLOEXEC);
+    if (fd_ < 0)
+        throw ConversionError("cannot make a file in memory: " + systemError(errno));
+    openMuxer();
+}
+
+OutputFile OutputFile::inMemory()
+{
+    return OutputFile(InMemory{});
 }
 
 OutputFile::~OutputFile()
 {
-    if (finished_)
-        return;
-    format_.reset(); // closes the partial file before it is removed
-    std::error_code ignored;
-    fs::remove(partialPath_, ignored);
+    format_.reset();
+    if (fd_ >= 0)
+        close(fd_);
+    if (!finished_ && !namedPath_.empty()) {
+        haveNamedWorkingFile.store(false);
+        std::error_code ignored;
+        fs::remove(namedPath_, ignored);
+    }
 }
 
-int OutputFile::addVideo(const AVCodecContext& encoder)
+void OutputFile::openMuxer()
+{
+    // The muxer opens the file by name, twice when it moves the index to the
+    // front; the descriptor's name in /proc reaches the unnamed file.
+    const std::string url = fdPath(fd_);
+    AVFormatContext* raw = nullptr;
+    checkAv(avformat_alloc_output_context2(&raw, nullptr, "3gp", url.c_str()), "cannot set up a 3GP file");
+    format_.reset(raw);
+    checkAv(avio_open(&format_->pb, url.c_str(), AVIO_FLAG_WRITE),
+            "cannot write beside '" + finalPath_.string() + "'");
+}
+
+int OutputFile::addVideo(const AVCodecContext& encoder, int displayWidth)
 {
     AVStream* stream = avformat_new_stream(format_.get(), nullptr);
     if (!stream)
@@ -65,7 +137,11 @@ int OutputFile::addVideo(const AVCodecContext& encoder)
     stream->codecpar->codec_tag = 0;
     stream->time_base = encoder.time_base;
     stream->avg_frame_rate = encoder.framerate;
-    stream->sample_aspect_ratio = encoder.sample_aspect_ratio;
+    // The track header's width is the coded width times the stream's aspect;
+    // this one makes it the whole display width. The sample description keeps
+    // the coded pixel shape.
+    av_reduce(&stream->sample_aspect_ratio.num, &stream->sample_aspect_ratio.den, displayWidth, encoder.width,
+              1 << 16);
     return stream->index;
 }
 
@@ -86,7 +162,12 @@ int OutputFile::addAudio(int sampleRate, int frameSamples)
 
 void OutputFile::start()
 {
-    checkAv(avformat_write_header(format_.get(), nullptr), "cannot start the 3GP file");
+    AVDictionary* options = nullptr;
+    // The index before the media data, so a phone can play a file still arriving.
+    av_dict_set(&options, "movflags", "+faststart", 0);
+    const int started = avformat_write_header(format_.get(), &options);
+    av_dict_free(&options);
+    checkAv(started, "cannot start the 3GP file");
 }
 
 void OutputFile::write(AVPacket& packet, int streamIndex, AVRational timeBase)
@@ -96,17 +177,62 @@ void OutputFile::write(AVPacket& packet, int streamIndex, AVRational timeBase)
     checkAv(av_interleaved_write_frame(format_.get(), &packet), "cannot write the 3GP file");
 }
 
-void OutputFile::finish()
+void OutputFile::finish(const Touch& touch)
 {
     checkAv(av_write_trailer(format_.get()), "cannot finish the 3GP file");
     checkAv(avio_closep(&format_->pb), "cannot finish the 3GP file");
+    if (touch) {
+        struct stat status {};
+        if (fstat(fd_, &status) != 0)
+            throw ConversionError("cannot finish the 3GP file: " + systemError(errno));
+        touch(fd_, status.st_size);
+    }
+    if (!inMemory_) {
+        if (fsync(fd_) != 0)
+            throw ConversionError("cannot finish the 3GP file: " + systemError(errno));
+        linkIntoPlace();
+    }
+    finished_ = true;
+}
+
+void OutputFile::linkIntoPlace()
+{
+    const std::string cannotMove = "cannot move the finished file to '" + finalPath_.string() + "': ";
+    const std::string source = namedPath_.empty() ? fdPath(fd_) : namedPath_.string();
+    // A link never replaces a file, so without -y a file that appeared
+    // meanwhile is refused here, without a gap between check and link.
+    if (linkat(AT_FDCWD, source.c_str(), AT_FDCWD, finalPath_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (!namedPath_.empty())
+            unlink(namedPath_.c_str());
+        return;
+    }
+    const int linkError = errno;
+    if (linkError != EEXIST)
+        throw ConversionError(cannotMove + systemError(linkError));
     if (!replaceExisting_)
         refuseExisting(finalPath_);
-    std::error_code error;
-    fs::rename(partialPath_, finalPath_, error);
-    if (error)
-        throw ConversionError("cannot move the finished file to '" + finalPath_.string() + "': " + error.message());
-    finished_ = true;
+
+    // Replacing: only a rename swaps a file in place in one step, and it needs
+    // a name to start from. For the unnamed file that name lives for two system
+    // calls, the only moment a hard kill could leave it behind.
+    fs::path named = namedPath_;
+    for (int attempt = 0; named.empty() && attempt < 100; ++attempt) {
+        const fs::path candidate = freeHiddenName(finalPath_.parent_path().empty() ? fs::path(".")
+                                                                                    : finalPath_.parent_path(),
+                                                  attempt);
+        if (linkat(AT_FDCWD, source.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            named = candidate;
+        else if (errno != EEXIST)
+            throw ConversionError(cannotMove + systemError(errno));
+    }
+    if (named.empty())
+        throw ConversionError(cannotMove + "no free working name");
+    if (std::rename(named.c_str(), finalPath_.c_str()) != 0) {
+        const int renameError = errno;
+        if (named != namedPath_)
+            unlink(named.c_str());
+        throw ConversionError(cannotMove + systemError(renameError));
+    }
 }
 
 } // namespace conv

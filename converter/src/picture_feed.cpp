@@ -44,9 +44,9 @@ void PictureFeed::take(AVFrame& frame)
     heldEnd_ = start + duration;
 }
 
-void PictureFeed::finish()
+void PictureFeed::finish(double soundEndSeconds)
 {
-    send(rate_.finish(heldEnd_));
+    send(rate_.finish(std::max(heldEnd_, soundEndSeconds)));
 }
 
 bool PictureFeed::wants(const AVPacket& packet) const

@@ -18,8 +18,10 @@ public:
 
     // A decoded picture; the feed takes over its data.
     void take(AVFrame& frame);
-    // The source has ended: the last picture fills its time.
-    void finish();
+    // The source has ended: the last picture fills its time, and stays on
+    // until `soundEndSeconds` when the sound goes on longer (a still picture
+    // with sound shows for as long as the sound plays).
+    void finish(double soundEndSeconds = 0);
 
     // Whether the picture in this packet will be shown. Packets whose timing is
     // unclear are always wanted.

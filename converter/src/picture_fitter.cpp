@@ -6,6 +6,7 @@
 
 extern "C" {
 #include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
 }
 
 namespace conv {
@@ -48,6 +49,31 @@ void copyPlaneTurned(const std::uint8_t* source, int sourceStride, int sourceWid
             target[ty * targetStride + tx] = row[sx];
         }
     }
+}
+
+// An interlaced picture holds two moments, line by line; scaled as one they
+// comb on every moving edge. One field alone (every other line, pixels twice
+// as tall) is a single moment. Formats whose planes are not rows of the
+// picture (palettes) are left as they are.
+bool showsOneFieldOnly(const AVFrame& source)
+{
+    if (!source.interlaced_frame || source.height < 4)
+        return false;
+    const AVPixFmtDescriptor* format = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(source.format));
+    return format && !(format->flags & (AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_BITSTREAM));
+}
+
+// The top field of `source`, sharing its data; the caller keeps `source` alive.
+AVFrame topField(const AVFrame& source, AVRational fallbackAspect)
+{
+    AVFrame field = source;
+    for (int plane = 0; plane < AV_NUM_DATA_POINTERS && field.data[plane]; ++plane)
+        field.linesize[plane] *= 2;
+    field.height = source.height / 2;
+    const AVRational aspect = source.sample_aspect_ratio.num > 0 ? source.sample_aspect_ratio : fallbackAspect;
+    field.sample_aspect_ratio = av_mul_q(aspect.num > 0 ? aspect : AVRational{1, 1}, AVRational{1, 2});
+    field.interlaced_frame = 0;
+    return field;
 }
 
 } // namespace
@@ -106,8 +132,10 @@ void PictureFitter::scaleInto(const AVFrame& source, AVFrame& target, int x, int
         throw ConversionError("cannot scale a picture");
 }
 
-FrameHandle PictureFitter::fit(const AVFrame& source)
+FrameHandle PictureFitter::fit(const AVFrame& decoded)
 {
+    const AVFrame field = showsOneFieldOnly(decoded) ? topField(decoded, streamSampleAspect_) : AVFrame{};
+    const AVFrame& source = field.data[0] ? field : decoded;
     prepareFor(source);
     FrameHandle picture = newPicture(frame_.width, frame_.height);
     fillBlack(*picture);

@@ -11,8 +11,9 @@ class PictureFitter {
 public:
     PictureFitter(OutputFrame frame, int clockwiseQuarterTurns, AVRational streamSampleAspect);
 
-    // A new picture the caller owns; `source` is not changed.
-    FrameHandle fit(const AVFrame& source);
+    // A new picture the caller owns; `decoded` is not changed. Of an
+    // interlaced picture only the top field is used.
+    FrameHandle fit(const AVFrame& decoded);
 
     const Placement& placement() const { return placement_; }
 

@@ -3,10 +3,34 @@
 #include <algorithm>
 
 namespace conv {
+namespace {
+
+// Below this share of the file read, the headers and the first pictures
+// weigh too much for a byte count to say anything about the length.
+constexpr double kLeastFractionForEstimate = 0.05;
+
+} // namespace
 
 ProgressReporter::ProgressReporter(std::FILE* out, std::chrono::milliseconds interval)
     : out_(out), interval_(interval), lastPrint_(std::chrono::steady_clock::now())
 {
+}
+
+double ProgressReporter::shownDuration() const
+{
+    // At the end, what was converted is the whole of it.
+    if (finished_)
+        return done_;
+    const double fraction = readFraction_ ? readFraction_() : -1;
+    const bool canEstimate = fraction >= kLeastFractionForEstimate && fraction <= 1 && done_ > 0;
+    const double estimate = canEstimate ? std::max(done_, done_ / fraction) : 0;
+    if (stated_ > 0 && done_ <= stated_) {
+        // A claim far off the estimate is a timestamp jump or a guess from an
+        // elementary stream's bit rate, not the length.
+        const bool farOff = canEstimate && (stated_ > 2 * estimate || stated_ < estimate / 2);
+        return farOff ? estimate : stated_;
+    }
+    return estimate;
 }
 
 void ProgressReporter::update(double secondsDone)
@@ -21,13 +45,16 @@ void ProgressReporter::update(double secondsDone)
 
 void ProgressReporter::finish()
 {
+    finished_ = true;
     print();
 }
 
 void ProgressReporter::print()
 {
-    std::fprintf(out_, "progress: time=%.2f duration=%.2f\n", done_, duration_);
-    std::fflush(out_);
+    const bool written = std::fprintf(out_, "progress: time=%.2f duration=%.2f\n", done_, shownDuration()) > 0
+                         && std::fflush(out_) == 0;
+    if (!written && stopWhenUnread_)
+        stopWhenUnread_->store(true);
 }
 
 } // namespace conv

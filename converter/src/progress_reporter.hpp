@@ -1,19 +1,33 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 
 namespace conv {
 
 // Prints "progress: time=12.34 duration=60.00" lines (seconds) at most twice a
-// second, and once more at the end.
+// second, and once more at the end, where duration is the time converted. time never runs past duration: a source
+// that turns out longer than it claimed (or claims nothing) gets a duration
+// estimated from how much of it has been read; duration=0.00 means none can
+// be given yet.
 class ProgressReporter {
 public:
     explicit ProgressReporter(std::FILE* out, std::chrono::milliseconds interval = std::chrono::milliseconds(500));
 
-    void setDuration(double seconds) { duration_ = seconds > 0 ? seconds : 0; }
+    // What the source states; 0 if nothing.
+    void setDuration(double seconds) { stated_ = seconds > 0 ? seconds : 0; }
+    // How much of the source has been read, 0 to 1, or negative if unknown.
+    void setReadFraction(std::function<double()> fraction) { readFraction_ = std::move(fraction); }
+    // Sets `flag` when a line cannot be written: whoever watched is gone.
+    void stopWhenUnread(std::atomic<bool>* flag) { stopWhenUnread_ = flag; }
+
     void update(double secondsDone);
     void finish();
+
+    // The duration the next line will show.
+    double shownDuration() const;
 
 private:
     void print();
@@ -21,8 +35,11 @@ private:
     std::FILE* out_;
     std::chrono::milliseconds interval_;
     std::chrono::steady_clock::time_point lastPrint_{};
-    double duration_ = 0;
+    std::function<double()> readFraction_;
+    std::atomic<bool>* stopWhenUnread_ = nullptr;
+    double stated_ = 0;
     double done_ = 0;
+    bool finished_ = false;
 };
 
 } // namespace conv

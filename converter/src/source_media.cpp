@@ -4,18 +4,22 @@
 #include "frame_geometry.hpp"
 
 #include <algorithm>
+#include <cstdarg>
+#include <mutex>
 
 extern "C" {
 #include <libavutil/display.h>
+#include <libavutil/log.h>
 }
 
 namespace conv {
 namespace {
 
 // Sends one packet (or nullptr to drain) and hands on every frame it yields.
-// Returns how many damaged packets or frames were skipped.
+// Returns how many damaged packets or frames were skipped; counts in
+// `concealed` the frames the decoder marks as patched up.
 int decodePacket(AVCodecContext& decoder, const AVPacket* packet, AVFrame& frame,
-                 const SourceMedia::FrameHandler& handler)
+                 const SourceMedia::FrameHandler& handler, int& concealed)
 {
     const int sent = avcodec_send_packet(&decoder, packet);
     if (sent < 0 && sent != AVERROR_EOF && packet)
@@ -33,9 +37,34 @@ int decodePacket(AVCodecContext& decoder, const AVPacket* packet, AVFrame& frame
                 return errors;
             continue;
         }
+        if (frame.decode_error_flags || (frame.flags & AV_FRAME_FLAG_CORRUPT))
+            ++concealed;
         handler(frame);
         av_frame_unref(&frame);
     }
+}
+
+// Decoders patch over damage they find (concealment) and go on without an
+// error code; some mark the frame, all say so in their log. Counted here,
+// printed nowhere.
+std::atomic<int> decoderComplaints{0};
+
+extern "C" void countDecoderComplaints(void* object, int level, const char*, va_list)
+{
+    if (level > AV_LOG_ERROR || !object)
+        return;
+    const AVClass* objectClass = *static_cast<const AVClass* const*>(object);
+    if (!objectClass)
+        return;
+    const AVClassCategory category = objectClass->get_category ? objectClass->get_category(object)
+                                                               : objectClass->category;
+    if (category == AV_CLASS_CATEGORY_DECODER)
+        decoderComplaints.fetch_add(1, std::memory_order_relaxed);
+}
+
+int stopWasRequested(void* flag)
+{
+    return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
 }
 
 } // namespace
@@ -47,11 +76,13 @@ int clockwiseQuarterTurns(const AVStream& stream)
     return matrix ? quarterTurnsFromRotation(av_display_rotation_get(matrix)) : 0;
 }
 
-SourceMedia::SourceMedia(const std::string& path, AVIOContext* io)
+SourceMedia::SourceMedia(const std::string& path, AVIOContext* io, const std::atomic<bool>* stopRequested)
 {
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
         throw std::bad_alloc();
+    if (stopRequested)
+        raw->interrupt_callback = AVIOInterruptCB{&stopWasRequested, const_cast<std::atomic<bool>*>(stopRequested)};
     if (io) {
         raw->pb = io;
         raw->flags |= AVFMT_FLAG_CUSTOM_IO;
@@ -60,6 +91,9 @@ SourceMedia::SourceMedia(const std::string& path, AVIOContext* io)
     checkAv(avformat_open_input(&raw, path.c_str(), nullptr, nullptr), "cannot open '" + path + "'");
     format_.reset(raw);
     checkAv(avformat_find_stream_info(format_.get(), nullptr), "cannot read the streams of '" + path + "'");
+
+    if (format_->pb)
+        sizeBytes_ = avio_size(format_->pb);
 
     openDecoder(video_, AVMEDIA_TYPE_VIDEO);
     openDecoder(audio_, AVMEDIA_TYPE_AUDIO);
@@ -120,28 +154,39 @@ double SourceMedia::durationSeconds() const
     return 0;
 }
 
+double SourceMedia::readFraction() const
+{
+    if (sizeBytes_ <= 0 || !format_->pb)
+        return -1;
+    return static_cast<double>(avio_tell(format_->pb)) / static_cast<double>(sizeBytes_);
+}
+
 void SourceMedia::decodeAll(const FrameHandler& onVideo, const FrameHandler& onAudio,
                             const PacketFilter& videoPacketWanted)
 {
     PacketHandle packet = allocatePacket();
     FrameHandle frame = allocateFrame();
+    static std::once_flag listening;
+    std::call_once(listening, [] { av_log_set_callback(countDecoderComplaints); });
+    const int complaintsBefore = decoderComplaints.load();
     int readResult = 0;
     while ((readResult = av_read_frame(format_.get(), packet.get())) >= 0) {
         if (video_ && packet->stream_index == video_->stream->index) {
             // Decoders take this per packet, also when decoding on several threads.
             const bool wanted = !videoPacketWanted || videoPacketWanted(*packet);
             video_->decoder->skip_frame = wanted ? AVDISCARD_DEFAULT : AVDISCARD_NONREF;
-            damagedPackets_ += decodePacket(*video_->decoder, packet.get(), *frame, onVideo);
+            damagedPackets_ += decodePacket(*video_->decoder, packet.get(), *frame, onVideo, concealedErrors_);
         } else if (audio_ && packet->stream_index == audio_->stream->index) {
-            damagedPackets_ += decodePacket(*audio_->decoder, packet.get(), *frame, onAudio);
+            damagedPackets_ += decodePacket(*audio_->decoder, packet.get(), *frame, onAudio, concealedErrors_);
         }
         av_packet_unref(packet.get());
     }
     endedEarly_ = readResult != AVERROR_EOF;
     if (video_)
-        damagedPackets_ += decodePacket(*video_->decoder, nullptr, *frame, onVideo);
+        damagedPackets_ += decodePacket(*video_->decoder, nullptr, *frame, onVideo, concealedErrors_);
     if (audio_)
-        damagedPackets_ += decodePacket(*audio_->decoder, nullptr, *frame, onAudio);
+        damagedPackets_ += decodePacket(*audio_->decoder, nullptr, *frame, onAudio, concealedErrors_);
+    concealedErrors_ = std::max(concealedErrors_, decoderComplaints.load() - complaintsBefore);
 }
 
 } // namespace conv

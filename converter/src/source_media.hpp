@@ -2,6 +2,7 @@
 
 #include "ffmpeg_handles.hpp"
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,7 +29,10 @@ int clockwiseQuarterTurns(const AVStream& stream);
 class SourceMedia {
 public:
     // `io` (optional) replaces file access: the source is read through it.
-    SourceMedia(const std::string& path, AVIOContext* io = nullptr);
+    // While `stopRequested` (optional) is true, reading gives up at once, also
+    // when it waits for data that does not come.
+    SourceMedia(const std::string& path, AVIOContext* io = nullptr,
+                const std::atomic<bool>* stopRequested = nullptr);
 
     DecodedStream* video() { return video_ ? &*video_ : nullptr; }
     DecodedStream* audio() { return audio_ ? &*audio_ : nullptr; }
@@ -39,6 +43,8 @@ public:
     double originSeconds() const { return originSeconds_; }
     // Total duration as the container states it; 0 when unknown.
     double durationSeconds() const;
+    // How much of the source has been read, 0 to 1; negative if its size is unknown.
+    double readFraction() const;
 
     using FrameHandler = std::function<void(AVFrame&)>;
     // Says whether the picture in a video packet will be used; a picture that is
@@ -54,6 +60,8 @@ public:
     // What decodeAll met: damaged packets or pictures it skipped, and whether
     // reading stopped at an error rather than at the end of the file.
     int damagedPackets() const { return damagedPackets_; }
+    // Damage the decoders met and patched over in pictures or sound they gave.
+    int concealedErrors() const { return concealedErrors_; }
     bool endedEarly() const { return endedEarly_; }
 
 private:
@@ -63,7 +71,9 @@ private:
     std::optional<DecodedStream> video_;
     std::optional<DecodedStream> audio_;
     double originSeconds_ = 0;
+    std::int64_t sizeBytes_ = -1;
     int damagedPackets_ = 0;
+    int concealedErrors_ = 0;
     bool endedEarly_ = false;
 };
 

@@ -13,7 +13,80 @@ namespace {
 // rate (e.g. 352x288 at 29.97 fps with 40-120 kbit/s).
 constexpr double kTightBitsPerPixel = 0.15;
 
+// H.263's forced updating: a macroblock is coded intra at least once in this
+// many pictures that carry its coefficients.
+constexpr int kMostPicturesBetweenKeys = 132;
+
+// How many seconds of the bit rate the rate buffer holds.
+constexpr double kBufferSeconds = 0.4;
+
+// Picture rates as the H.263 clock counts them: 30000/1001 Hz and half of it.
+constexpr double kFullRate = 30000.0 / 1001;
+constexpr double kHalfRate = 30000.0 / 2002;
+
+bool atMost(double value, double limit)
+{
+    return value <= limit * (1 + 1e-9);
+}
+
+// Annex X, Table X.2, as far as this encoder's output needs it.
+int h263Level(int width, int height, double rate, double kbps, bool extendedHeader)
+{
+    const bool qcif = width <= 176 && height <= 144;
+    const bool cif = width <= 352 && height <= 288;
+    // Levels 10 to 40 know only the standard formats at the standard clock.
+    if (!extendedHeader) {
+        if (qcif && atMost(rate, kHalfRate) && atMost(kbps, 64))
+            return 10;
+        // Level 45 is level 10 with twice the bit rate, for wireless phones.
+        if (qcif && atMost(rate, kHalfRate) && atMost(kbps, 128))
+            return 45;
+        if (cif && atMost(kbps, 128) && atMost(rate, qcif ? kFullRate : kHalfRate))
+            return 20;
+        if (cif && atMost(rate, kFullRate) && atMost(kbps, 384))
+            return 30;
+        if (cif && atMost(rate, kFullRate) && atMost(kbps, 2048))
+            return 40;
+    }
+    // From level 50 on: custom picture formats and clocks; 50 fields a second
+    // at 288 lines, 60000/1001 at 240.
+    const auto fits = [&](int mostWidth, int mostHeight, double mostKbps) {
+        const double mostRate = height <= mostHeight * 5 / 6 ? 60000.0 / 1001 : 50;
+        return width <= mostWidth && height <= mostHeight && atMost(rate, mostRate) && atMost(kbps, mostKbps);
+    };
+    if (fits(352, 288, 4096))
+        return 50;
+    if (fits(720, 288, 8192))
+        return 60;
+    // Level 70 also when nothing fits: the highest claim there is, which a phone
+    // refuses rather than trying.
+    return 70;
+}
+
 } // namespace
+
+H263ProfileLevel h263ProfileAndLevel(const VideoSettings& settings)
+{
+    const double rate = av_q2d(settings.frameRate);
+    // The version 2 encoder writes the extended picture header for the custom
+    // picture format, and with it a custom picture clock for any rate but the
+    // standard 30000/1001. Baseline H.263 codes every rate on the standard clock.
+    const bool custom = !isStandardH263Size(settings.width, settings.height);
+    // No optional mode (Annexes D to W) is switched on: profile 0, baseline.
+    return H263ProfileLevel{0, h263Level(settings.width, settings.height, rate, settings.kbps, custom)};
+}
+
+int h263MostBitsPerPicture(int width, int height)
+{
+    const std::int64_t area = static_cast<std::int64_t>(width) * height;
+    if (area <= 176 * 144)
+        return 64 * 1024;
+    if (area <= 352 * 288)
+        return 256 * 1024;
+    if (area <= 704 * 576)
+        return 512 * 1024;
+    return 1024 * 1024;
+}
 
 bool isStandardH263Size(int width, int height)
 {
@@ -63,13 +136,20 @@ VideoEncoder::VideoEncoder(const VideoSettings& settings) : packet_(allocatePack
     c.gop_size = std::max(1, static_cast<int>(std::lround(2 * av_q2d(settings.frameRate))));
     c.max_b_frames = 0;
     c.thread_count = 1;
-    // FFmpeg's one-pass rate control alone overshoots by 10-30 %; a buffer of
-    // two seconds (and at least two frames) at the target rate holds the
-    // average within a few percent and still lets hard scenes borrow bits.
+    // FFmpeg's one-pass rate control alone overshoots by 10-30 %; a rate buffer
+    // (VBV) holds it. Its size bounds what any stretch of the clip can take
+    // beyond the rate: a buffer of 0.4 s keeps every second within 1.4 times
+    // the rate, and a short clip's average within 0.4 s worth of bits. The
+    // encoder codes a picture again, coarser, while it needs more bits than the
+    // buffer holds, so a buffer no larger than the standard's most bits per
+    // picture keeps every picture within that limit as well.
     c.rc_max_rate = c.bit_rate;
     const double framesPerSecond = av_q2d(settings.frameRate);
-    const double bufferBits = static_cast<double>(c.bit_rate) * std::max(2.0, 2.0 / framesPerSecond);
-    c.rc_buffer_size = static_cast<int>(std::min(bufferBits, static_cast<double>(INT32_MAX)));
+    const double bufferBits = std::min(static_cast<double>(c.bit_rate) * kBufferSeconds,
+                                       static_cast<double>(h263MostBitsPerPicture(settings.width, settings.height)));
+    // Never below two pictures' worth, or the buffer could not take in the rate.
+    c.rc_buffer_size = static_cast<int>(std::max(bufferBits, 2.0 * static_cast<double>(c.bit_rate) / framesPerSecond));
+    c.rc_initial_buffer_occupancy = c.rc_buffer_size;
 
     // Rate-distortion macroblock decisions: better pictures for little time.
     AVDictionary* options = nullptr;
@@ -82,6 +162,10 @@ VideoEncoder::VideoEncoder(const VideoSettings& settings) : packet_(allocatePack
     if (bitsPerPixel < kTightBitsPerPixel) {
         av_dict_set(&options, "trellis", "1", 0);
         av_dict_set(&options, "lmax", "100000", 0);
+        // Key pictures are what a tight rate cannot afford; with a buffer this
+        // small they starve the pictures after them. As few as the standard's
+        // forced updating allows: every macroblock intra at least once in 132.
+        c.gop_size = std::max(c.gop_size, kMostPicturesBetweenKeys);
     }
     const int opened = avcodec_open2(&c, codec, &options);
     av_dict_free(&options);

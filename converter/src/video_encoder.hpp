@@ -23,6 +23,19 @@ struct VideoSettings {
     double kbps = 120;
 };
 
+// H.263 Annex X profile and level of what the encoder codes with `settings`,
+// for the 3GP sample description ('d263'): the lowest level whose picture
+// size, picture rate and bit rate limits hold it.
+struct H263ProfileLevel {
+    int profile = 0;
+    int level = 10;
+};
+H263ProfileLevel h263ProfileAndLevel(const VideoSettings& settings);
+
+// The most bits one coded picture may take (BPPmaxKb of the H.263 standard,
+// by picture area): 64 kbit up to QCIF, 256 up to CIF, 512 up to 4CIF, then 1024.
+int h263MostBitsPerPicture(int width, int height);
+
 // The H.263 encoder. Pictures carry their output frame number as pts; packets
 // come out in the encoder's time base (one tick per frame).
 class VideoEncoder {

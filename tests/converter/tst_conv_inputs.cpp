@@ -8,6 +8,8 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <cstdio>
+
 using namespace convtest;
 
 namespace {
@@ -220,6 +222,42 @@ private slots:
         const double expected = truncate ? 3.0 : 5.0; // at least this much survives
         QVERIFY2(info.video.first().duration > expected * 0.8, qPrintable(QString::number(info.duration)));
         QCOMPARE(decodeErrors(output), QString());
+    }
+
+    // Sources whose duration claim is wrong or missing: an elementary stream
+    // that claims 0.01 s, a timestamp jump that claims 4151 s, a raw H.264
+    // stream that claims nothing. Progress never runs past the duration, and
+    // the last line's duration is what was converted.
+    void progressStaysMeaningful_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::newRow("MPEG-1 elementary stream") << sharedMedia(QStringLiteral("mpg-mpeg1-es-videoonly-320x200.mpg"));
+        QTest::newRow("timestamp jump") << sharedMedia(QStringLiteral("flv-aac-audioonly-timestampjump.flv"));
+        QTest::newRow("raw H.264") << QString();
+    }
+    void progressStaysMeaningful()
+    {
+        QFETCH(QString, source);
+        if (source.isEmpty()) {
+            source = path(QStringLiteral("raw.264"));
+            QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                               QStringLiteral("testsrc2=s=640x480:r=25:d=40"), QStringLiteral("-c:v"),
+                               QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
+                               QStringLiteral("-f"), QStringLiteral("h264")},
+                              source));
+        } else if (!QFile::exists(source)) {
+            QSKIP("the shared sample folder is missing");
+        }
+        const RunResult result = runConv(windowCommand(source, path(QStringLiteral("progress.3gp"))));
+        QVERIFY2(result.exitedWith(0), result.standardError.constData());
+        const QStringList lines = result.progressLines();
+        QVERIFY(!lines.isEmpty());
+        double time = 0, duration = 0;
+        for (const QString& line : lines) {
+            QCOMPARE(std::sscanf(line.toUtf8().constData(), "progress: time=%lf duration=%lf", &time, &duration), 2);
+            QVERIFY2(duration == 0 || time <= duration, qPrintable(line));
+        }
+        QVERIFY2(time > 0 && std::abs(duration - time) < 0.05 * time, qPrintable(lines.last()));
     }
 
     // The broken real-world files: either a clean refusal or a playable file.

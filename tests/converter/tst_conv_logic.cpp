@@ -7,10 +7,14 @@
 #include "frame_geometry.hpp"
 #include "frame_rate_converter.hpp"
 #include "picture_fitter.hpp"
+#include "progress_reporter.hpp"
 #include "stream_clock.hpp"
 #include "video_encoder.hpp"
 
 #include <QtTest>
+
+#include <atomic>
+#include <cstdio>
 
 using namespace conv;
 
@@ -308,6 +312,57 @@ private slots:
             QCOMPARE(p.bytes.size(), std::size_t(32)); // 12.2 kbit/s: TOC byte + 31
             QCOMPARE(p.bytes[0] >> 3 & 0x0f, 7);      // mode 7 in the TOC
         }
+    }
+
+    // The duration shown is the source's claim while it holds, else an
+    // estimate from the share of the file read, else none (0); time never
+    // runs past it. (Wrong claims of real files: tst_conv_inputs.)
+    void progressDurationFollowsWhatIsKnown()
+    {
+        std::FILE* lines = std::tmpfile();
+        QVERIFY(lines);
+        double fraction = -1;
+
+        // A true claim stays, even where the bytes run unevenly.
+        ProgressReporter honest(lines, std::chrono::milliseconds(0));
+        honest.setReadFraction([&fraction] { return fraction; });
+        honest.setDuration(60);
+        fraction = 0.3;
+        honest.update(29);
+        QCOMPARE(honest.shownDuration(), 60.0);
+        fraction = 1;
+        honest.update(60.07);
+        QCOMPARE(honest.shownDuration(), 60.07);
+
+        // Nothing known: none.
+        ProgressReporter unknown(lines, std::chrono::milliseconds(0));
+        unknown.update(3);
+        QCOMPARE(unknown.shownDuration(), 0.0);
+
+        std::rewind(lines);
+        char line[128];
+        int count = 0;
+        while (std::fgets(line, sizeof line, lines)) {
+            double time = 0, duration = 0;
+            QCOMPARE(std::sscanf(line, "progress: time=%lf duration=%lf", &time, &duration), 2);
+            QVERIFY2(duration == 0 || time <= duration, line);
+            ++count;
+        }
+        QCOMPARE(count, 3);
+        std::fclose(lines);
+    }
+
+    // A progress line nobody can read any more (the window is gone) stops the run.
+    void unreadProgressRequestsAStop()
+    {
+        std::FILE* closed = std::fopen("/dev/null", "r"); // writes fail
+        QVERIFY(closed);
+        std::atomic<bool> stop{false};
+        ProgressReporter progress(closed, std::chrono::milliseconds(0));
+        progress.stopWhenUnread(&stop);
+        progress.update(1);
+        QVERIFY(stop.load());
+        std::fclose(closed);
     }
 };
 

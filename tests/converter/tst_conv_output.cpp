@@ -173,7 +173,9 @@ private slots:
         const MediaInfo info = probe(output);
         QCOMPARE(info.video.size(), 1);
         const double achieved = info.video.first().bitRate / 1000;
-        QVERIFY2(std::abs(achieved / kbps.toDouble() - 1) < 0.15, qPrintable(QString::number(achieved)));
+        // A 24 s clip: at most 3 % over (simple pictures may stay a little under).
+        QVERIFY2(achieved <= 1.03 * kbps.toDouble() && achieved > 0.85 * kbps.toDouble(),
+                 qPrintable(QString::number(achieved)));
     }
 
     // A flash and a beep at the same moment of the source stay together, also
@@ -360,25 +362,6 @@ private slots:
         QVERIFY(runConv(windowCommand(shortClip_, output)).exitedWith(0));
         QCOMPARE(probe(output).video.size(), 1);
         QCOMPARE(filesIn(folder.path()), (QStringList{QStringLiteral("out.3gp"), QStringLiteral("text.avi")}));
-    }
-
-    void stoppedRunLeavesNothing()
-    {
-        QTemporaryDir folder;
-        const QString output = folder.filePath(QStringLiteral("out.3gp"));
-        QProcess process;
-        process.start(convPath(), windowCommand(longClip_, output, QStringLiteral("352x288"),
-                                                QStringLiteral("29.97"), QStringLiteral("512")));
-        QVERIFY(process.waitForStarted());
-        // Stop it once it is busy writing.
-        QTRY_VERIFY_WITH_TIMEOUT(!filesIn(folder.path()).isEmpty() || process.state() == QProcess::NotRunning,
-                                 60000);
-        process.terminate();
-        QVERIFY(process.waitForFinished(60000));
-        if (process.exitCode() == 0)
-            QSKIP("the conversion finished before it could be stopped");
-        QCOMPARE(process.exitCode(), 1);
-        QVERIFY(filesIn(folder.path()).isEmpty());
     }
 
     void progressIsReportedInOneForm()

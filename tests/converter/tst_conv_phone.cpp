@@ -1,0 +1,341 @@
+// What an old phone reads of a 3GP file, checked byte by byte: the index
+// first, a true H.263 profile and level, whole-pixel track sizes, no picture
+// over the standard's limit, a steady bit rate; and pictures that look right:
+// a still picture lasting as long as its sound, interlaced sources without combs.
+
+#include "conv_test_support.h"
+
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <algorithm>
+#include <optional>
+
+using namespace convtest;
+
+namespace {
+
+// A small MP4 box reader: enough of the sample tables to judge a 3GP file.
+struct Box {
+    QByteArray type;
+    qsizetype offset = 0;   // of the header
+    QByteArray body;        // after the header
+    QList<Box> children;
+};
+
+quint32 be32(const QByteArray& bytes, qsizetype at)
+{
+    return qFromBigEndian<quint32>(bytes.constData() + at);
+}
+
+QList<Box> readBoxes(const QByteArray& bytes, qsizetype begin, qsizetype end)
+{
+    static const QList<QByteArray> containers{"moov", "trak", "mdia", "minf", "stbl"};
+    QList<Box> boxes;
+    while (begin + 8 <= end) {
+        const qsizetype size = be32(bytes, begin);
+        if (size < 8 || begin + size > end)
+            break;
+        Box box{bytes.mid(begin + 4, 4), begin, bytes.mid(begin + 8, size - 8), {}};
+        if (containers.contains(box.type))
+            box.children = readBoxes(bytes, begin + 8, begin + size);
+        else if (box.type == "stsd") // full box header and entry count, then the entries
+            box.children = readBoxes(bytes, begin + 16, begin + size);
+        else if (box.type == "s263") // visual sample entry fields, then its boxes
+            box.children = readBoxes(bytes, begin + 8 + 78, begin + size);
+        boxes << box;
+        begin += size;
+    }
+    return boxes;
+}
+
+std::optional<Box> find(const QList<Box>& boxes, const QList<QByteArray>& path)
+{
+    for (const Box& box : boxes) {
+        if (box.type != path.first())
+            continue;
+        if (path.size() == 1)
+            return box;
+        if (auto found = find(box.children, path.mid(1)))
+            return found;
+    }
+    return std::nullopt;
+}
+
+// The video track of a 3GP file as its boxes describe it.
+struct VideoTrack {
+    QList<QByteArray> topLevel; // box types in file order
+    int d263Level = -1;
+    int d263Profile = -1;
+    double trackWidth = 0;      // tkhd, 16.16 fixed point
+    double trackHeight = 0;
+    int timescale = 0;
+    QList<qint64> sampleSizes;
+    QList<qint64> sampleTimes;  // decoding times, in timescale units
+    double seconds = 0;
+};
+
+VideoTrack readVideoTrack(const QString& path)
+{
+    QFile file(path);
+    VideoTrack track;
+    if (!file.open(QIODevice::ReadOnly))
+        return track;
+    const QByteArray bytes = file.readAll();
+    const QList<Box> boxes = readBoxes(bytes, 0, bytes.size());
+    for (const Box& box : boxes)
+        track.topLevel << box.type;
+    const auto moov = find(boxes, {"moov"});
+    if (!moov)
+        return track;
+    for (const Box& trak : moov->children) {
+        if (trak.type != "trak" || !find(trak.children, {"mdia", "minf", "vmhd"}))
+            continue;
+        const QList<QByteArray> stbl{"mdia", "minf", "stbl"};
+        if (auto d263 = find(trak.children, stbl + QList<QByteArray>{"stsd", "s263", "d263"})) {
+            track.d263Level = static_cast<unsigned char>(d263->body[5]);
+            track.d263Profile = static_cast<unsigned char>(d263->body[6]);
+        }
+        if (auto tkhd = find(trak.children, {"tkhd"})) { // version 0: width, height last
+            track.trackWidth = be32(tkhd->body, tkhd->body.size() - 8) / 65536.0;
+            track.trackHeight = be32(tkhd->body, tkhd->body.size() - 4) / 65536.0;
+        }
+        if (auto mdhd = find(trak.children, {"mdia", "mdhd"}))
+            track.timescale = static_cast<int>(be32(mdhd->body, 12));
+        if (auto stsz = find(trak.children, stbl + QList<QByteArray>{"stsz"})) {
+            const quint32 common = be32(stsz->body, 4), count = be32(stsz->body, 8);
+            for (quint32 i = 0; i < count; ++i)
+                track.sampleSizes << (common ? common : be32(stsz->body, 12 + 4 * i));
+        }
+        if (auto stts = find(trak.children, stbl + QList<QByteArray>{"stts"})) {
+            qint64 time = 0;
+            for (quint32 entry = 0; entry < be32(stts->body, 4); ++entry)
+                for (quint32 n = 0; n < be32(stts->body, 8 + 8 * entry); ++n) {
+                    track.sampleTimes << time;
+                    time += be32(stts->body, 12 + 8 * entry);
+                }
+            track.seconds = track.timescale ? static_cast<double>(time) / track.timescale : 0;
+        }
+    }
+    return track;
+}
+
+// The most kbit/s any one second of the track takes, and its average.
+struct RateFigures {
+    double mostInOneSecond = 0;
+    double average = 0;
+};
+
+RateFigures rateOf(const VideoTrack& track)
+{
+    RateFigures figures;
+    const qsizetype count = std::min(track.sampleSizes.size(), track.sampleTimes.size());
+    qint64 total = 0;
+    for (qsizetype first = 0; first < count; ++first) {
+        total += track.sampleSizes[first];
+        if (static_cast<double>(track.sampleTimes[first] + track.timescale) > track.seconds * track.timescale + 1)
+            continue; // a window that runs past the end is not a full second
+        qint64 bytes = 0;
+        for (qsizetype i = first; i < count && track.sampleTimes[i] < track.sampleTimes[first] + track.timescale; ++i)
+            bytes += track.sampleSizes[i];
+        figures.mostInOneSecond = std::max(figures.mostInOneSecond, static_cast<double>(bytes) * 8 / 1000);
+    }
+    figures.average = track.seconds > 0 ? static_cast<double>(total) * 8 / 1000 / track.seconds : 0;
+    return figures;
+}
+
+QStringList lavfi(const QString& graph)
+{
+    return {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), graph};
+}
+
+double meanLuma(const QByteArray& picture, int width, int height)
+{
+    // The middle, clear of any letterbox bars.
+    double sum = 0;
+    int count = 0;
+    for (int y = height / 4; y < height * 3 / 4; ++y)
+        for (int x = width / 4; x < width * 3 / 4; ++x, ++count)
+            sum += static_cast<unsigned char>(picture[y * width + x]);
+    return count ? sum / count : 0;
+}
+
+} // namespace
+
+class ConverterPhoneTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString clip_;   // 6 s of moving pictures with sound
+    QString noisy_;  // 6 s of heavy noise: the hardest pictures to code
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+    QString convert(const QString& source, const QString& size, const QString& rate, const QString& kbps)
+    {
+        const QString output = path(QStringLiteral("%1-%2-%3-%4.3gp").arg(QFileInfo(source).baseName(), size, rate, kbps));
+        const RunResult result = runConv(windowCommand(source, output, size, rate, kbps));
+        if (!result.exitedWith(0)) {
+            qWarning("%s", result.standardError.constData());
+            return QString();
+        }
+        return output;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        clip_ = path(QStringLiteral("clip.avi"));
+        QVERIFY(makeMedia(lavfi(QStringLiteral("testsrc2=size=640x480:rate=30:d=6"))
+                              + lavfi(QStringLiteral("sine=frequency=440:d=6"))
+                              + QStringList{QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
+                                            QStringLiteral("3")},
+                          clip_));
+        noisy_ = path(QStringLiteral("noisy.avi"));
+        QVERIFY(makeMedia(lavfi(QStringLiteral("testsrc2=s=640x480:r=30:d=6,noise=alls=60:allf=t"))
+                              + QStringList{QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
+                                            QStringLiteral("2")},
+                          noisy_));
+    }
+
+    // The sample description says what is coded: Annex X profile 0 and the
+    // lowest level whose size, picture rate and bit rate limits hold the file;
+    // the index comes before the media data; the track header gives the
+    // display size in whole pixels.
+    void boxesTellTheTruth_data()
+    {
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<QString>("kbps");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<int>("trackWidth");
+        QTest::newRow("QCIF 15 fps 40k") << "176x144" << "14.985" << "40" << 10 << 192;
+        QTest::newRow("QCIF 15 fps 120k") << "176x144" << "14.985" << "120" << 45 << 192;
+        QTest::newRow("sub-QCIF 30 fps 120k") << "128x96" << "29.97" << "120" << 20 << 140;
+        QTest::newRow("QCIF 30 fps 256k") << "176x144" << "29.97" << "256" << 30 << 192;
+        QTest::newRow("CIF 15 fps 80k") << "352x288" << "14.985" << "80" << 20 << 384;
+        QTest::newRow("CIF 30 fps 512k") << "352x288" << "29.97" << "512" << 40 << 384;
+        QTest::newRow("160x120 custom format") << "160x120" << "14.985" << "40" << 50 << 160;
+        QTest::newRow("320x240 custom format") << "320x240" << "25.0" << "512" << 50 << 320;
+    }
+    void boxesTellTheTruth()
+    {
+        QFETCH(QString, size);
+        QFETCH(QString, rate);
+        QFETCH(QString, kbps);
+        QFETCH(int, level);
+        QFETCH(int, trackWidth);
+        const QString output = convert(clip_, size, rate, kbps);
+        QVERIFY(!output.isEmpty());
+        const VideoTrack track = readVideoTrack(output);
+        QVERIFY2(track.topLevel.indexOf("moov") >= 0 && track.topLevel.indexOf("moov") < track.topLevel.indexOf("mdat"),
+                 track.topLevel.join(' ').constData());
+        QCOMPARE(track.d263Profile, 0);
+        QCOMPARE(track.d263Level, level);
+        QCOMPARE(track.trackWidth, double(trackWidth));
+        QCOMPARE(track.trackHeight, double(size.section(QLatin1Char('x'), 1).toInt()));
+        QCOMPARE(decodeErrors(output), QString());
+    }
+
+    // BPPmaxKb: 64 kbit per picture up to QCIF, 256 up to CIF, whatever the
+    // source; and no second of the video takes more than 1.5 times the rate,
+    // a 6 s clip's average within 10 % of it.
+    void picturesAndSecondsStayWithinLimits_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<QString>("kbps");
+        for (const QString& size : {QStringLiteral("128x96"), QStringLiteral("160x120"), QStringLiteral("176x144"),
+                                   QStringLiteral("320x240"), QStringLiteral("352x288")})
+            QTest::addRow("noise %s 512k", qPrintable(size)) << noisy_ << size << "29.97" << "512";
+        QTest::newRow("clip QCIF 40k") << clip_ << "176x144" << "14.985" << "40";
+        QTest::newRow("clip QCIF 120k") << clip_ << "176x144" << "14.985" << "120";
+        QTest::newRow("clip QCIF 256k") << clip_ << "176x144" << "25.0" << "256";
+        QTest::newRow("clip CIF 120k") << clip_ << "352x288" << "23.975" << "120";
+    }
+    void picturesAndSecondsStayWithinLimits()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, size);
+        QFETCH(QString, rate);
+        QFETCH(QString, kbps);
+        const QString output = convert(source, size, rate, kbps);
+        QVERIFY(!output.isEmpty());
+        const VideoTrack track = readVideoTrack(output);
+        QVERIFY(!track.sampleSizes.isEmpty());
+        const int area = size.section(QLatin1Char('x'), 0, 0).toInt() * size.section(QLatin1Char('x'), 1).toInt();
+        const qint64 mostBytes = (area <= 176 * 144 ? 64 : 256) * 1024 / 8;
+        const qint64 largest = *std::max_element(track.sampleSizes.begin(), track.sampleSizes.end());
+        QVERIFY2(largest <= mostBytes, qPrintable(QStringLiteral("%1 > %2 bytes").arg(largest).arg(mostBytes)));
+
+        const RateFigures figures = rateOf(track);
+        const double requested = kbps.toDouble();
+        QVERIFY2(figures.mostInOneSecond <= 1.5 * requested, qPrintable(QString::number(figures.mostInOneSecond)));
+        QVERIFY2(figures.average <= 1.1 * requested, qPrintable(QString::number(figures.average)));
+    }
+
+    // One picture and 5 s of sound: the picture stays on while the sound plays.
+    void stillPictureLastsAsLongAsItsSound()
+    {
+        const QString still = path(QStringLiteral("still.mp4"));
+        QVERIFY(makeMedia(lavfi(QStringLiteral("testsrc2=s=320x240:r=1:d=1"))
+                              + lavfi(QStringLiteral("sine=frequency=440:d=5")),
+                          still));
+        const MediaInfo source = probe(still);
+        QCOMPARE(source.video.size(), 1);
+        QCOMPARE(source.video.first().frames, 1);
+
+        const QString output = convert(still, QStringLiteral("176x144"), QStringLiteral("14.985"), QStringLiteral("120"));
+        QVERIFY(!output.isEmpty());
+        const MediaInfo info = probe(output);
+        QCOMPARE(info.video.size(), 1);
+        QCOMPARE(info.audio.size(), 1);
+        QVERIFY2(info.audio.first().duration > 4.9, qPrintable(QString::number(info.audio.first().duration)));
+        QVERIFY2(std::abs(info.video.first().duration - info.audio.first().duration) < 0.15,
+                 qPrintable(QString::number(info.video.first().duration)));
+    }
+
+    // Each picture holds a white top field and a black bottom field, as a
+    // camera would record a flash between two fields. One moment per output
+    // picture means white; both fields together would give gray or stripes.
+    void interlacedSourceHasNoCombs_data()
+    {
+        QTest::addColumn<QString>("codec");
+        QTest::addColumn<QString>("size");
+        for (const QString& codec : {QStringLiteral("mpeg2video"), QStringLiteral("dvvideo")})
+            for (const QString& size : {QStringLiteral("352x288"), QStringLiteral("320x240"), QStringLiteral("176x144"),
+                                       QStringLiteral("128x96")})
+                QTest::addRow("%s %s", qPrintable(codec), qPrintable(size)) << codec << size;
+    }
+    void interlacedSourceHasNoCombs()
+    {
+        QFETCH(QString, codec);
+        QFETCH(QString, size);
+        const QString source = path(QStringLiteral("interlaced-%1.%2").arg(codec, codec == QLatin1String("dvvideo")
+                                                                                      ? QStringLiteral("dv")
+                                                                                      : QStringLiteral("mpg")));
+        if (!QFile::exists(source)) {
+            QStringList arguments = lavfi(QStringLiteral(
+                "color=c=gray:s=720x576:r=50:d=2,format=yuv420p,"
+                "geq=lum='if(mod(N\\,2)\\,16\\,235)':cb=128:cr=128,tinterlace=mode=interleave_top,setfield=tff"));
+            arguments << QStringLiteral("-c:v") << codec;
+            if (codec == QLatin1String("mpeg2video"))
+                arguments << QStringLiteral("-flags") << QStringLiteral("+ildct+ilme") << QStringLiteral("-q:v")
+                          << QStringLiteral("2");
+            QVERIFY(makeMedia(arguments, source));
+        }
+        const QString output = convert(source, size, QStringLiteral("25.0"), QStringLiteral("512"));
+        QVERIFY(!output.isEmpty());
+        const int width = size.section(QLatin1Char('x'), 0, 0).toInt();
+        const int height = size.section(QLatin1Char('x'), 1).toInt();
+        const QVector<QByteArray> pictures = grayPictures(output, width, height);
+        QVERIFY(pictures.size() >= 40);
+        for (const QByteArray& picture : pictures)
+            QVERIFY2(meanLuma(picture, width, height) > 200, qPrintable(QString::number(meanLuma(picture, width, height))));
+    }
+};
+
+QTEST_GUILESS_MAIN(ConverterPhoneTest)
+#include "tst_conv_phone.moc"

@@ -1,0 +1,261 @@
+// Stops and odd outputs: whatever ends a run, the folder holds exactly what it
+// held before; a stalled read still stops at once; long names, the input as
+// its own output, and a damaged source's warning.
+
+#include "conv_test_support.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace convtest;
+
+namespace {
+
+// Every file of the folder, hidden ones included, with its content.
+QMap<QString, QByteArray> snapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        QFile file(QDir(folder).filePath(name));
+        files.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)"));
+    }
+    return files;
+}
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// Waits until the running converter has printed its first progress line.
+bool waitUntilBusy(QProcess& process)
+{
+    process.setReadChannel(QProcess::StandardError);
+    QByteArray seen;
+    QElapsedTimer timer;
+    timer.start();
+    while (!seen.contains("progress: ") && timer.elapsed() < 60000) {
+        if (process.state() == QProcess::NotRunning)
+            return false;
+        process.waitForReadyRead(200);
+        seen += process.readAllStandardError();
+    }
+    return seen.contains("progress: ");
+}
+
+} // namespace
+
+class ConverterStopsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString longClip_; // long enough to be stopped half-way even in a fast build
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        longClip_ = path(QStringLiteral("long.avi"));
+        QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("testsrc2=size=640x480:rate=30:d=60"), QStringLiteral("-f"),
+                           QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("sine=frequency=500:sample_rate=44100:d=60"), QStringLiteral("-c:v"),
+                           QStringLiteral("mpeg4"), QStringLiteral("-q:v"), QStringLiteral("5")},
+                          longClip_));
+    }
+
+    // The run is stopped half-way, by a request, by a kill, by a lost reader of
+    // its progress, by a crash; an earlier result at the output name stays.
+    void noStopLeavesATrace_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("closeStderr");
+        QTest::addColumn<bool>("exitsWithOne"); // rather than dying of the signal
+        QTest::newRow("SIGTERM") << int(SIGTERM) << false << true;
+        QTest::newRow("SIGINT") << int(SIGINT) << false << true;
+        QTest::newRow("SIGHUP") << int(SIGHUP) << false << true;
+        QTest::newRow("SIGKILL") << int(SIGKILL) << false << false;
+        QTest::newRow("crash (SIGABRT)") << int(SIGABRT) << false << false;
+        QTest::newRow("crash (SIGSEGV)") << int(SIGSEGV) << false << false;
+        QTest::newRow("stderr closed (SIGPIPE)") << 0 << true << true;
+    }
+    void noStopLeavesATrace()
+    {
+        QFETCH(int, signal);
+        QFETCH(bool, closeStderr);
+        QFETCH(bool, exitsWithOne);
+        QTemporaryDir folder;
+        const QString input = folder.filePath(QStringLiteral("in.avi"));
+        QVERIFY(QFile::copy(longClip_, input));
+        const QString output = folder.filePath(QStringLiteral("out.3gp"));
+        QVERIFY(writeFile(output, "an earlier result"));
+        const auto before = snapshot(folder.path());
+
+        const QStringList command = windowCommand(input, output, QStringLiteral("352x288"), QStringLiteral("29.97"),
+                                                  QStringLiteral("512"));
+        QProcess process;
+        if (closeStderr) {
+            // Its stderr goes to a reader that leaves after the first line;
+            // the status is the converter's (pipefail).
+            process.start(QStringLiteral("bash"),
+                          QStringList{QStringLiteral("-c"),
+                                      QStringLiteral("set -o pipefail; \"$0\" \"$@\" 2>&1 >/dev/null | head -c 20 >/dev/null"),
+                                      convPath()}
+                              + command);
+        } else {
+            process.start(convPath(), command);
+            QVERIFY(waitUntilBusy(process));
+            QCOMPARE(::kill(static_cast<pid_t>(process.processId()), signal), 0);
+        }
+        QVERIFY(process.waitForFinished(60000));
+        if (exitsWithOne) {
+            QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(process.exitCode(), 1);
+        } else {
+            QVERIFY(process.exitStatus() == QProcess::CrashExit || process.exitCode() != 0);
+        }
+        QCOMPARE(snapshot(folder.path()), before);
+    }
+
+    // A FIFO nobody writes to (the open blocks), or one whose writer stalls
+    // half-way (a read blocks): SIGTERM still ends the run at once.
+    void stalledReadStopsPromptly_data()
+    {
+        QTest::addColumn<bool>("writerStalls");
+        QTest::newRow("no writer") << false;
+        QTest::newRow("writer stalls") << true;
+    }
+    void stalledReadStopsPromptly()
+    {
+        QFETCH(bool, writerStalls);
+        QTemporaryDir folder;
+        const QString fifo = folder.filePath(QStringLiteral("stalled.avi"));
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString output = folder.filePath(QStringLiteral("out.3gp"));
+
+        QProcess process;
+        process.start(convPath(), windowCommand(fifo, output));
+        QVERIFY(process.waitForStarted());
+        int writer = -1;
+        if (writerStalls) {
+            // Opens once the converter has opened its end, then fills the pipe.
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK)) >= 0, 10000);
+            QFile clip(longClip_);
+            QVERIFY(clip.open(QIODevice::ReadOnly));
+            const QByteArray start = clip.read(48 * 1024);
+            QVERIFY(::write(writer, start.constData(), static_cast<size_t>(start.size())) > 0);
+        }
+        QTest::qWait(1000); // well inside the read by now
+        QVERIFY(process.state() == QProcess::Running);
+
+        QElapsedTimer timer;
+        timer.start();
+        process.terminate();
+        QVERIFY(process.waitForFinished(10000));
+        // Well under the watcher's last resort, which ends the run after 3 s.
+        QVERIFY2(timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        if (writer >= 0)
+            ::close(writer);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("stalled.avi")});
+    }
+
+    // The working name used to lengthen the output name; now any name the file
+    // system takes works, also when it replaces a file.
+    void longOutputNameWorks()
+    {
+        QTemporaryDir folder;
+        const QString name = QString(246, QLatin1Char('n')) + QStringLiteral(".3gp");
+        QCOMPARE(QFile::encodeName(name).size(), 250);
+        const QString output = folder.filePath(name);
+        const QString input = path(QStringLiteral("short.avi"));
+        QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("testsrc2=size=320x240:rate=25:d=1")},
+                          input));
+        for (int run = 0; run < 2; ++run) {
+            const RunResult result = runConv(windowCommand(input, output));
+            QVERIFY2(result.exitedWith(0), result.standardError.constData());
+            QCOMPARE(snapshot(folder.path()).keys(), QStringList{name});
+            QCOMPARE(probe(output).video.size(), 1);
+        }
+    }
+
+    // The window converts a 3GP source as tmpFile.3gp into tmpFile.3gp.
+    void inputAsItsOwnOutput()
+    {
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("tmpFile.3gp"));
+        const RunResult first = runConv(windowCommand(longClip_, file, QStringLiteral("176x144")));
+        QVERIFY2(first.exitedWith(0), first.standardError.constData());
+
+        // Replaced only after success...
+        const RunResult again = runConv(windowCommand(file, file, QStringLiteral("128x96")));
+        QVERIFY2(again.exitedWith(0), again.standardError.constData());
+        const MediaInfo info = probe(file);
+        QCOMPARE(info.video.size(), 1);
+        QCOMPARE(info.video.first().width, 128);
+        QVERIFY(std::abs(info.duration - 60) < 0.5);
+        QCOMPARE(decodeErrors(file), QString());
+        QCOMPARE(snapshot(folder.path()).keys(), QStringList{QStringLiteral("tmpFile.3gp")});
+
+        // ...and a failed run leaves it as it was.
+        const auto before = snapshot(folder.path());
+        QProcess process;
+        process.start(convPath(), windowCommand(file, file, QStringLiteral("352x288"), QStringLiteral("29.97"),
+                                                QStringLiteral("512")));
+        QVERIFY(waitUntilBusy(process));
+        process.terminate();
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 1);
+        QCOMPARE(snapshot(folder.path()), before);
+    }
+
+    // Damage the decoder patches over is still damage; a clean source says nothing.
+    void damagedSourceWarnsOnce()
+    {
+        const QString clean = path(QStringLiteral("clean.avi"));
+        QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("testsrc=size=320x240:rate=25:d=6"), QStringLiteral("-f"),
+                           QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("sine=frequency=440:sample_rate=22050:d=6"), QStringLiteral("-q:v"),
+                           QStringLiteral("4")},
+                          clean));
+        const RunResult cleanRun = runConv(windowCommand(clean, path(QStringLiteral("clean.3gp"))));
+        QVERIFY2(cleanRun.exitedWith(0), cleanRun.standardError.constData());
+        QCOMPARE(cleanRun.messages(), QStringList());
+
+        // Garbage over a tenth of the file, from its middle on.
+        const QString damaged = path(QStringLiteral("damaged-middle.avi"));
+        QVERIFY(QFile::copy(clean, damaged));
+        QFile file(damaged);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const qint64 size = file.size();
+        QByteArray garbage(static_cast<int>(size / 10), '\0');
+        for (int i = 0; i < garbage.size(); ++i)
+            garbage[i] = static_cast<char>((i * 7919) >> 3);
+        file.seek(size / 2);
+        file.write(garbage);
+        file.close();
+        const RunResult damagedRun = runConv(windowCommand(damaged, path(QStringLiteral("damaged.3gp"))));
+        QVERIFY2(damagedRun.exitedWith(0), damagedRun.standardError.constData());
+        QCOMPARE(damagedRun.messages().size(), 1);
+        QVERIFY2(damagedRun.messages().first().startsWith(QLatin1String("conv.dll: warning: ")),
+                 qPrintable(damagedRun.messages().first()));
+    }
+};
+
+QTEST_GUILESS_MAIN(ConverterStopsTest)
+#include "tst_conv_stops.moc"
