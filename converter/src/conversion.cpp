@@ -1,10 +1,11 @@
 #include "conversion.hpp"
 
-#include "audio_track.hpp"
+#include "audio_stage.hpp"
 #include "encoding_stage.hpp"
 #include "errors.hpp"
 #include "picture_feed.hpp"
 #include "source_media.hpp"
+#include "stage_thread.hpp"
 
 #include <algorithm>
 #include <optional>
@@ -12,17 +13,21 @@
 namespace conv {
 namespace {
 
-constexpr std::size_t kQueuedJobs = 16;
+// Decoded pictures waiting for the video thread: enough to ride out a slow
+// picture on either side, few enough not to hold many full-size pictures.
+constexpr std::size_t kQueuedPictures = 8;
+// Sound packets waiting for the audio thread: a few seconds of sound.
+constexpr std::size_t kQueuedSoundPackets = 256;
 
 } // namespace
 
 ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& progress,
-                          const std::atomic<bool>& stopRequested)
+                          const std::atomic<bool>& stopRequested, const RunTuning& tuning)
 {
     if (auto problem = h263SizeProblem(request.width, request.height))
         throw ConversionError(*problem);
 
-    SourceMedia source(request.inputPath);
+    SourceMedia source(request.inputPath, nullptr, tuning.videoDecoderThreads);
     progress.setDuration(source.durationSeconds());
 
     DecodedStream* videoStream = source.video();
@@ -42,64 +47,97 @@ ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& pr
         videoEncoder.emplace(VideoSettings{request.width, request.height, request.frameRate, request.videoKbps});
     if (audioStream)
         audioEncoder.emplace(amrModeFor(request.audioKbps));
-
-    EncodingStage stage(output, videoEncoder ? &*videoEncoder : nullptr, audioEncoder ? &*audioEncoder : nullptr);
+    PacketWriter writer(output, videoEncoder ? &*videoEncoder : nullptr, audioStream != nullptr);
     output.start();
 
-    BoundedQueue<EncodeJob> queue(kQueuedJobs);
+    BoundedQueue<PictureJob> pictureQueue(kQueuedPictures, &stopRequested);
+    BoundedQueue<PacketHandle> soundQueue(kQueuedSoundPackets, &stopRequested);
+    const auto stopAll = [&] {
+        pictureQueue.abort();
+        soundQueue.abort();
+    };
+
     std::optional<PictureFeed> pictures;
-    std::optional<AudioTrack> sound;
-    if (videoStream)
-        pictures.emplace(request, *videoStream->stream, source.originSeconds(), queue);
+    std::optional<VideoStage> videoStage;
+    std::optional<AudioStage> audioStage;
+    if (videoStream) {
+        pictures.emplace(request, *videoStream->stream, source.originSeconds(), pictureQueue);
+        const OutputFrame frame{request.width, request.height, h263PixelAspect(request.width, request.height)};
+        videoStage.emplace(PictureFitter(frame, clockwiseQuarterTurns(*videoStream->stream),
+                                         videoStream->stream->sample_aspect_ratio),
+                           *videoEncoder, writer);
+    }
     if (audioStream)
-        sound.emplace(audioStream->stream->time_base, source.originSeconds());
+        audioStage.emplace(*audioStream->decoder, audioStream->stream->time_base, source.originSeconds(),
+                           *audioEncoder, writer);
 
     const auto secondsDone = [&] {
-        return std::max(pictures ? pictures->secondsDone() : 0.0, sound ? sound->secondsDone() : 0.0);
+        return std::max(pictures ? pictures->secondsDone() : 0.0, audioStage ? audioStage->secondsDone() : 0.0);
     };
     const auto checkStop = [&] {
         if (stopRequested.load())
             throw ConversionError("stopped on request");
     };
-    const auto sendSound = [&](std::vector<std::int16_t> samples) {
-        if (!samples.empty() && !queue.push(SoundJob{std::move(samples)}))
-            throw ConversionError("encoding stopped");
-    };
 
+    FirstFailure failures;
     {
-        EncodingThread encoding(stage, queue);
+        std::optional<StageThread> videoThread;
+        std::optional<StageThread> audioThread;
+        const auto joinAll = [&] {
+            if (videoThread)
+                videoThread->join();
+            if (audioThread)
+                audioThread->join();
+        };
         try {
-            source.decodeAll(
-            [&](AVFrame& frame) {
-                checkStop();
-                pictures->take(frame);
-                progress.update(secondsDone());
-            },
-            [&](AVFrame& frame) {
-                checkStop();
-                sendSound(sound->take(frame));
-                progress.update(secondsDone());
-            },
-            [&](const AVPacket& packet) { return pictures->wants(packet); });
+            if (videoStage)
+                videoThread.emplace([&] { videoStage->run(pictureQueue, tuning.pictureEncoding); }, failures, stopAll);
+            if (audioStage)
+                audioThread.emplace([&] { audioStage->run(soundQueue, tuning.soundDecoding); }, failures, stopAll);
+            source.readAll(
+                [&](AVFrame& frame) {
+                    checkStop();
+                    pictures->take(frame);
+                    if (tuning.pictureDecoded)
+                        tuning.pictureDecoded();
+                    progress.update(secondsDone());
+                },
+                [&](AVPacket& packet) {
+                    checkStop();
+                    PacketHandle queued = allocatePacket();
+                    av_packet_move_ref(queued.get(), &packet);
+                    if (!soundQueue.push(std::move(queued)))
+                        throw ConversionError("encoding stopped");
+                    progress.update(secondsDone());
+                },
+                [&](const AVPacket& packet) { return pictures->wants(packet); });
             if (pictures)
                 pictures->finish();
-            if (sound)
-                sendSound(sound->drain());
         } catch (...) {
-            encoding.stopAndRethrowFailure();
+            // Another thread's failure is the cause worth reporting, then a stop
+            // request; what this thread met is mostly the stop they caused.
+            stopAll();
+            joinAll();
+            failures.rethrowIfAny();
+            checkStop();
             throw;
         }
-        encoding.finish();
+        pictureQueue.close();
+        soundQueue.close();
+        joinAll();
+        failures.rethrowIfAny();
+        checkStop();
     }
 
     // A video whose pictures all fail is a failed conversion, not a sound file.
-    if (videoStream ? stage.picturesWritten() == 0 : stage.soundFramesWritten() == 0)
+    if (videoStream ? writer.picturesWritten() == 0 : writer.soundFramesWritten() == 0)
         throw ConversionError(std::string("no ") + (videoStream ? "picture" : "sound") + " could be decoded from '"
                               + request.inputPath + "'");
     output.finish();
     progress.update(secondsDone());
     progress.finish();
-    return ConversionOutcome{source.damagedPackets(), source.endedEarly(), secondsDone(), source.durationSeconds()};
+    const int damaged = source.damagedPackets() + (audioStage ? audioStage->damagedPackets() : 0);
+    return ConversionOutcome{damaged, source.endedEarly(), secondsDone(), source.durationSeconds()};
 }
 
 } // namespace conv

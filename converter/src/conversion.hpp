@@ -4,6 +4,7 @@
 #include "progress_reporter.hpp"
 
 #include <atomic>
+#include <functional>
 
 namespace conv {
 
@@ -19,10 +20,24 @@ struct ConversionOutcome {
     bool sourceDamaged() const { return damagedPacketsSkipped > 0 || readingFailed || cutShort(); }
 };
 
+// What tests may change about a run; the program runs with the defaults.
+struct RunTuning {
+    // Video decoder threads; 0 chooses them for the codec and the cores.
+    int videoDecoderThreads = 0;
+    // Called on each thread of the run: the reading thread after each decoded
+    // picture, the video thread before encoding one, the audio thread before
+    // decoding a packet.
+    std::function<void()> pictureDecoded;
+    std::function<void()> pictureEncoding;
+    std::function<void()> soundDecoding;
+};
+
 // Runs one conversion from start to the renamed output file. Throws
 // ConversionError (nothing is left at the output path) when it cannot finish.
 // `stopRequested` is polled; when it turns true the run stops as failed.
+// The source is read and its video decoded on the calling thread; pictures
+// are scaled and encoded on a second thread, sound decoded and encoded on a third.
 ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& progress,
-                          const std::atomic<bool>& stopRequested);
+                          const std::atomic<bool>& stopRequested, const RunTuning& tuning = {});
 
 } // namespace conv

@@ -4,18 +4,15 @@
 #include "frame_geometry.hpp"
 
 #include <algorithm>
+#include <thread>
 
 extern "C" {
 #include <libavutil/display.h>
 }
 
 namespace conv {
-namespace {
 
-// Sends one packet (or nullptr to drain) and hands on every frame it yields.
-// Returns how many damaged packets or frames were skipped.
-int decodePacket(AVCodecContext& decoder, const AVPacket* packet, AVFrame& frame,
-                 const SourceMedia::FrameHandler& handler)
+int decodeFrames(AVCodecContext& decoder, const AVPacket* packet, AVFrame& frame, const FrameHandler& handler)
 {
     const int sent = avcodec_send_packet(&decoder, packet);
     if (sent < 0 && sent != AVERROR_EOF && packet)
@@ -38,8 +35,6 @@ int decodePacket(AVCodecContext& decoder, const AVPacket* packet, AVFrame& frame
     }
 }
 
-} // namespace
-
 int clockwiseQuarterTurns(const AVStream& stream)
 {
     const auto* matrix = reinterpret_cast<const std::int32_t*>(
@@ -47,7 +42,13 @@ int clockwiseQuarterTurns(const AVStream& stream)
     return matrix ? quarterTurnsFromRotation(av_display_rotation_get(matrix)) : 0;
 }
 
-SourceMedia::SourceMedia(const std::string& path, AVIOContext* io)
+int videoDecoderThreads(AVCodecID codec, unsigned cores)
+{
+    (void)codec;
+    return cores <= 1 ? 1 : static_cast<int>(cores);
+}
+
+SourceMedia::SourceMedia(const std::string& path, AVIOContext* io, int videoThreads)
 {
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
@@ -61,8 +62,8 @@ SourceMedia::SourceMedia(const std::string& path, AVIOContext* io)
     format_.reset(raw);
     checkAv(avformat_find_stream_info(format_.get(), nullptr), "cannot read the streams of '" + path + "'");
 
-    openDecoder(video_, AVMEDIA_TYPE_VIDEO);
-    openDecoder(audio_, AVMEDIA_TYPE_AUDIO);
+    openDecoder(video_, AVMEDIA_TYPE_VIDEO, videoThreads);
+    openDecoder(audio_, AVMEDIA_TYPE_AUDIO, 1);
     if (!video_ && !audio_)
         throw ConversionError("'" + path + "' has no video or audio that can be decoded");
 
@@ -83,7 +84,7 @@ SourceMedia::SourceMedia(const std::string& path, AVIOContext* io)
     }
 }
 
-void SourceMedia::openDecoder(std::optional<DecodedStream>& target, AVMediaType type)
+void SourceMedia::openDecoder(std::optional<DecodedStream>& target, AVMediaType type, int threads)
 {
     const AVCodec* codec = nullptr;
     const int related = (type == AVMEDIA_TYPE_AUDIO && video_) ? video_->stream->index : -1;
@@ -100,7 +101,7 @@ void SourceMedia::openDecoder(std::optional<DecodedStream>& target, AVMediaType 
         throw std::bad_alloc();
     checkAv(avcodec_parameters_to_context(decoder.get(), stream->codecpar), "cannot set up the decoder");
     decoder->pkt_timebase = stream->time_base;
-    decoder->thread_count = 0; // FFmpeg's choice for this machine's cores
+    decoder->thread_count = threads > 0 ? threads : videoDecoderThreads(codec->id, std::thread::hardware_concurrency());
     decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     checkAv(avcodec_open2(decoder.get(), codec, nullptr),
             std::string("cannot open the ") + av_get_media_type_string(type) + " decoder " + codec->name);
@@ -123,6 +124,16 @@ double SourceMedia::durationSeconds() const
 void SourceMedia::decodeAll(const FrameHandler& onVideo, const FrameHandler& onAudio,
                             const PacketFilter& videoPacketWanted)
 {
+    FrameHandle frame = allocateFrame();
+    readAll(onVideo, [&](AVPacket& packet) { damagedPackets_ += decodeFrames(*audio_->decoder, &packet, *frame, onAudio); },
+            videoPacketWanted);
+    if (audio_)
+        damagedPackets_ += decodeFrames(*audio_->decoder, nullptr, *frame, onAudio);
+}
+
+void SourceMedia::readAll(const FrameHandler& onVideo, const PacketHandler& onAudioPacket,
+                          const PacketFilter& videoPacketWanted)
+{
     PacketHandle packet = allocatePacket();
     FrameHandle frame = allocateFrame();
     int readResult = 0;
@@ -131,17 +142,15 @@ void SourceMedia::decodeAll(const FrameHandler& onVideo, const FrameHandler& onA
             // Decoders take this per packet, also when decoding on several threads.
             const bool wanted = !videoPacketWanted || videoPacketWanted(*packet);
             video_->decoder->skip_frame = wanted ? AVDISCARD_DEFAULT : AVDISCARD_NONREF;
-            damagedPackets_ += decodePacket(*video_->decoder, packet.get(), *frame, onVideo);
+            damagedPackets_ += decodeFrames(*video_->decoder, packet.get(), *frame, onVideo);
         } else if (audio_ && packet->stream_index == audio_->stream->index) {
-            damagedPackets_ += decodePacket(*audio_->decoder, packet.get(), *frame, onAudio);
+            onAudioPacket(*packet);
         }
         av_packet_unref(packet.get());
     }
     endedEarly_ = readResult != AVERROR_EOF;
     if (video_)
-        damagedPackets_ += decodePacket(*video_->decoder, nullptr, *frame, onVideo);
-    if (audio_)
-        damagedPackets_ += decodePacket(*audio_->decoder, nullptr, *frame, onAudio);
+        damagedPackets_ += decodeFrames(*video_->decoder, nullptr, *frame, onVideo);
 }
 
 } // namespace conv

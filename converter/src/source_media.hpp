@@ -23,12 +23,23 @@ struct DecoderTuning {
 // How far the stream's rotation tag turns its pictures to show them upright.
 int clockwiseQuarterTurns(const AVStream& stream);
 
+// Decoder threads for a video codec on a machine with this many cores, while
+// the rest of the conversion keeps about one core busy.
+int videoDecoderThreads(AVCodecID codec, unsigned cores);
+
+using FrameHandler = std::function<void(AVFrame&)>;
+
+// Sends one packet (or nullptr to drain) and hands on every frame it yields.
+// Returns how many damaged packets or frames were skipped.
+int decodeFrames(AVCodecContext& decoder, const AVPacket* packet, AVFrame& frame, const FrameHandler& handler);
+
 // The source file opened for reading: the default video and audio streams and
 // their decoders. Other streams are discarded by the demuxer.
 class SourceMedia {
 public:
     // `io` (optional) replaces file access: the source is read through it.
-    SourceMedia(const std::string& path, AVIOContext* io = nullptr);
+    // `videoThreads` 0 lets videoDecoderThreads() choose.
+    SourceMedia(const std::string& path, AVIOContext* io = nullptr, int videoThreads = 0);
 
     DecodedStream* video() { return video_ ? &*video_ : nullptr; }
     DecodedStream* audio() { return audio_ ? &*audio_ : nullptr; }
@@ -40,7 +51,8 @@ public:
     // Total duration as the container states it; 0 when unknown.
     double durationSeconds() const;
 
-    using FrameHandler = std::function<void(AVFrame&)>;
+    using FrameHandler = conv::FrameHandler;
+    using PacketHandler = std::function<void(AVPacket&)>;
     // Says whether the picture in a video packet will be used; a picture that is
     // not is not decoded when no other picture depends on it.
     using PacketFilter = std::function<bool(const AVPacket&)>;
@@ -51,13 +63,19 @@ public:
     void decodeAll(const FrameHandler& onVideo, const FrameHandler& onAudio,
                    const PacketFilter& videoPacketWanted = nullptr);
 
+    // Like decodeAll, but the audio packets are handed on undecoded (the
+    // handler may take them over), to be decoded elsewhere with decodeFrames;
+    // only the video decoder is drained.
+    void readAll(const FrameHandler& onVideo, const PacketHandler& onAudioPacket,
+                 const PacketFilter& videoPacketWanted = nullptr);
+
     // What decodeAll met: damaged packets or pictures it skipped, and whether
     // reading stopped at an error rather than at the end of the file.
     int damagedPackets() const { return damagedPackets_; }
     bool endedEarly() const { return endedEarly_; }
 
 private:
-    void openDecoder(std::optional<DecodedStream>& target, AVMediaType type);
+    void openDecoder(std::optional<DecodedStream>& target, AVMediaType type, int threads);
 
     InputFormatHandle format_;
     std::optional<DecodedStream> video_;
