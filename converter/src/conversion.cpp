@@ -13,9 +13,11 @@
 namespace conv {
 namespace {
 
-// Decoded pictures waiting for the video thread: enough to ride out a slow
-// picture on either side, few enough not to hold many full-size pictures.
+// Decoded pictures waiting to be fitted: enough to ride out a slow picture on
+// either side, few enough not to hold many full-size pictures.
 constexpr std::size_t kQueuedPictures = 8;
+// Fitted pictures waiting for the encoder (small ones).
+constexpr std::size_t kQueuedFittedPictures = 16;
 // Sound packets waiting for the audio thread: a few seconds of sound.
 constexpr std::size_t kQueuedSoundPackets = 256;
 
@@ -51,9 +53,11 @@ ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& pr
     output.start();
 
     BoundedQueue<PictureJob> pictureQueue(kQueuedPictures, &stopRequested);
+    BoundedQueue<PictureJob> fittedQueue(kQueuedFittedPictures, &stopRequested);
     BoundedQueue<PacketHandle> soundQueue(kQueuedSoundPackets, &stopRequested);
     const auto stopAll = [&] {
         pictureQueue.abort();
+        fittedQueue.abort();
         soundQueue.abort();
     };
 
@@ -81,17 +85,20 @@ ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& pr
 
     FirstFailure failures;
     {
-        std::optional<StageThread> videoThread;
+        std::optional<StageThread> fitThread;
+        std::optional<StageThread> encodeThread;
         std::optional<StageThread> audioThread;
         const auto joinAll = [&] {
-            if (videoThread)
-                videoThread->join();
-            if (audioThread)
-                audioThread->join();
+            for (auto* thread : {&fitThread, &encodeThread, &audioThread})
+                if (*thread)
+                    (*thread)->join();
         };
         try {
-            if (videoStage)
-                videoThread.emplace([&] { videoStage->run(pictureQueue, tuning.pictureEncoding); }, failures, stopAll);
+            if (videoStage) {
+                fitThread.emplace([&] { videoStage->fit(pictureQueue, fittedQueue); }, failures, stopAll);
+                encodeThread.emplace([&] { videoStage->encode(fittedQueue, tuning.pictureEncoding); }, failures,
+                                     stopAll);
+            }
             if (audioStage)
                 audioThread.emplace([&] { audioStage->run(soundQueue, tuning.soundDecoding); }, failures, stopAll);
             source.readAll(

@@ -41,23 +41,32 @@ VideoStage::VideoStage(PictureFitter fitter, VideoEncoder& encoder, PacketWriter
 {
 }
 
-void VideoStage::run(BoundedQueue<PictureJob>& queue, const std::function<void()>& beforePicture)
+void VideoStage::fit(BoundedQueue<PictureJob>& decoded, BoundedQueue<PictureJob>& fitted)
+{
+    while (auto job = decoded.pop()) {
+        job->picture = fitter_.fit(*job->picture); // the decoder may reuse its buffer now
+        if (!fitted.push(std::move(*job)))
+            return;
+    }
+    if (!decoded.aborted())
+        fitted.close();
+}
+
+void VideoStage::encode(BoundedQueue<PictureJob>& fitted, const std::function<void()>& beforePicture)
 {
     const AVRational timeBase = encoder_.context().time_base;
     const auto sink = [&](AVPacket& packet) { writer_.writeVideo(packet, timeBase); };
 
-    while (auto job = queue.pop()) {
+    while (auto job = fitted.pop()) {
         if (beforePicture)
             beforePicture();
-        const FrameHandle fitted = fitter_.fit(*job->picture);
-        job->picture.reset(); // the decoder may reuse its buffer now
         // The encoder takes its own reference to each picture it is sent.
         for (std::int64_t slot = job->slots.first; slot < job->slots.end; ++slot) {
-            fitted->pts = slot;
-            encoder_.encode(fitted.get(), sink);
+            job->picture->pts = slot;
+            encoder_.encode(job->picture.get(), sink);
         }
     }
-    if (!queue.aborted())
+    if (!fitted.aborted())
         encoder_.encode(nullptr, sink);
 }
 

@@ -43,15 +43,19 @@ struct PictureJob {
     SlotRange slots;
 };
 
-// The video thread's work: fits each queued picture to the output frame once
-// and encodes it for every output frame it fills.
+// The video side of a conversion, on two threads: one fits each shown source
+// picture to the output frame, the other encodes the fitted pictures, each once
+// for every output frame it fills. Halves of about equal work.
 class VideoStage {
 public:
     VideoStage(PictureFitter fitter, VideoEncoder& encoder, PacketWriter& writer);
 
-    // Until the queue is closed and empty; then drains the encoder. An aborted
+    // Until `decoded` is closed and empty; then closes `fitted`. An aborted
+    // queue ends it at once.
+    void fit(BoundedQueue<PictureJob>& decoded, BoundedQueue<PictureJob>& fitted);
+    // Until `fitted` is closed and empty; then drains the encoder. An aborted
     // queue ends it at once. `beforePicture` (tests) runs before each job.
-    void run(BoundedQueue<PictureJob>& queue, const std::function<void()>& beforePicture = nullptr);
+    void encode(BoundedQueue<PictureJob>& fitted, const std::function<void()>& beforePicture = nullptr);
 
 private:
     PictureFitter fitter_;

@@ -1,5 +1,5 @@
 // The converter's threads: the reading thread (demuxing and video decoding),
-// the video thread (scaling and H.263) and the audio thread (sound decoding and
+// the scaling thread, the H.263 thread and the audio thread (sound decoding and
 // AMR-NB). A failure on any of them, or a stop request, must end the whole run
 // with nothing at the output; the number of decoder threads must not change
 // what comes out.
@@ -129,7 +129,7 @@ private slots:
     {
         QTest::addColumn<QString>("thread");
         QTest::newRow("reading and video decoding") << QStringLiteral("reading");
-        QTest::newRow("scaling and video encoding") << QStringLiteral("video");
+        QTest::newRow("video encoding") << QStringLiteral("video");
         QTest::newRow("sound decoding and encoding") << QStringLiteral("audio");
     }
 
@@ -158,8 +158,8 @@ private slots:
 
     void stopWithEveryQueueFullEndsPromptly()
     {
-        // The video and audio threads hang on their first job until the stop,
-        // so the reading thread fills both queues and waits. After the stop
+        // The encoding and audio threads hang on their first job until the
+        // stop, so the scaling and reading threads fill every queue and wait. After the stop
         // every job is slow: working off the queues would take seconds.
         std::atomic<bool> stop{false};
         std::atomic<int> decoded{0};
