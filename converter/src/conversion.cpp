@@ -13,13 +13,22 @@
 namespace conv {
 namespace {
 
-// Decoded pictures waiting to be fitted: enough to ride out a slow picture on
-// either side, few enough not to hold many full-size pictures.
-constexpr std::size_t kQueuedPictures = 8;
+// Decoded pictures waiting to be fitted: as many as fit in this many bytes
+// (a queue rides out the moments another program holds a core), within limits.
+constexpr double kQueuedPictureBytes = 12e6;
+constexpr std::size_t kFewestQueuedPictures = 4;
+constexpr std::size_t kMostQueuedPictures = 32;
 // Fitted pictures waiting for the encoder (small ones).
 constexpr std::size_t kQueuedFittedPictures = 16;
 // Sound packets waiting for the audio thread: a few seconds of sound.
 constexpr std::size_t kQueuedSoundPackets = 256;
+
+std::size_t queuedPicturesFor(const AVCodecParameters& video)
+{
+    const double bytes = 1.5 * std::max(1, video.width) * std::max(1, video.height);
+    return std::clamp(static_cast<std::size_t>(kQueuedPictureBytes / bytes), kFewestQueuedPictures,
+                      kMostQueuedPictures);
+}
 
 } // namespace
 
@@ -52,7 +61,8 @@ ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& pr
     PacketWriter writer(output, videoEncoder ? &*videoEncoder : nullptr, audioStream != nullptr);
     output.start();
 
-    BoundedQueue<PictureJob> pictureQueue(kQueuedPictures, &stopRequested);
+    BoundedQueue<PictureJob> pictureQueue(videoStream ? queuedPicturesFor(*videoStream->stream->codecpar) : 1,
+                                          &stopRequested);
     BoundedQueue<PictureJob> fittedQueue(kQueuedFittedPictures, &stopRequested);
     BoundedQueue<PacketHandle> soundQueue(kQueuedSoundPackets, &stopRequested);
     const auto stopAll = [&] {
