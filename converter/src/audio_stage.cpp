@@ -10,31 +10,40 @@ AudioStage::AudioStage(AVCodecContext& decoder, AVRational timeBase, double orig
 {
 }
 
-void AudioStage::encode(std::span<const std::int16_t> samples)
+void AudioStage::decode(BoundedQueue<PacketHandle>& packets, BoundedQueue<Samples>& samples,
+                        const std::function<void()>& beforePacket)
 {
-    if (!samples.empty())
-        encoder_.push(samples, [this](const AmrEncoder::Packet& packet) { writer_.writeSound(packet); });
-    secondsDone_.store(track_.secondsDone());
-}
+    // A refused push means the run is being stopped: whoever stopped it reports why.
+    bool refused = false;
+    const auto send = [&](Samples chunk) {
+        if (!chunk.empty() && !refused)
+            refused = !samples.push(std::move(chunk));
+        secondsDone_.store(track_.secondsDone());
+    };
+    const auto take = [&](AVFrame& decoded) { send(track_.take(decoded)); };
 
-void AudioStage::decode(const AVPacket* packet, AVFrame& frame)
-{
-    damagedPackets_ += decodeFrames(decoder_, packet, frame, [this](AVFrame& decoded) { encode(track_.take(decoded)); });
-}
-
-void AudioStage::run(BoundedQueue<PacketHandle>& packets, const std::function<void()>& beforePacket)
-{
     FrameHandle frame = allocateFrame();
     while (auto packet = packets.pop()) {
         if (beforePacket)
             beforePacket();
-        decode(packet->get(), *frame);
+        damagedPackets_ += decodeFrames(decoder_, packet->get(), *frame, take);
+        if (refused)
+            return;
     }
     if (packets.aborted())
         return;
-    decode(nullptr, *frame);
-    encode(track_.drain());
-    encoder_.finish([this](const AmrEncoder::Packet& packet) { writer_.writeSound(packet); });
+    damagedPackets_ += decodeFrames(decoder_, nullptr, *frame, take);
+    send(track_.drain());
+    samples.close();
+}
+
+void AudioStage::encode(BoundedQueue<Samples>& samples)
+{
+    const auto sink = [this](const AmrEncoder::Packet& packet) { writer_.writeSound(packet); };
+    while (auto chunk = samples.pop())
+        encoder_.push(*chunk, sink);
+    if (!samples.aborted())
+        encoder_.finish(sink);
 }
 
 } // namespace conv

@@ -20,8 +20,10 @@ constexpr std::size_t kFewestQueuedPictures = 4;
 constexpr std::size_t kMostQueuedPictures = 32;
 // Fitted pictures waiting for the encoder (small ones).
 constexpr std::size_t kQueuedFittedPictures = 16;
-// Sound packets waiting for the audio thread: a few seconds of sound.
+// Sound packets waiting for the audio thread: a few seconds of sound; and
+// decoded sound waiting for the AMR-NB encoder, a similar amount.
 constexpr std::size_t kQueuedSoundPackets = 256;
+constexpr std::size_t kQueuedSoundChunks = 256;
 
 std::size_t queuedPicturesFor(const AVCodecParameters& video)
 {
@@ -65,10 +67,12 @@ ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& pr
                                           &stopRequested);
     BoundedQueue<PictureJob> fittedQueue(kQueuedFittedPictures, &stopRequested);
     BoundedQueue<PacketHandle> soundQueue(kQueuedSoundPackets, &stopRequested);
+    BoundedQueue<AudioStage::Samples> samplesQueue(kQueuedSoundChunks, &stopRequested);
     const auto stopAll = [&] {
         pictureQueue.abort();
         fittedQueue.abort();
         soundQueue.abort();
+        samplesQueue.abort();
     };
 
     std::optional<PictureFeed> pictures;
@@ -97,9 +101,10 @@ ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& pr
     {
         std::optional<StageThread> fitThread;
         std::optional<StageThread> encodeThread;
-        std::optional<StageThread> audioThread;
+        std::optional<StageThread> soundThread;
+        std::optional<StageThread> amrThread;
         const auto joinAll = [&] {
-            for (auto* thread : {&fitThread, &encodeThread, &audioThread})
+            for (auto* thread : {&fitThread, &encodeThread, &soundThread, &amrThread})
                 if (*thread)
                     (*thread)->join();
         };
@@ -109,8 +114,11 @@ ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& pr
                 encodeThread.emplace([&] { videoStage->encode(fittedQueue, tuning.pictureEncoding); }, failures,
                                      stopAll);
             }
-            if (audioStage)
-                audioThread.emplace([&] { audioStage->run(soundQueue, tuning.soundDecoding); }, failures, stopAll);
+            if (audioStage) {
+                soundThread.emplace([&] { audioStage->decode(soundQueue, samplesQueue, tuning.soundDecoding); },
+                                    failures, stopAll);
+                amrThread.emplace([&] { audioStage->encode(samplesQueue); }, failures, stopAll);
+            }
             source.readAll(
                 [&](AVFrame& frame) {
                     checkStop();
@@ -131,19 +139,19 @@ ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& pr
             if (pictures)
                 pictures->finish();
         } catch (...) {
-            // Another thread's failure is the cause worth reporting, then a stop
-            // request; what this thread met is mostly the stop they caused.
+            // A stop request or another thread's failure is the cause worth
+            // reporting; what this thread met is mostly the stop they caused.
             stopAll();
             joinAll();
-            failures.rethrowIfAny();
             checkStop();
+            failures.rethrowIfAny();
             throw;
         }
         pictureQueue.close();
         soundQueue.close();
         joinAll();
-        failures.rethrowIfAny();
         checkStop();
+        failures.rethrowIfAny();
     }
 
     // A video whose pictures all fail is a failed conversion, not a sound file.

@@ -25,8 +25,8 @@ struct RunTuning {
     // Video decoder threads; 0 chooses them for the codec and the cores.
     int videoDecoderThreads = 0;
     // Called on the threads of the run: the reading thread after each decoded
-    // picture, the video encoding thread before encoding one, the audio thread
-    // before decoding a packet.
+    // picture, the video encoding thread before encoding one, the sound
+    // decoding thread before decoding a packet.
     std::function<void()> pictureDecoded;
     std::function<void()> pictureEncoding;
     std::function<void()> soundDecoding;
@@ -36,8 +36,8 @@ struct RunTuning {
 // ConversionError (nothing is left at the output path) when it cannot finish.
 // `stopRequested` is polled; when it turns true the run stops as failed.
 // The source is read and its video decoded on the calling thread; pictures
-// are scaled on a second thread and encoded on a third, sound decoded and
-// encoded on a fourth.
+// are scaled on one thread and encoded on another, sound is decoded on a third
+// and encoded on a fourth.
 ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& progress,
                           const std::atomic<bool>& stopRequested, const RunTuning& tuning = {});
 

@@ -1,6 +1,5 @@
 // The converter's threads: the reading thread (demuxing and video decoding),
-// the scaling thread, the H.263 thread and the audio thread (sound decoding and
-// AMR-NB). A failure on any of them, or a stop request, must end the whole run
+// the scaling, H.263, sound decoding and AMR-NB threads. A failure on any of them, or a stop request, must end the whole run
 // with nothing at the output; the number of decoder threads must not change
 // what comes out.
 
@@ -130,7 +129,7 @@ private slots:
         QTest::addColumn<QString>("thread");
         QTest::newRow("reading and video decoding") << QStringLiteral("reading");
         QTest::newRow("video encoding") << QStringLiteral("video");
-        QTest::newRow("sound decoding and encoding") << QStringLiteral("audio");
+        QTest::newRow("sound decoding") << QStringLiteral("audio");
     }
 
     void failureOnAnyThreadEndsTheRun()
