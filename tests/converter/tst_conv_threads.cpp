@@ -1,7 +1,7 @@
 // The converter's threads: the reading thread (demuxing and video decoding),
-// the scaling, H.263, sound decoding and AMR-NB threads. A failure on any of them, or a stop request, must end the whole run
-// with nothing at the output; the number of decoder threads must not change
-// what comes out.
+// the scaling, H.263, sound decoding and AMR-NB threads. A failure on any of
+// them, or a stop request, must end the whole run with nothing at the output;
+// the number of decoder threads must not change what comes out.
 
 #include "conv_test_support.h"
 #include "conversion.hpp"
