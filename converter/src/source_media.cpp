@@ -42,9 +42,8 @@ int clockwiseQuarterTurns(const AVStream& stream)
     return matrix ? quarterTurnsFromRotation(av_display_rotation_get(matrix)) : 0;
 }
 
-int videoDecoderThreads(AVCodecID codec, unsigned cores)
+int videoDecoderThreads(unsigned cores)
 {
-    (void)codec;
     return cores <= 1 ? 1 : static_cast<int>(cores);
 }
 
@@ -101,7 +100,7 @@ void SourceMedia::openDecoder(std::optional<DecodedStream>& target, AVMediaType 
         throw std::bad_alloc();
     checkAv(avcodec_parameters_to_context(decoder.get(), stream->codecpar), "cannot set up the decoder");
     decoder->pkt_timebase = stream->time_base;
-    decoder->thread_count = threads > 0 ? threads : videoDecoderThreads(codec->id, std::thread::hardware_concurrency());
+    decoder->thread_count = threads > 0 ? threads : videoDecoderThreads(std::thread::hardware_concurrency());
     decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     checkAv(avcodec_open2(decoder.get(), codec, nullptr),
             std::string("cannot open the ") + av_get_media_type_string(type) + " decoder " + codec->name);
