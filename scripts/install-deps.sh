@@ -15,7 +15,7 @@ build_packages=(
 )
 test_packages=(
   xvfb xauth openbox xdotool x11-utils imagemagick ffmpeg
-  clang libclang-rt-14-dev hyperfine time
+  clang libclang-rt-14-dev hyperfine time python3-numpy
 )
 
 wanted=("${build_packages[@]}")

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -10,16 +12,22 @@ namespace conv {
 
 // Hands work from one thread to another. A full queue makes the producer wait,
 // which keeps memory flat when the consumer is the slower side.
+// An optional stop flag (set from a signal handler, which cannot wake a
+// waiting thread) is polled while waiting; once set, the queue aborts itself,
+// so a stop request never waits for a full queue to drain.
 template <typename T>
 class BoundedQueue {
 public:
-    explicit BoundedQueue(std::size_t capacity) : capacity_(capacity) {}
+    explicit BoundedQueue(std::size_t capacity, const std::atomic<bool>* stop = nullptr)
+        : capacity_(capacity), stop_(stop)
+    {
+    }
 
-    // False when the consumer has given up; the item is dropped.
+    // False when the consumer has given up or a stop was requested; the item is dropped.
     bool push(T item)
     {
         std::unique_lock lock(mutex_);
-        roomAvailable_.wait(lock, [&] { return items_.size() < capacity_ || aborted_; });
+        waitFor(roomAvailable_, lock, [&] { return items_.size() < capacity_; });
         if (aborted_)
             return false;
         items_.push_back(std::move(item));
@@ -31,7 +39,7 @@ public:
     std::optional<T> pop()
     {
         std::unique_lock lock(mutex_);
-        itemAvailable_.wait(lock, [&] { return !items_.empty() || closed_ || aborted_; });
+        waitFor(itemAvailable_, lock, [&] { return !items_.empty() || closed_; });
         if (aborted_ || items_.empty())
             return std::nullopt;
         T item = std::move(items_.front());
@@ -52,18 +60,47 @@ public:
     void abort()
     {
         std::lock_guard lock(mutex_);
+        abortLocked();
+    }
+
+    // Whether pop() ended because of abort() rather than the end of the items.
+    bool aborted() const
+    {
+        std::lock_guard lock(mutex_);
+        return aborted_;
+    }
+
+private:
+    template <typename Ready>
+    void waitFor(std::condition_variable& condition, std::unique_lock<std::mutex>& lock, Ready ready)
+    {
+        constexpr std::chrono::milliseconds kStopPoll{20};
+        for (;;) {
+            if (!aborted_ && stop_ && stop_->load())
+                abortLocked();
+            if (aborted_ || ready())
+                return;
+            if (stop_)
+                condition.wait_for(lock, kStopPoll);
+            else
+                condition.wait(lock);
+        }
+    }
+
+    void abortLocked()
+    {
         aborted_ = true;
         items_.clear();
         itemAvailable_.notify_all();
         roomAvailable_.notify_all();
     }
 
-private:
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable itemAvailable_;
     std::condition_variable roomAvailable_;
     std::deque<T> items_;
     std::size_t capacity_;
+    const std::atomic<bool>* stop_;
     bool closed_ = false;
     bool aborted_ = false;
 };

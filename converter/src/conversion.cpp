@@ -1,11 +1,12 @@
 #include "conversion.hpp"
 
-#include "audio_track.hpp"
+#include "audio_stage.hpp"
 #include "encoding_stage.hpp"
 #include "errors.hpp"
 #include "mp4_boxes.hpp"
 #include "picture_feed.hpp"
 #include "source_media.hpp"
+#include "stage_thread.hpp"
 
 #include <algorithm>
 #include <limits>
@@ -16,7 +17,24 @@
 namespace conv {
 namespace {
 
-constexpr std::size_t kQueuedJobs = 16;
+// Decoded pictures waiting to be fitted: as many as fit in this many bytes
+// (a queue rides out the moments another program holds a core), within limits.
+constexpr double kQueuedPictureBytes = 12e6;
+constexpr std::size_t kFewestQueuedPictures = 4;
+constexpr std::size_t kMostQueuedPictures = 32;
+// Fitted pictures waiting for the encoder (small ones).
+constexpr std::size_t kQueuedFittedPictures = 16;
+// Sound packets waiting for the audio thread: a few seconds of sound; and
+// decoded sound waiting for the AMR-NB encoder, a similar amount.
+constexpr std::size_t kQueuedSoundPackets = 256;
+constexpr std::size_t kQueuedSoundChunks = 256;
+
+std::size_t queuedPicturesFor(const AVCodecParameters& video)
+{
+    const double bytes = 1.5 * std::max(1, video.width) * std::max(1, video.height);
+    return std::clamp(static_cast<std::size_t>(kQueuedPictureBytes / bytes), kFewestQueuedPictures,
+                      kMostQueuedPictures);
+}
 
 // FFmpeg's 3GP muxer writes every H.263 sample description as profile 0,
 // level 10 and offers no way to set them. The two bytes are put right in the
@@ -35,20 +53,20 @@ void writeProfileAndLevel(int fd, std::int64_t size, H263ProfileLevel coded)
 }
 
 ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, OutputFile& output,
-                      ProgressReporter& progress, const std::atomic<bool>& stopRequested,
+                      ProgressReporter& progress, const std::atomic<bool>& stopRequested, const RunTuning& tuning,
                       double mostSeconds = std::numeric_limits<double>::infinity());
 
 } // namespace
 
 ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& progress,
-                          const std::atomic<bool>& stopRequested)
+                          const std::atomic<bool>& stopRequested, const RunTuning& tuning)
 {
     if (auto problem = h263SizeProblem(request.width, request.height))
         throw ConversionError(*problem);
     try {
-        SourceMedia source(request.inputPath, nullptr, &stopRequested);
+        SourceMedia source(request.inputPath, nullptr, &stopRequested, tuning.videoDecoderThreads);
         OutputFile output(request.outputPath, request.replaceOutput);
-        return run(request, source, output, progress, stopRequested);
+        return run(request, source, output, progress, stopRequested, tuning);
     } catch (const ConversionError&) {
         // An interrupted read reports itself as a read error.
         if (stopRequested.load())
@@ -66,13 +84,14 @@ ConversionOutcome convertInMemory(const ConversionRequest& request, AVIOContext*
     if (DecodedStream* video = source.video())
         video->decoder->max_pixels = limits.mostPixels;
     OutputFile output = OutputFile::inMemory();
-    return run(request, source, output, progress, stopRequested, limits.mostSeconds);
+    return run(request, source, output, progress, stopRequested, RunTuning{}, limits.mostSeconds);
 }
 
 namespace {
 
 ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, OutputFile& output,
-                      ProgressReporter& progress, const std::atomic<bool>& stopRequested, double mostSeconds)
+                      ProgressReporter& progress, const std::atomic<bool>& stopRequested, const RunTuning& tuning,
+                      double mostSeconds)
 {
     progress.setDuration(source.durationSeconds());
     progress.setReadFraction([&source] { return source.readFraction(); });
@@ -98,20 +117,37 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
         videoEncoder.emplace(videoSettings);
     if (audioStream)
         audioEncoder.emplace(amrModeFor(request.audioKbps));
-
-    EncodingStage stage(output, videoEncoder ? &*videoEncoder : nullptr, audioEncoder ? &*audioEncoder : nullptr);
+    PacketWriter writer(output, videoEncoder ? &*videoEncoder : nullptr, audioStream != nullptr);
     output.start();
 
-    BoundedQueue<EncodeJob> queue(kQueuedJobs);
+    BoundedQueue<PictureJob> pictureQueue(videoStream ? queuedPicturesFor(*videoStream->stream->codecpar) : 1,
+                                          &stopRequested);
+    BoundedQueue<PictureJob> fittedQueue(kQueuedFittedPictures, &stopRequested);
+    BoundedQueue<PacketHandle> soundQueue(kQueuedSoundPackets, &stopRequested);
+    BoundedQueue<AudioStage::Samples> samplesQueue(kQueuedSoundChunks, &stopRequested);
+    const auto stopAll = [&] {
+        pictureQueue.abort();
+        fittedQueue.abort();
+        soundQueue.abort();
+        samplesQueue.abort();
+    };
+
     std::optional<PictureFeed> pictures;
-    std::optional<AudioTrack> sound;
-    if (videoStream)
-        pictures.emplace(request, *videoStream->stream, source.originSeconds(), queue);
+    std::optional<VideoStage> videoStage;
+    std::optional<AudioStage> audioStage;
+    if (videoStream) {
+        pictures.emplace(request, *videoStream->stream, source.originSeconds(), pictureQueue);
+        const OutputFrame frame{request.width, request.height, h263PixelAspect(request.width, request.height)};
+        videoStage.emplace(PictureFitter(frame, clockwiseQuarterTurns(*videoStream->stream),
+                                         videoStream->stream->sample_aspect_ratio),
+                           *videoEncoder, writer);
+    }
     if (audioStream)
-        sound.emplace(audioStream->stream->time_base, source.originSeconds());
+        audioStage.emplace(*audioStream->decoder, audioStream->stream->time_base, source.originSeconds(),
+                           *audioEncoder, writer);
 
     const auto secondsDone = [&] {
-        return std::max(pictures ? pictures->secondsDone() : 0.0, sound ? sound->secondsDone() : 0.0);
+        return std::max(pictures ? pictures->secondsDone() : 0.0, audioStage ? audioStage->secondsDone() : 0.0);
     };
     const auto checkStop = [&] {
         if (stopRequested.load())
@@ -119,39 +155,75 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
         if (secondsDone() > mostSeconds)
             throw ConversionError("the output would be longer than allowed");
     };
-    const auto sendSound = [&](std::vector<std::int16_t> samples) {
-        if (!samples.empty() && !queue.push(SoundJob{std::move(samples)}))
-            throw ConversionError("encoding stopped");
-    };
 
+    FirstFailure failures;
     {
-        EncodingThread encoding(stage, queue);
+        std::optional<StageThread> fitThread;
+        std::optional<StageThread> encodeThread;
+        std::optional<StageThread> soundThread;
+        std::optional<StageThread> amrThread;
+        const auto joinAll = [&] {
+            for (auto* thread : {&fitThread, &encodeThread, &soundThread, &amrThread})
+                if (*thread)
+                    (*thread)->join();
+        };
         try {
-            source.decodeAll(
-            [&](AVFrame& frame) {
-                checkStop();
-                pictures->take(frame);
-                progress.update(secondsDone());
-            },
-            [&](AVFrame& frame) {
-                checkStop();
-                sendSound(sound->take(frame));
-                progress.update(secondsDone());
-            },
-            [&](const AVPacket& packet) { return pictures->wants(packet); });
-            if (sound)
-                sendSound(sound->drain());
+            if (videoStage) {
+                fitThread.emplace([&] { videoStage->fit(pictureQueue, fittedQueue); }, failures, stopAll);
+                encodeThread.emplace([&] { videoStage->encode(fittedQueue, tuning.pictureEncoding); }, failures,
+                                     stopAll);
+            }
+            if (audioStage) {
+                soundThread.emplace([&] { audioStage->decode(soundQueue, samplesQueue, tuning.soundDecoding); },
+                                    failures, stopAll);
+                amrThread.emplace([&] { audioStage->encode(samplesQueue); }, failures, stopAll);
+            }
+            source.readAll(
+                [&](AVFrame& frame) {
+                    checkStop();
+                    pictures->take(frame);
+                    if (tuning.pictureDecoded)
+                        tuning.pictureDecoded();
+                    progress.update(secondsDone());
+                },
+                [&](AVPacket& packet) {
+                    checkStop();
+                    PacketHandle queued = allocatePacket();
+                    av_packet_move_ref(queued.get(), &packet);
+                    if (!soundQueue.push(std::move(queued)))
+                        throw ConversionError("encoding stopped");
+                    progress.update(secondsDone());
+                },
+                [&](const AVPacket& packet) { return pictures->wants(packet); });
+            // A still picture with sound stays on as long as the sound plays, so
+            // the pictures end only when the sound threads have.
+            soundQueue.close();
+            if (soundThread)
+                soundThread->join();
+            if (amrThread)
+                amrThread->join();
+            checkStop();
+            failures.rethrowIfAny();
             if (pictures)
-                pictures->finish(sound ? sound->secondsDone() : 0);
+                pictures->finish(audioStage ? audioStage->secondsDone() : 0);
         } catch (...) {
-            encoding.stopAndRethrowFailure();
+            // A stop request or another thread's failure is the cause worth
+            // reporting; what this thread met is mostly the stop they caused.
+            stopAll();
+            joinAll();
+            checkStop();
+            failures.rethrowIfAny();
             throw;
         }
-        encoding.finish();
+        pictureQueue.close();
+        soundQueue.close();
+        joinAll();
+        checkStop();
+        failures.rethrowIfAny();
     }
 
     // A video whose pictures all fail is a failed conversion, not a sound file.
-    if (videoStream ? stage.picturesWritten() == 0 : stage.soundFramesWritten() == 0)
+    if (videoStream ? writer.picturesWritten() == 0 : writer.soundFramesWritten() == 0)
         throw ConversionError(std::string("no ") + (videoStream ? "picture" : "sound") + " could be decoded from '"
                               + request.inputPath + "'");
     OutputFile::Touch completeDescription;
@@ -162,7 +234,8 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
     output.finish(completeDescription);
     progress.update(secondsDone());
     progress.finish();
-    return ConversionOutcome{source.damagedPackets(), source.concealedErrors(), source.endedEarly(), secondsDone(),
+    const int damaged = source.damagedPackets() + (audioStage ? audioStage->damagedPackets() : 0);
+    return ConversionOutcome{damaged, source.concealedErrors(), source.endedEarly(), secondsDone(),
                              source.durationSeconds()};
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 struct AVIOContext;
+#include <functional>
 
 namespace conv {
 
@@ -26,11 +27,26 @@ struct ConversionOutcome {
     }
 };
 
+// What tests may change about a run; the program runs with the defaults.
+struct RunTuning {
+    // Video decoder threads; 0 chooses them for the codec and the cores.
+    int videoDecoderThreads = 0;
+    // Called on the threads of the run: the reading thread after each decoded
+    // picture, the video encoding thread before encoding one, the sound
+    // decoding thread before decoding a packet.
+    std::function<void()> pictureDecoded;
+    std::function<void()> pictureEncoding;
+    std::function<void()> soundDecoding;
+};
+
 // Runs one conversion from start to the renamed output file. Throws
 // ConversionError (nothing is left at the output path) when it cannot finish.
 // `stopRequested` is polled; when it turns true the run stops as failed.
+// The source is read and its video decoded on the calling thread; pictures
+// are scaled on one thread and encoded on another, sound is decoded on a third
+// and encoded on a fourth.
 ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& progress,
-                          const std::atomic<bool>& stopRequested);
+                          const std::atomic<bool>& stopRequested, const RunTuning& tuning = {});
 
 // Bounds for a run on arbitrary bytes: the decoder refuses larger pictures, and
 // a run whose output would grow past `mostSeconds` stops as failed.

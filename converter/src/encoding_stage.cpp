@@ -17,23 +17,25 @@ int displayWidth(const AVCodecContext& encoder)
 
 } // namespace
 
-EncodingStage::EncodingStage(OutputFile& output, VideoEncoder* video, AmrEncoder* audio)
-    : output_(output), video_(video), audio_(audio), soundPacket_(allocatePacket())
+PacketWriter::PacketWriter(OutputFile& output, const VideoEncoder* video, bool sound)
+    : output_(output), soundPacket_(allocatePacket())
 {
-    if (video_)
-        videoIndex_ = output_.addVideo(video_->context(), displayWidth(video_->context()));
-    if (audio_)
+    if (video)
+        videoIndex_ = output_.addVideo(video->context(), displayWidth(video->context()));
+    if (sound)
         audioIndex_ = output_.addAudio(AmrEncoder::kSampleRate, AmrEncoder::kFrameSamples);
 }
 
-void EncodingStage::writeVideo(AVPacket& packet)
+void PacketWriter::writeVideo(AVPacket& packet, AVRational timeBase)
 {
-    output_.write(packet, videoIndex_, video_->context().time_base);
+    std::lock_guard lock(mutex_);
+    output_.write(packet, videoIndex_, timeBase);
     ++picturesWritten_;
 }
 
-void EncodingStage::writeSound(const AmrEncoder::Packet& encoded)
+void PacketWriter::writeSound(const AmrEncoder::Packet& encoded)
 {
+    std::lock_guard lock(mutex_);
     AVPacket& packet = *soundPacket_;
     checkAv(av_new_packet(&packet, static_cast<int>(encoded.bytes.size())), "out of memory");
     std::memcpy(packet.data, encoded.bytes.data(), encoded.bytes.size());
@@ -45,24 +47,38 @@ void EncodingStage::writeSound(const AmrEncoder::Packet& encoded)
     ++soundFramesWritten_;
 }
 
-void EncodingStage::run(BoundedQueue<EncodeJob>& queue)
+VideoStage::VideoStage(PictureFitter fitter, VideoEncoder& encoder, PacketWriter& writer)
+    : fitter_(std::move(fitter)), encoder_(encoder), writer_(writer)
 {
-    const auto videoSink = [this](AVPacket& packet) { writeVideo(packet); };
-    const auto soundSink = [this](const AmrEncoder::Packet& packet) { writeSound(packet); };
+}
 
-    while (auto job = queue.pop()) {
-        if (auto* picture = std::get_if<PictureJob>(&*job)) {
-            if (video_)
-                video_->encode(picture->picture.get(), videoSink);
-        } else if (auto* sound = std::get_if<SoundJob>(&*job)) {
-            if (audio_)
-                audio_->push(sound->samples, soundSink);
+void VideoStage::fit(BoundedQueue<PictureJob>& decoded, BoundedQueue<PictureJob>& fitted)
+{
+    while (auto job = decoded.pop()) {
+        job->picture = fitter_.fit(*job->picture); // the decoder may reuse its buffer now
+        if (!fitted.push(std::move(*job)))
+            return;
+    }
+    if (!decoded.aborted())
+        fitted.close();
+}
+
+void VideoStage::encode(BoundedQueue<PictureJob>& fitted, const std::function<void()>& beforePicture)
+{
+    const AVRational timeBase = encoder_.context().time_base;
+    const auto sink = [&](AVPacket& packet) { writer_.writeVideo(packet, timeBase); };
+
+    while (auto job = fitted.pop()) {
+        if (beforePicture)
+            beforePicture();
+        // The encoder takes its own reference to each picture it is sent.
+        for (std::int64_t slot = job->slots.first; slot < job->slots.end; ++slot) {
+            job->picture->pts = slot;
+            encoder_.encode(job->picture.get(), sink);
         }
     }
-    if (video_)
-        video_->encode(nullptr, videoSink);
-    if (audio_)
-        audio_->finish(soundSink);
+    if (!fitted.aborted())
+        encoder_.encode(nullptr, sink);
 }
 
 } // namespace conv

@@ -2,102 +2,65 @@
 
 #include "amr_encoder.hpp"
 #include "bounded_queue.hpp"
+#include "frame_rate_converter.hpp"
 #include "output_file.hpp"
+#include "picture_fitter.hpp"
 #include "video_encoder.hpp"
 
+#include <atomic>
 #include <cstdint>
-#include <exception>
-#include <thread>
-#include <variant>
-#include <vector>
+#include <functional>
+#include <mutex>
 
 namespace conv {
 
-// A fitted picture; its pts is its output frame number.
-struct PictureJob {
-    FrameHandle picture;
-};
-// Output samples that follow the ones sent before.
-struct SoundJob {
-    std::vector<std::int16_t> samples;
-};
-using EncodeJob = std::variant<PictureJob, SoundJob>;
-
-// The encoding side of a conversion, run on its own thread: encodes what the
-// decoding side queues and writes the packets into the output file.
-class EncodingStage {
+// The streams of the output file, written from the video and the audio thread
+// one packet at a time.
+class PacketWriter {
 public:
-    // Either encoder may be missing when the source lacks that kind of stream.
-    EncodingStage(OutputFile& output, VideoEncoder* video, AmrEncoder* audio);
+    // Either stream may be missing when the source lacks that kind of stream.
+    PacketWriter(OutputFile& output, const VideoEncoder* video, bool sound);
 
-    // Until the queue is closed and empty; then drains the encoders.
-    void run(BoundedQueue<EncodeJob>& queue);
-
-    std::int64_t picturesWritten() const { return picturesWritten_; }
-    std::int64_t soundFramesWritten() const { return soundFramesWritten_; }
-
-private:
-    void writeVideo(AVPacket& packet);
+    void writeVideo(AVPacket& packet, AVRational timeBase);
     void writeSound(const AmrEncoder::Packet& encoded);
 
+    std::int64_t picturesWritten() const { return picturesWritten_.load(); }
+    std::int64_t soundFramesWritten() const { return soundFramesWritten_.load(); }
+
+private:
+    std::mutex mutex_;
     OutputFile& output_;
-    VideoEncoder* video_;
-    AmrEncoder* audio_;
     int videoIndex_ = -1;
     int audioIndex_ = -1;
     PacketHandle soundPacket_;
-    std::int64_t picturesWritten_ = 0;
-    std::int64_t soundFramesWritten_ = 0;
+    std::atomic<std::int64_t> picturesWritten_{0};
+    std::atomic<std::int64_t> soundFramesWritten_{0};
 };
 
-// Runs an encoding stage on its own thread and always joins it.
-class EncodingThread {
+// A decoded source picture and the output frames it fills.
+struct PictureJob {
+    FrameHandle picture;
+    SlotRange slots;
+};
+
+// The video side of a conversion, on two threads: one fits each shown source
+// picture to the output frame, the other encodes the fitted pictures, each once
+// for every output frame it fills. Halves of about equal work.
+class VideoStage {
 public:
-    EncodingThread(EncodingStage& stage, BoundedQueue<EncodeJob>& queue)
-        : queue_(queue), thread_([this, &stage] {
-              try {
-                  stage.run(queue_);
-              } catch (...) {
-                  failure_ = std::current_exception();
-                  queue_.abort();
-              }
-          })
-    {
-    }
-    ~EncodingThread() { stop(); }
+    VideoStage(PictureFitter fitter, VideoEncoder& encoder, PacketWriter& writer);
 
-    // Lets the stage finish what is queued, then reports its failure if any.
-    void finish()
-    {
-        queue_.close();
-        thread_.join();
-        rethrowFailure();
-    }
-
-    // After the decoding side failed: the encoding side's own failure, if it
-    // had one, is the cause worth reporting.
-    void stopAndRethrowFailure()
-    {
-        stop();
-        rethrowFailure();
-    }
+    // Until `decoded` is closed and empty; then closes `fitted`. An aborted
+    // queue ends it at once.
+    void fit(BoundedQueue<PictureJob>& decoded, BoundedQueue<PictureJob>& fitted);
+    // Until `fitted` is closed and empty; then drains the encoder. An aborted
+    // queue ends it at once. `beforePicture` (tests) runs before each job.
+    void encode(BoundedQueue<PictureJob>& fitted, const std::function<void()>& beforePicture = nullptr);
 
 private:
-    void stop()
-    {
-        queue_.abort();
-        if (thread_.joinable())
-            thread_.join();
-    }
-    void rethrowFailure()
-    {
-        if (failure_)
-            std::rethrow_exception(failure_);
-    }
-
-    BoundedQueue<EncodeJob>& queue_;
-    std::exception_ptr failure_;
-    std::thread thread_;
+    PictureFitter fitter_;
+    VideoEncoder& encoder_;
+    PacketWriter& writer_;
 };
 
 } // namespace conv

@@ -2,7 +2,6 @@
 
 #include "errors.hpp"
 #include "source_media.hpp"
-#include "video_encoder.hpp"
 
 #include <algorithm>
 
@@ -25,11 +24,8 @@ double frameDurationSeconds(const AVFrame& frame, const AVStream& stream, AVRati
 } // namespace
 
 PictureFeed::PictureFeed(const ConversionRequest& request, const AVStream& stream, double originSeconds,
-                         BoundedQueue<EncodeJob>& queue)
-    : stream_(stream), outputRate_(request.frameRate),
-      fitter_(OutputFrame{request.width, request.height, h263PixelAspect(request.width, request.height)},
-              clockwiseQuarterTurns(stream), stream.sample_aspect_ratio),
-      clock_(stream.time_base, originSeconds), originSeconds_(originSeconds), rate_(request.frameRate),
+                         BoundedQueue<PictureJob>& queue)
+    : stream_(stream), outputRate_(request.frameRate), clock_(stream.time_base, originSeconds), originSeconds_(originSeconds), rate_(request.frameRate),
       queue_(queue)
 {
 }
@@ -67,15 +63,9 @@ void PictureFeed::send(SlotRange slots)
 {
     if (slots.count() <= 0 || !held_)
         return;
-    FrameHandle fitted = fitter_.fit(*held_);
-    for (std::int64_t slot = slots.first; slot < slots.end; ++slot) {
-        FrameHandle copy(av_frame_clone(fitted.get()));
-        if (!copy)
-            throw std::bad_alloc();
-        copy->pts = slot;
-        if (!queue_.push(PictureJob{std::move(copy)}))
-            throw ConversionError("encoding stopped");
-    }
+    // The next picture replaces the held one anyway.
+    if (!queue_.push(PictureJob{std::move(held_), slots}))
+        throw ConversionError("encoding stopped");
 }
 
 } // namespace conv

@@ -4,17 +4,16 @@
 #include "command_line.hpp"
 #include "encoding_stage.hpp"
 #include "frame_rate_converter.hpp"
-#include "picture_fitter.hpp"
 #include "stream_clock.hpp"
 
 namespace conv {
 
-// The picture side of the decoding thread: puts pictures on the output frame
-// grid and queues the ones that are shown, fitted to the output size.
+// The picture side of the reading thread: puts decoded pictures on the output
+// frame grid and queues the ones that are shown for the video thread.
 class PictureFeed {
 public:
     PictureFeed(const ConversionRequest& request, const AVStream& stream, double originSeconds,
-                BoundedQueue<EncodeJob>& queue);
+                BoundedQueue<PictureJob>& queue);
 
     // A decoded picture; the feed takes over its data.
     void take(AVFrame& frame);
@@ -34,11 +33,10 @@ private:
 
     const AVStream& stream_;
     AVRational outputRate_;
-    PictureFitter fitter_;
     StreamClock clock_;
     double originSeconds_;
     FrameRateConverter rate_;
-    BoundedQueue<EncodeJob>& queue_;
+    BoundedQueue<PictureJob>& queue_;
     FrameHandle held_; // the last picture, until the next one says how long it lasts
     double heldEnd_ = 0;
 };

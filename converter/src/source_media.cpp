@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <mutex>
+#include <thread>
 
 extern "C" {
 #include <libavutil/display.h>
@@ -13,13 +14,9 @@ extern "C" {
 }
 
 namespace conv {
-namespace {
 
-// Sends one packet (or nullptr to drain) and hands on every frame it yields.
-// Returns how many damaged packets or frames were skipped; counts in
-// `concealed` the frames the decoder marks as patched up.
-int decodePacket(AVCodecContext& decoder, const AVPacket* packet, AVFrame& frame,
-                 const SourceMedia::FrameHandler& handler, int& concealed)
+int decodeFrames(AVCodecContext& decoder, const AVPacket* packet, AVFrame& frame, const FrameHandler& handler,
+                 int* concealed)
 {
     const int sent = avcodec_send_packet(&decoder, packet);
     if (sent < 0 && sent != AVERROR_EOF && packet)
@@ -37,12 +34,14 @@ int decodePacket(AVCodecContext& decoder, const AVPacket* packet, AVFrame& frame
                 return errors;
             continue;
         }
-        if (frame.decode_error_flags || (frame.flags & AV_FRAME_FLAG_CORRUPT))
-            ++concealed;
+        if (concealed && (frame.decode_error_flags || (frame.flags & AV_FRAME_FLAG_CORRUPT)))
+            ++*concealed;
         handler(frame);
         av_frame_unref(&frame);
     }
 }
+
+namespace {
 
 // Decoders patch over damage they find (concealment) and go on without an
 // error code; some mark the frame, all say so in their log. Counted here,
@@ -76,7 +75,13 @@ int clockwiseQuarterTurns(const AVStream& stream)
     return matrix ? quarterTurnsFromRotation(av_display_rotation_get(matrix)) : 0;
 }
 
-SourceMedia::SourceMedia(const std::string& path, AVIOContext* io, const std::atomic<bool>* stopRequested)
+int videoDecoderThreads(unsigned cores)
+{
+    return cores <= 1 ? 1 : static_cast<int>(cores);
+}
+
+SourceMedia::SourceMedia(const std::string& path, AVIOContext* io, const std::atomic<bool>* stopRequested,
+                         int videoThreads)
 {
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
@@ -95,8 +100,8 @@ SourceMedia::SourceMedia(const std::string& path, AVIOContext* io, const std::at
     if (format_->pb)
         sizeBytes_ = avio_size(format_->pb);
 
-    openDecoder(video_, AVMEDIA_TYPE_VIDEO);
-    openDecoder(audio_, AVMEDIA_TYPE_AUDIO);
+    openDecoder(video_, AVMEDIA_TYPE_VIDEO, videoThreads);
+    openDecoder(audio_, AVMEDIA_TYPE_AUDIO, 1);
     if (!video_ && !audio_)
         throw ConversionError("'" + path + "' has no video or audio that can be decoded");
 
@@ -117,7 +122,7 @@ SourceMedia::SourceMedia(const std::string& path, AVIOContext* io, const std::at
     }
 }
 
-void SourceMedia::openDecoder(std::optional<DecodedStream>& target, AVMediaType type)
+void SourceMedia::openDecoder(std::optional<DecodedStream>& target, AVMediaType type, int threads)
 {
     const AVCodec* codec = nullptr;
     const int related = (type == AVMEDIA_TYPE_AUDIO && video_) ? video_->stream->index : -1;
@@ -134,7 +139,7 @@ void SourceMedia::openDecoder(std::optional<DecodedStream>& target, AVMediaType 
         throw std::bad_alloc();
     checkAv(avcodec_parameters_to_context(decoder.get(), stream->codecpar), "cannot set up the decoder");
     decoder->pkt_timebase = stream->time_base;
-    decoder->thread_count = 0; // FFmpeg's choice for this machine's cores
+    decoder->thread_count = threads > 0 ? threads : videoDecoderThreads(std::thread::hardware_concurrency());
     decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     checkAv(avcodec_open2(decoder.get(), codec, nullptr),
             std::string("cannot open the ") + av_get_media_type_string(type) + " decoder " + codec->name);
@@ -164,6 +169,16 @@ double SourceMedia::readFraction() const
 void SourceMedia::decodeAll(const FrameHandler& onVideo, const FrameHandler& onAudio,
                             const PacketFilter& videoPacketWanted)
 {
+    FrameHandle frame = allocateFrame();
+    readAll(onVideo, [&](AVPacket& packet) { damagedPackets_ += decodeFrames(*audio_->decoder, &packet, *frame, onAudio); },
+            videoPacketWanted);
+    if (audio_)
+        damagedPackets_ += decodeFrames(*audio_->decoder, nullptr, *frame, onAudio);
+}
+
+void SourceMedia::readAll(const FrameHandler& onVideo, const PacketHandler& onAudioPacket,
+                          const PacketFilter& videoPacketWanted)
+{
     PacketHandle packet = allocatePacket();
     FrameHandle frame = allocateFrame();
     static std::once_flag listening;
@@ -175,17 +190,15 @@ void SourceMedia::decodeAll(const FrameHandler& onVideo, const FrameHandler& onA
             // Decoders take this per packet, also when decoding on several threads.
             const bool wanted = !videoPacketWanted || videoPacketWanted(*packet);
             video_->decoder->skip_frame = wanted ? AVDISCARD_DEFAULT : AVDISCARD_NONREF;
-            damagedPackets_ += decodePacket(*video_->decoder, packet.get(), *frame, onVideo, concealedErrors_);
+            damagedPackets_ += decodeFrames(*video_->decoder, packet.get(), *frame, onVideo, &concealedErrors_);
         } else if (audio_ && packet->stream_index == audio_->stream->index) {
-            damagedPackets_ += decodePacket(*audio_->decoder, packet.get(), *frame, onAudio, concealedErrors_);
+            onAudioPacket(*packet);
         }
         av_packet_unref(packet.get());
     }
     endedEarly_ = readResult != AVERROR_EOF;
     if (video_)
-        damagedPackets_ += decodePacket(*video_->decoder, nullptr, *frame, onVideo, concealedErrors_);
-    if (audio_)
-        damagedPackets_ += decodePacket(*audio_->decoder, nullptr, *frame, onAudio, concealedErrors_);
+        damagedPackets_ += decodeFrames(*video_->decoder, nullptr, *frame, onVideo, &concealedErrors_);
     concealedErrors_ = std::max(concealedErrors_, decoderComplaints.load() - complaintsBefore);
 }
 

@@ -24,15 +24,29 @@ struct DecoderTuning {
 // How far the stream's rotation tag turns its pictures to show them upright.
 int clockwiseQuarterTurns(const AVStream& stream);
 
+// Video decoder threads on a machine with this many cores: one a core. One
+// thread would save MPEG-4 Part 2 some 10 % of its work, but leaves the
+// decoder behind whenever other programs share the cores.
+int videoDecoderThreads(unsigned cores);
+
+using FrameHandler = std::function<void(AVFrame&)>;
+
+// Sends one packet (or nullptr to drain) and hands on every frame it yields.
+// Returns how many damaged packets or frames were skipped; counts in
+// `concealed` (when given) the frames the decoder marks as patched up.
+int decodeFrames(AVCodecContext& decoder, const AVPacket* packet, AVFrame& frame, const FrameHandler& handler,
+                 int* concealed = nullptr);
+
 // The source file opened for reading: the default video and audio streams and
 // their decoders. Other streams are discarded by the demuxer.
 class SourceMedia {
 public:
     // `io` (optional) replaces file access: the source is read through it.
     // While `stopRequested` (optional) is true, reading gives up at once, also
-    // when it waits for data that does not come.
-    SourceMedia(const std::string& path, AVIOContext* io = nullptr,
-                const std::atomic<bool>* stopRequested = nullptr);
+    // when it waits for data that does not come. `videoThreads` 0 lets
+    // videoDecoderThreads() choose.
+    SourceMedia(const std::string& path, AVIOContext* io = nullptr, const std::atomic<bool>* stopRequested = nullptr,
+                int videoThreads = 0);
 
     DecodedStream* video() { return video_ ? &*video_ : nullptr; }
     DecodedStream* audio() { return audio_ ? &*audio_ : nullptr; }
@@ -46,7 +60,8 @@ public:
     // How much of the source has been read, 0 to 1; negative if its size is unknown.
     double readFraction() const;
 
-    using FrameHandler = std::function<void(AVFrame&)>;
+    using FrameHandler = conv::FrameHandler;
+    using PacketHandler = std::function<void(AVPacket&)>;
     // Says whether the picture in a video packet will be used; a picture that is
     // not is not decoded when no other picture depends on it.
     using PacketFilter = std::function<bool(const AVPacket&)>;
@@ -57,6 +72,12 @@ public:
     void decodeAll(const FrameHandler& onVideo, const FrameHandler& onAudio,
                    const PacketFilter& videoPacketWanted = nullptr);
 
+    // Like decodeAll, but the audio packets are handed on undecoded (the
+    // handler may take them over), to be decoded elsewhere with decodeFrames;
+    // only the video decoder is drained.
+    void readAll(const FrameHandler& onVideo, const PacketHandler& onAudioPacket,
+                 const PacketFilter& videoPacketWanted = nullptr);
+
     // What decodeAll met: damaged packets or pictures it skipped, and whether
     // reading stopped at an error rather than at the end of the file.
     int damagedPackets() const { return damagedPackets_; }
@@ -65,7 +86,7 @@ public:
     bool endedEarly() const { return endedEarly_; }
 
 private:
-    void openDecoder(std::optional<DecodedStream>& target, AVMediaType type);
+    void openDecoder(std::optional<DecodedStream>& target, AVMediaType type, int threads);
 
     InputFormatHandle format_;
     std::optional<DecodedStream> video_;

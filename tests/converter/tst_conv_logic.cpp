@@ -206,6 +206,22 @@ private slots:
         QCOMPARE(at(1, 3), 10); // was bottom-left
     }
 
+    void largePicturesAreHalvedBeforeScaling()
+    {
+        // Only while the scaler still reduces 2:1 or more afterwards.
+        QCOMPARE(halvingsBeforeScaling(640, 480, 176, 144), 0);
+        QCOMPARE(halvingsBeforeScaling(1280, 720, 176, 108), 1);
+        QCOMPARE(halvingsBeforeScaling(1920, 1080, 176, 100), 2);
+        QCOMPARE(halvingsBeforeScaling(1282, 720, 176, 108), 0); // chroma would not halve exactly
+
+        // 2x2 averages, rounded; the target's stride is its own.
+        const std::uint8_t source[2 * 6] = {0, 1, 10, 20, 255, 255, //
+                                            1, 1, 30, 40, 254, 255};
+        std::uint8_t target[4] = {7, 7, 7, 7};
+        halvePlane(source, 6, 6, 2, target, 4);
+        QCOMPARE((std::vector<int>(target, target + 4)), (std::vector<int>{1, 25, 255, 7}));
+    }
+
     void frameRateConversionPicksPictureOnScreen()
     {
         // 29.97 -> 14.985 keeps every other picture, starting with the first.
