@@ -232,8 +232,7 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
             writeProfileAndLevel(fd, size, h263ProfileAndLevel(videoSettings));
         };
     output.finish(completeDescription);
-    progress.update(secondsDone());
-    progress.finish();
+    progress.finish(secondsDone());
     const int damaged = source.damagedPackets() + (audioStage ? audioStage->damagedPackets() : 0);
     return ConversionOutcome{damaged, source.concealedErrors(), source.endedEarly(), secondsDone(),
                              source.durationSeconds()};

@@ -9,6 +9,9 @@ namespace {
 // weigh too much for a byte count to say anything about the length.
 constexpr double kLeastFractionForEstimate = 0.05;
 
+// Seconds past its claimed end a source may run and keep the claim.
+constexpr double kClaimOverrun = 0.5;
+
 } // namespace
 
 ProgressReporter::ProgressReporter(std::FILE* out, std::chrono::milliseconds interval)
@@ -24,11 +27,13 @@ double ProgressReporter::shownDuration() const
     const double fraction = readFraction_ ? readFraction_() : -1;
     const bool canEstimate = fraction >= kLeastFractionForEstimate && fraction <= 1 && done_ > 0;
     const double estimate = canEstimate ? std::max(done_, done_ / fraction) : 0;
-    if (stated_ > 0 && done_ <= stated_) {
+    // The last sound frame may end a little after the claimed end; the claim
+    // is still the best word on the length then.
+    if (stated_ > 0 && done_ <= stated_ + kClaimOverrun) {
         // A claim far off the estimate is a timestamp jump or a guess from an
         // elementary stream's bit rate, not the length.
         const bool farOff = canEstimate && (stated_ > 2 * estimate || stated_ < estimate / 2);
-        return farOff ? estimate : stated_;
+        return farOff ? estimate : std::max(stated_, done_);
     }
     return estimate;
 }
@@ -43,8 +48,9 @@ void ProgressReporter::update(double secondsDone)
     print();
 }
 
-void ProgressReporter::finish()
+void ProgressReporter::finish(double secondsDone)
 {
+    done_ = std::max(done_, secondsDone);
     finished_ = true;
     print();
 }

@@ -24,7 +24,8 @@ public:
     void stopWhenUnread(std::atomic<bool>* flag) { stopWhenUnread_ = flag; }
 
     void update(double secondsDone);
-    void finish();
+    // The one last line: everything converted, which is the duration too.
+    void finish(double secondsDone);
 
     // The duration the next line will show.
     double shownDuration() const;

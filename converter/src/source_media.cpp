@@ -163,6 +163,9 @@ double SourceMedia::readFraction() const
 {
     if (sizeBytes_ <= 0 || !format_->pb)
         return -1;
+    // The index or tags after the last packet are not part of the length.
+    if (readToEnd_)
+        return 1;
     return static_cast<double>(avio_tell(format_->pb)) / static_cast<double>(sizeBytes_);
 }
 
@@ -197,6 +200,7 @@ void SourceMedia::readAll(const FrameHandler& onVideo, const PacketHandler& onAu
         av_packet_unref(packet.get());
     }
     endedEarly_ = readResult != AVERROR_EOF;
+    readToEnd_ = true;
     if (video_)
         damagedPackets_ += decodeFrames(*video_->decoder, nullptr, *frame, onVideo, &concealedErrors_);
     concealedErrors_ = std::max(concealedErrors_, decoderComplaints.load() - complaintsBefore);

@@ -96,6 +96,7 @@ private:
     int damagedPackets_ = 0;
     int concealedErrors_ = 0;
     bool endedEarly_ = false;
+    bool readToEnd_ = false;
 };
 
 } // namespace conv
