@@ -75,9 +75,18 @@ int clockwiseQuarterTurns(const AVStream& stream)
     return matrix ? quarterTurnsFromRotation(av_display_rotation_get(matrix)) : 0;
 }
 
-int videoDecoderThreads(unsigned cores)
+int videoDecoderThreads(const AVCodecParameters& video, unsigned cores)
 {
-    return cores <= 1 ? 1 : static_cast<int>(cores);
+    if (cores <= 1)
+        return 1;
+    static constexpr AVCodecID kLight[] = {
+        AV_CODEC_ID_MPEG1VIDEO, AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_MPEG4,    AV_CODEC_ID_H263,
+        AV_CODEC_ID_H263P,      AV_CODEC_ID_H263I,      AV_CODEC_ID_FLV1,     AV_CODEC_ID_MSMPEG4V1,
+        AV_CODEC_ID_MSMPEG4V2,  AV_CODEC_ID_MSMPEG4V3,  AV_CODEC_ID_WMV1,     AV_CODEC_ID_WMV2,
+        AV_CODEC_ID_MJPEG,      AV_CODEC_ID_DVVIDEO,    AV_CODEC_ID_RAWVIDEO, AV_CODEC_ID_THEORA};
+    const bool light = std::find(std::begin(kLight), std::end(kLight), video.codec_id) != std::end(kLight);
+    const bool standardDefinition = static_cast<std::int64_t>(video.width) * video.height <= 720 * 576;
+    return light && standardDefinition ? 1 : static_cast<int>(cores);
 }
 
 SourceMedia::SourceMedia(const std::string& path, AVIOContext* io, const std::atomic<bool>* stopRequested,
@@ -139,7 +148,7 @@ void SourceMedia::openDecoder(std::optional<DecodedStream>& target, AVMediaType 
         throw std::bad_alloc();
     checkAv(avcodec_parameters_to_context(decoder.get(), stream->codecpar), "cannot set up the decoder");
     decoder->pkt_timebase = stream->time_base;
-    decoder->thread_count = threads > 0 ? threads : videoDecoderThreads(std::thread::hardware_concurrency());
+    decoder->thread_count = threads > 0 ? threads : videoDecoderThreads(*stream->codecpar, std::thread::hardware_concurrency());
     decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     checkAv(avcodec_open2(decoder.get(), codec, nullptr),
             std::string("cannot open the ") + av_get_media_type_string(type) + " decoder " + codec->name);

@@ -24,10 +24,13 @@ struct DecoderTuning {
 // How far the stream's rotation tag turns its pictures to show them upright.
 int clockwiseQuarterTurns(const AVStream& stream);
 
-// Video decoder threads on a machine with this many cores: one a core. One
-// thread would save MPEG-4 Part 2 some 10 % of its work, but leaves the
-// decoder behind whenever other programs share the cores.
-int videoDecoderThreads(unsigned cores);
+// Video decoder threads for this stream on a machine with this many cores.
+// Frame threads cost the light codecs of the MPEG-4 Part 2 kind 25 % or more
+// extra work; up to standard definition one thread decodes them faster than
+// the scaling and encoding threads can take the pictures, so those get one.
+// Heavier codecs and larger pictures get one a core: their decoding is what
+// the whole run waits for.
+int videoDecoderThreads(const AVCodecParameters& video, unsigned cores);
 
 using FrameHandler = std::function<void(AVFrame&)>;
 
