@@ -1,11 +1,16 @@
 #include "encoding_stage.hpp"
 
 #include "errors.hpp"
+#include "frame_skipper.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace conv {
 namespace {
+
+constexpr double kMostShareOfRateInASecond = 1.4;
 
 // The width a player shows the picture at, rounded to whole pixels: 128x96
 // with 12:11 pixels shows 140 wide.
@@ -13,6 +18,17 @@ int displayWidth(const AVCodecContext& encoder)
 {
     const AVRational aspect = encoder.sample_aspect_ratio.num > 0 ? encoder.sample_aspect_ratio : AVRational{1, 1};
     return static_cast<int>(av_rescale_rnd(encoder.width, aspect.num, aspect.den, AV_ROUND_NEAR_INF));
+}
+
+// Every second within 1.5 times the rate, with room for pictures a little
+// larger than the last of their kind; the average within a rate buffer.
+SkipLimits skipLimitsFor(const AVCodecContext& encoder)
+{
+    const double rate = static_cast<double>(encoder.bit_rate);
+    const double framesPerSecond = 1 / av_q2d(encoder.time_base);
+    return SkipLimits{rate / framesPerSecond, static_cast<int>(std::ceil(framesPerSecond - 1e-6)),
+                      static_cast<double>(encoder.rc_buffer_size), kMostShareOfRateInASecond * rate,
+                      std::max(1, encoder.gop_size)};
 }
 
 } // namespace
@@ -65,20 +81,41 @@ void VideoStage::fit(BoundedQueue<PictureJob>& decoded, BoundedQueue<PictureJob>
 
 void VideoStage::encode(BoundedQueue<PictureJob>& fitted, const std::function<void()>& beforePicture)
 {
-    const AVRational timeBase = encoder_.context().time_base;
-    const auto sink = [&](AVPacket& packet) { writer_.writeVideo(packet, timeBase); };
+    const AVCodecContext& context = encoder_.context();
+    const AVRational timeBase = context.time_base;
+    FrameSkipper skipper(skipLimitsFor(context));
+    const auto sink = [&](AVPacket& packet) {
+        skipper.written(packet.size, (packet.flags & AV_PKT_FLAG_KEY) != 0);
+        writer_.writeVideo(packet, timeBase);
+    };
 
+    // A frame left out at the very end would end the track early: the last
+    // picture is coded at the last frame whatever the rate says.
+    FrameHandle lastPicture;
+    std::int64_t lastSlotLeftOut = -1;
     while (auto job = fitted.pop()) {
         if (beforePicture)
             beforePicture();
         // The encoder takes its own reference to each picture it is sent.
         for (std::int64_t slot = job->slots.first; slot < job->slots.end; ++slot) {
-            job->picture->pts = slot;
-            encoder_.encode(job->picture.get(), sink);
+            if (skipper.leaveOut()) {
+                lastSlotLeftOut = slot;
+            } else {
+                job->picture->pts = slot;
+                encoder_.encode(job->picture.get(), sink);
+                lastSlotLeftOut = -1;
+            }
+            skipper.framePassed();
         }
+        lastPicture = std::move(job->picture);
     }
-    if (!fitted.aborted())
-        encoder_.encode(nullptr, sink);
+    if (fitted.aborted())
+        return;
+    if (lastSlotLeftOut >= 0 && lastPicture) {
+        lastPicture->pts = lastSlotLeftOut;
+        encoder_.encode(lastPicture.get(), sink);
+    }
+    encoder_.encode(nullptr, sink);
 }
 
 } // namespace conv

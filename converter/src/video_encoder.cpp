@@ -166,6 +166,9 @@ VideoEncoder::VideoEncoder(const VideoSettings& settings) : packet_(allocatePack
         // small they starve the pictures after them. As few as the standard's
         // forced updating allows: every macroblock intra at least once in 132.
         c.gop_size = std::max(c.gop_size, kMostPicturesBetweenKeys);
+        // Nor key pictures at scene changes: at the coarsest quantiser a
+        // changed picture costs less as a predicted one than as a key.
+        av_dict_set(&options, "sc_threshold", "1000000000", 0);
     }
     const int opened = avcodec_open2(&c, codec, &options);
     av_dict_free(&options);

@@ -1,11 +1,12 @@
 // The converter's decisions that need no media: command line, picture
-// placement, frame-rate conversion, sound placement, AMR modes.
+// placement, frame-rate conversion, frame skipping, sound placement, AMR modes.
 
 #include "amr_encoder.hpp"
 #include "audio_track.hpp"
 #include "command_line.hpp"
 #include "frame_geometry.hpp"
 #include "frame_rate_converter.hpp"
+#include "frame_skipper.hpp"
 #include "picture_fitter.hpp"
 #include "progress_reporter.hpp"
 #include "stream_clock.hpp"
@@ -328,6 +329,64 @@ private slots:
             QCOMPARE(p.bytes.size(), std::size_t(32)); // 12.2 kbit/s: TOC byte + 31
             QCOMPARE(p.bytes[0] >> 3 & 0x0f, 7);      // mode 7 in the TOC
         }
+    }
+
+    // An encoder model that cannot go below its smallest pictures: 40 kbit/s
+    // at 30 frames a second (1333 bits a frame), predicted pictures of 1800
+    // bits and a key picture of 21,000 every 132 coded ones. Left alone that is
+    // 1.35 times the rate on average and 1.8 times it in the second around a
+    // key picture; with frames left out, every second stays within the limit
+    // and the average within a buffer of the rate.
+    void frameSkipperHoldsEverySecondAndTheAverage()
+    {
+        const int perSecond = 30;
+        const SkipLimits limits{40000.0 / perSecond, perSecond, 16000, 56000, 132};
+        FrameSkipper skipper(limits);
+        std::vector<double> bits; // per frame, 0 when left out
+        int coded = 0;
+        for (int frame = 0; frame < 60 * perSecond; ++frame) {
+            double size = 0;
+            if (!skipper.leaveOut()) {
+                const bool key = coded % 132 == 0;
+                size = key ? 21000 : 1800;
+                skipper.written(static_cast<std::int64_t>(size / 8), key);
+                ++coded;
+            }
+            bits.push_back(size);
+            skipper.framePassed();
+        }
+        double total = 0, mostInASecond = 0, window = 0;
+        for (std::size_t i = 0; i < bits.size(); ++i) {
+            total += bits[i];
+            window += bits[i] - (i >= perSecond ? bits[i - perSecond] : 0);
+            mostInASecond = std::max(mostInASecond, window);
+        }
+        QVERIFY2(mostInASecond <= 56000 + 1800, qPrintable(QString::number(mostInASecond)));
+        QVERIFY2(total <= 40000 * 60 + 16000 + 21000, qPrintable(QString::number(total)));
+        // It leaves out what it must, not everything.
+        QVERIFY2(total >= 0.9 * 40000 * 60, qPrintable(QString::number(total)));
+        QVERIFY(coded > 10 * 60);
+
+        // Within the rate, nothing is left out.
+        FrameSkipper easy(limits);
+        for (int frame = 0; frame < 10 * perSecond; ++frame) {
+            QVERIFY(!easy.leaveOut());
+            easy.written(frame % 132 == 0 ? 2000 : 150, frame % 132 == 0);
+            easy.framePassed();
+        }
+
+        // A picture larger than a whole second's limit still gets coded once a
+        // second has been left out: the video goes on.
+        FrameSkipper huge(limits);
+        int hugeCoded = 0;
+        for (int frame = 0; frame < 5 * perSecond; ++frame) {
+            if (!huge.leaveOut()) {
+                huge.written(100000 / 8, true);
+                ++hugeCoded;
+            }
+            huge.framePassed();
+        }
+        QVERIFY(hugeCoded >= 4);
     }
 
     // The duration shown is the source's claim while it holds, else an

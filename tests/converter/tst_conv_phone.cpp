@@ -169,6 +169,7 @@ class ConverterPhoneTest : public QObject {
     QTemporaryDir dir_;
     QString clip_;   // 6 s of moving pictures with sound
     QString noisy_;  // 6 s of heavy noise: the hardest pictures to code
+    QString longClip_; // 20 s of moving pictures, for the long-run average
     QString path(const QString& name) const { return dir_.filePath(name); }
 
     QString convert(const QString& source, const QString& size, const QString& rate, const QString& kbps)
@@ -192,6 +193,11 @@ private slots:
                               + QStringList{QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
                                             QStringLiteral("3")},
                           clip_));
+        longClip_ = path(QStringLiteral("long.avi"));
+        QVERIFY(makeMedia(lavfi(QStringLiteral("testsrc2=size=640x480:rate=30:d=20"))
+                              + QStringList{QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
+                                            QStringLiteral("3")},
+                          longClip_));
         noisy_ = path(QStringLiteral("noisy.avi"));
         QVERIFY(makeMedia(lavfi(QStringLiteral("testsrc2=s=640x480:r=30:d=6,noise=alls=60:allf=t"))
                               + QStringList{QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
@@ -240,20 +246,26 @@ private slots:
 
     // BPPmaxKb: 64 kbit per picture up to QCIF, 256 up to CIF, whatever the
     // source; and no second of the video takes more than 1.5 times the rate,
-    // a 6 s clip's average within 10 % of it.
+    // a 6 s clip's average within 10 % of it, a 20 s clip's within 3 %. The
+    // large pictures at 40 kbit/s are what the coarsest quantiser alone
+    // cannot hold.
     void picturesAndSecondsStayWithinLimits_data()
     {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("size");
         QTest::addColumn<QString>("rate");
         QTest::addColumn<QString>("kbps");
+        QTest::addColumn<double>("mostAverage");
         for (const QString& size : {QStringLiteral("128x96"), QStringLiteral("160x120"), QStringLiteral("176x144"),
                                    QStringLiteral("320x240"), QStringLiteral("352x288")})
-            QTest::addRow("noise %s 512k", qPrintable(size)) << noisy_ << size << "29.97" << "512";
-        QTest::newRow("clip QCIF 40k") << clip_ << "176x144" << "14.985" << "40";
-        QTest::newRow("clip QCIF 120k") << clip_ << "176x144" << "14.985" << "120";
-        QTest::newRow("clip QCIF 256k") << clip_ << "176x144" << "25.0" << "256";
-        QTest::newRow("clip CIF 120k") << clip_ << "352x288" << "23.975" << "120";
+            QTest::addRow("noise %s 512k", qPrintable(size)) << noisy_ << size << "29.97" << "512" << 1.1;
+        QTest::newRow("clip QCIF 40k") << clip_ << "176x144" << "14.985" << "40" << 1.1;
+        QTest::newRow("clip QCIF 120k") << clip_ << "176x144" << "14.985" << "120" << 1.1;
+        QTest::newRow("clip QCIF 256k") << clip_ << "176x144" << "25.0" << "256" << 1.1;
+        QTest::newRow("clip CIF 120k") << clip_ << "352x288" << "23.975" << "120" << 1.1;
+        QTest::newRow("clip CIF 40k") << clip_ << "352x288" << "29.97" << "40" << 1.1;
+        QTest::newRow("20 s 320x240 40k") << longClip_ << "320x240" << "29.97" << "40" << 1.03;
+        QTest::newRow("20 s CIF 40k") << longClip_ << "352x288" << "14.985" << "40" << 1.03;
     }
     void picturesAndSecondsStayWithinLimits()
     {
@@ -261,6 +273,7 @@ private slots:
         QFETCH(QString, size);
         QFETCH(QString, rate);
         QFETCH(QString, kbps);
+        QFETCH(double, mostAverage);
         const QString output = convert(source, size, rate, kbps);
         QVERIFY(!output.isEmpty());
         const VideoTrack track = readVideoTrack(output);
@@ -273,7 +286,7 @@ private slots:
         const RateFigures figures = rateOf(track);
         const double requested = kbps.toDouble();
         QVERIFY2(figures.mostInOneSecond <= 1.5 * requested, qPrintable(QString::number(figures.mostInOneSecond)));
-        QVERIFY2(figures.average <= 1.1 * requested, qPrintable(QString::number(figures.average)));
+        QVERIFY2(figures.average <= mostAverage * requested, qPrintable(QString::number(figures.average)));
     }
 
     // One picture and 5 s of sound: the picture stays on while the sound plays.

@@ -1,0 +1,47 @@
+#include "frame_skipper.hpp"
+
+#include <algorithm>
+
+namespace conv {
+
+bool FrameSkipper::leaveOut() const
+{
+    if (lastSecondBits_ <= 0)
+        return false;
+    if (ahead_ > limits_.mostBitsAhead)
+        return true;
+    const double expected = keyComes() ? lastKeyBits_ : lastOtherBits_;
+    return lastSecondBits_ + expected > limits_.mostBitsPerSecond;
+}
+
+void FrameSkipper::written(std::int64_t bytes, bool key)
+{
+    const double bits = 8.0 * static_cast<double>(bytes);
+    frameBits_ += bits;
+    ahead_ += bits;
+    if (key) {
+        lastKeyBits_ = bits;
+        codedSinceKey_ = 0;
+    } else {
+        lastOtherBits_ = bits;
+        if (codedSinceKey_ >= 0)
+            ++codedSinceKey_;
+    }
+}
+
+void FrameSkipper::framePassed()
+{
+    ahead_ = std::max(0.0, ahead_ - limits_.bitsPerFrame);
+    // The window of the next frame: it and the framesPerSecond - 1 before it.
+    lastSecond_.push_back(frameBits_);
+    lastSecondBits_ += frameBits_;
+    frameBits_ = 0;
+    while (static_cast<int>(lastSecond_.size()) > std::max(0, limits_.framesPerSecond - 1)) {
+        lastSecondBits_ -= lastSecond_.front();
+        lastSecond_.pop_front();
+    }
+    if (lastSecondBits_ < 0.5) // rounding left over from the sums
+        lastSecondBits_ = 0;
+}
+
+} // namespace conv
