@@ -6,19 +6,19 @@ namespace conv {
 
 bool FrameSkipper::leaveOut() const
 {
-    if (lastSecondBits_ <= 0)
+    if (lastSecondBits_ == 0)
         return false;
     if (ahead_ > limits_.mostBitsAhead)
         return true;
-    const double expected = keyComes() ? lastKeyBits_ : lastOtherBits_;
-    return lastSecondBits_ + expected > limits_.mostBitsPerSecond;
+    const std::int64_t expected = keyComes() ? lastKeyBits_ : lastOtherBits_;
+    return static_cast<double>(lastSecondBits_ + expected) > limits_.mostBitsPerSecond;
 }
 
 void FrameSkipper::written(std::int64_t bytes, bool key)
 {
-    const double bits = 8.0 * static_cast<double>(bytes);
+    const std::int64_t bits = 8 * bytes;
     frameBits_ += bits;
-    ahead_ += bits;
+    ahead_ += static_cast<double>(bits);
     if (key) {
         lastKeyBits_ = bits;
         codedSinceKey_ = 0;
@@ -40,8 +40,6 @@ void FrameSkipper::framePassed()
         lastSecondBits_ -= lastSecond_.front();
         lastSecond_.pop_front();
     }
-    if (lastSecondBits_ < 0.5) // rounding left over from the sums
-        lastSecondBits_ = 0;
 }
 
 } // namespace conv

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -148,7 +149,8 @@ void SourceMedia::openDecoder(std::optional<DecodedStream>& target, AVMediaType 
         throw std::bad_alloc();
     checkAv(avcodec_parameters_to_context(decoder.get(), stream->codecpar), "cannot set up the decoder");
     decoder->pkt_timebase = stream->time_base;
-    decoder->thread_count = threads > 0 ? threads : videoDecoderThreads(*stream->codecpar, std::thread::hardware_concurrency());
+    decoder->thread_count =
+        threads > 0 ? threads : videoDecoderThreads(*stream->codecpar, std::thread::hardware_concurrency());
     decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     checkAv(avcodec_open2(decoder.get(), codec, nullptr),
             std::string("cannot open the ") + av_get_media_type_string(type) + " decoder " + codec->name);
