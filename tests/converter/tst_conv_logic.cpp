@@ -207,13 +207,21 @@ private slots:
         QCOMPARE(at(1, 3), 10); // was bottom-left
     }
 
-    void largePicturesAreHalvedBeforeScaling()
+    void largePicturesAreReducedBeforeScaling()
     {
-        // Only while the scaler still reduces 2:1 or more afterwards.
-        QCOMPARE(halvingsBeforeScaling(640, 480, 176, 144), 0);
-        QCOMPARE(halvingsBeforeScaling(1280, 720, 176, 108), 1);
-        QCOMPARE(halvingsBeforeScaling(1920, 1080, 176, 100), 2);
-        QCOMPARE(halvingsBeforeScaling(1282, 720, 176, 108), 0); // chroma would not halve exactly
+        // Halved both ways only while the scaler still reduces 2:1 or more
+        // afterwards; otherwise lines only, where three or more become one.
+        const auto reduction = [](int sw, int sh, int tw, int th) {
+            const Reduction r = reductionBeforeScaling(sw, sh, tw, th);
+            return std::pair{r.halvings, r.halveLines};
+        };
+        QCOMPARE(reduction(640, 480, 176, 144), std::pair(0, true));
+        QCOMPARE(reduction(640, 360, 176, 144), std::pair(0, false)); // 2.5 lines to one
+        QCOMPARE(reduction(1280, 720, 176, 108), std::pair(1, false)); // never both
+        QCOMPARE(reduction(1920, 1080, 176, 100), std::pair(2, false));
+        QCOMPARE(reduction(1282, 720, 176, 108), std::pair(0, true)); // chroma columns would not halve exactly
+        QCOMPARE(reduction(640, 482, 176, 144), std::pair(0, false)); // nor chroma lines
+        QCOMPARE(reduction(176, 144, 176, 144), std::pair(0, false));
 
         // 2x2 averages, rounded; the target's stride is its own.
         const std::uint8_t source[2 * 6] = {0, 1, 10, 20, 255, 255, //
@@ -221,6 +229,14 @@ private slots:
         std::uint8_t target[4] = {7, 7, 7, 7};
         halvePlane(source, 6, 6, 2, target, 4);
         QCOMPARE((std::vector<int>(target, target + 4)), (std::vector<int>{1, 25, 255, 7}));
+
+        // Line pairs averaged, rounded, at full width; an odd last line is left out.
+        const std::uint8_t lines[3 * 3] = {0, 10, 255, //
+                                           1, 21, 254, //
+                                           99, 99, 99};
+        std::uint8_t halved[2 * 4] = {7, 7, 7, 7, 7, 7, 7, 7};
+        halvePlaneLines(lines, 3, 3, 3, halved, 4);
+        QCOMPARE((std::vector<int>(halved, halved + 8)), (std::vector<int>{1, 16, 255, 7, 7, 7, 7, 7}));
     }
 
     void frameRateConversionPicksPictureOnScreen()
