@@ -26,9 +26,9 @@ SlotRange FrameRateConverter::nextPicture(double seconds)
     return range;
 }
 
-bool FrameRateConverter::wouldShow(double start, double duration) const
+SlotRange FrameRateConverter::slotsOf(double start, double duration) const
 {
-    return slotAt(start + duration) > slotAt(start);
+    return {slotAt(start), slotAt(start + duration)};
 }
 
 SlotRange FrameRateConverter::finish(double seconds)

@@ -30,8 +30,10 @@ public:
     // if nothing was shown yet).
     SlotRange finish(double seconds);
 
-    // Whether a picture from start to start + duration would fill any output frame.
-    bool wouldShow(double start, double duration) const;
+    // The output frames a picture from start to start + duration would fill,
+    // and where on the output timeline one is.
+    SlotRange slotsOf(double start, double duration) const;
+    double slotSeconds(std::int64_t slot) const { return static_cast<double>(slot) / rate_; }
 
     std::int64_t slotsDone() const { return nextSlot_; }
 

@@ -22,9 +22,15 @@ public:
     // with sound shows for as long as the sound plays).
     void finish(double soundEndSeconds = 0);
 
-    // Whether the picture in this packet will be shown. Packets whose timing is
-    // unclear are always wanted.
-    bool wants(const AVPacket& packet) const;
+    // Whether the picture in this packet is needed for the output; packets
+    // come in decoding order. Packets whose timing is unclear are always
+    // wanted. Where the source comes at least twice as often as the output,
+    // a picture shown before one decoded earlier (no other picture is
+    // predicted from most of these) is not needed when a picture decoded
+    // anyway starts next to each frame it would fill (within one and a half
+    // source pictures): the decoder leaves it out if it can, and its
+    // neighbours share its time.
+    bool wants(const AVPacket& packet);
 
     double secondsDone() const;
 
@@ -39,6 +45,11 @@ private:
     BoundedQueue<PictureJob>& queue_;
     FrameHandle held_; // the last picture, until the next one says how long it lasts
     double heldEnd_ = 0;
+    // See wants(): the pictures decoded anyway are the ones shown after every
+    // picture before them in decoding order; the last two such, in seconds.
+    bool neighboursStandIn_ = false;
+    double lastInOrder_ = -1e300;
+    double previousInOrder_ = -1e300;
 };
 
 } // namespace conv
