@@ -10,6 +10,7 @@
 #include "picture_feed.hpp"
 #include "picture_fitter.hpp"
 #include "progress_reporter.hpp"
+#include "stage_thread.hpp"
 #include "stream_clock.hpp"
 #include "video_encoder.hpp"
 
@@ -17,6 +18,9 @@
 
 #include <atomic>
 #include <cstdio>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace conv;
 
@@ -347,6 +351,19 @@ private slots:
             QVERIFY(plainFeed.wants(between));
             avformat_free_context(other);
         }
+    }
+
+    void stagesRunBelowTheReadingThread()
+    {
+        const auto niceness = [] { return getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())); };
+        const int reading = niceness();
+        int stage = reading;
+        FirstFailure failures;
+        {
+            StageThread thread([&] { stage = niceness(); }, failures, [] {});
+        }
+        QCOMPARE(stage, std::min(19, reading + StageThread::kLowerPriority));
+        QCOMPARE(niceness(), reading);
     }
 
     void soundIsPlacedOnTheTimeline()
