@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -15,11 +16,16 @@ namespace conv {
 // An optional stop flag (set from a signal handler, which cannot wake a
 // waiting thread) is polled while waiting; once set, the queue aborts itself,
 // so a stop request never waits for a full queue to drain.
+// With a batch larger than one, a side that had to wait is woken only once
+// that many items (or places) are ready for it: for small items, whose every
+// hand-over would otherwise cost a thread switch. Large items are best taken
+// at once, while they are still in the cache.
 template <typename T>
 class BoundedQueue {
 public:
-    explicit BoundedQueue(std::size_t capacity, const std::atomic<bool>* stop = nullptr)
-        : capacity_(capacity), stop_(stop)
+    explicit BoundedQueue(std::size_t capacity, const std::atomic<bool>* stop = nullptr, std::size_t batch = 1)
+        : capacity_(std::max<std::size_t>(1, capacity)), batch_(std::clamp<std::size_t>(batch, 1, capacity_)),
+          stop_(stop)
     {
     }
 
@@ -27,11 +33,16 @@ public:
     bool push(T item)
     {
         std::unique_lock lock(mutex_);
-        waitFor(roomAvailable_, lock, [&] { return items_.size() < capacity_; });
+        if (items_.size() >= capacity_) {
+            producerWaiting_ = true;
+            waitFor(roomAvailable_, lock, [&] { return items_.size() + batch_ <= capacity_; });
+            producerWaiting_ = false;
+        }
         if (aborted_)
             return false;
         items_.push_back(std::move(item));
-        itemAvailable_.notify_one();
+        if (consumerWaiting_ && items_.size() >= batch_)
+            itemAvailable_.notify_one();
         return true;
     }
 
@@ -39,12 +50,17 @@ public:
     std::optional<T> pop()
     {
         std::unique_lock lock(mutex_);
-        waitFor(itemAvailable_, lock, [&] { return !items_.empty() || closed_; });
+        if (items_.empty()) {
+            consumerWaiting_ = true;
+            waitFor(itemAvailable_, lock, [&] { return items_.size() >= batch_ || closed_; });
+            consumerWaiting_ = false;
+        }
         if (aborted_ || items_.empty())
             return std::nullopt;
         T item = std::move(items_.front());
         items_.pop_front();
-        roomAvailable_.notify_one();
+        if (producerWaiting_ && items_.size() + batch_ <= capacity_)
+            roomAvailable_.notify_one();
         return item;
     }
 
@@ -100,7 +116,10 @@ private:
     std::condition_variable roomAvailable_;
     std::deque<T> items_;
     std::size_t capacity_;
+    std::size_t batch_;
     const std::atomic<bool>* stop_;
+    bool producerWaiting_ = false;
+    bool consumerWaiting_ = false;
     bool closed_ = false;
     bool aborted_ = false;
 };

@@ -28,6 +28,8 @@ constexpr std::size_t kQueuedFittedPictures = 16;
 // decoded sound waiting for the AMR-NB encoder, a similar amount.
 constexpr std::size_t kQueuedSoundPackets = 256;
 constexpr std::size_t kQueuedSoundChunks = 256;
+// Sound is handed over in batches of this many packets or chunks.
+constexpr std::size_t kSoundBatch = 32;
 
 std::size_t queuedPicturesFor(const AVCodecParameters& video)
 {
@@ -123,8 +125,8 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
     BoundedQueue<PictureJob> pictureQueue(videoStream ? queuedPicturesFor(*videoStream->stream->codecpar) : 1,
                                           &stopRequested);
     BoundedQueue<PictureJob> fittedQueue(kQueuedFittedPictures, &stopRequested);
-    BoundedQueue<PacketHandle> soundQueue(kQueuedSoundPackets, &stopRequested);
-    BoundedQueue<AudioStage::Samples> samplesQueue(kQueuedSoundChunks, &stopRequested);
+    BoundedQueue<PacketHandle> soundQueue(kQueuedSoundPackets, &stopRequested, kSoundBatch);
+    BoundedQueue<AudioStage::Samples> samplesQueue(kQueuedSoundChunks, &stopRequested, kSoundBatch);
     const auto stopAll = [&] {
         pictureQueue.abort();
         fittedQueue.abort();

@@ -2,6 +2,7 @@
 // placement, frame-rate conversion, frame skipping, sound placement, AMR modes.
 
 #include "amr_encoder.hpp"
+#include "bounded_queue.hpp"
 #include "audio_track.hpp"
 #include "command_line.hpp"
 #include "frame_geometry.hpp"
@@ -17,6 +18,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <thread>
 #include <cstdio>
 
 #include <sys/resource.h>
@@ -351,6 +353,43 @@ private slots:
             QVERIFY(plainFeed.wants(between));
             avformat_free_context(other);
         }
+    }
+
+    void queuesHandOverInBatches()
+    {
+        // More items than fit: the producer waits for room, and every item
+        // arrives once, in order, also the last ones, fewer than a batch.
+        BoundedQueue<int> queue(8, nullptr, 4);
+        QList<int> received;
+        std::thread consumer([&] {
+            while (auto item = queue.pop())
+                received << *item;
+        });
+        for (int i = 0; i < 23; ++i)
+            QVERIFY(queue.push(i));
+        queue.close();
+        consumer.join();
+        QList<int> expected;
+        for (int i = 0; i < 23; ++i)
+            expected << i;
+        QCOMPARE(received, expected);
+
+        // A consumer waiting for a batch still gets a lone item when the
+        // queue closes, and a stop ends a producer waiting for room.
+        BoundedQueue<int> lone(8, nullptr, 4);
+        std::optional<int> first;
+        std::thread waiting([&] { first = lone.pop(); });
+        QVERIFY(lone.push(7));
+        lone.close();
+        waiting.join();
+        QCOMPARE(first, std::optional<int>(7));
+
+        std::atomic<bool> stop{false};
+        BoundedQueue<int> full(2, &stop, 2);
+        QVERIFY(full.push(1) && full.push(2));
+        std::thread stopper([&] { stop = true; });
+        QVERIFY(!full.push(3));
+        stopper.join();
     }
 
     void stagesRunBelowTheReadingThread()
