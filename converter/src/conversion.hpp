@@ -5,9 +5,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 struct AVIOContext;
-#include <functional>
 
 namespace conv {
 

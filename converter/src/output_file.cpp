@@ -48,6 +48,13 @@ void refuseExisting(const fs::path& finalPath)
         throw ConversionError("'" + finalPath.string() + "' already exists (use -y to replace it)");
 }
 
+// The folder the finished file goes to: working files live there too, so
+// that linking or renaming never crosses file systems.
+fs::path folderOf(const fs::path& finalPath)
+{
+    return finalPath.has_parent_path() ? finalPath.parent_path() : fs::path(".");
+}
+
 // A short hidden name in `folder` that nothing uses yet; short so that the
 // final name may have any length the file system allows.
 fs::path freeHiddenName(const fs::path& folder, int attempt)
@@ -72,7 +79,7 @@ OutputFile::OutputFile(const std::string& finalPath, bool replaceExisting)
     if (!replaceExisting_)
         refuseExisting(finalPath_);
 
-    const fs::path folder = finalPath_.has_parent_path() ? finalPath_.parent_path() : fs::path(".");
+    const fs::path folder = folderOf(finalPath_);
     fd_ = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
         // This file system keeps no unnamed files: a hidden name it is.
@@ -217,9 +224,7 @@ void OutputFile::linkIntoPlace()
     // calls, the only moment a hard kill could leave it behind.
     fs::path named = namedPath_;
     for (int attempt = 0; named.empty() && attempt < 100; ++attempt) {
-        const fs::path candidate = freeHiddenName(finalPath_.parent_path().empty() ? fs::path(".")
-                                                                                    : finalPath_.parent_path(),
-                                                  attempt);
+        const fs::path candidate = freeHiddenName(folderOf(finalPath_), attempt);
         if (linkat(AT_FDCWD, source.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0)
             named = candidate;
         else if (errno != EEXIST)

@@ -47,7 +47,7 @@ private:
     double heldEnd_ = 0;
     // See wants(): the pictures decoded anyway are the ones shown after every
     // picture before them in decoding order; the last two such, in seconds.
-    bool neighboursStandIn_ = false;
+    const bool neighboursStandIn_;
     double lastInOrder_ = -1e300;
     double previousInOrder_ = -1e300;
 };
