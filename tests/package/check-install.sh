@@ -54,7 +54,8 @@ echo "Depends: $depends"
 for library in libqt6widgets6 libavcodec libopencore-amrnb0; do
   [[ $depends == *"$library"* ]] || fail "Depends lacks $library"
 done
-dpkg-deb -c "$deb" | grep -q ' ./usr/lib/tovaro-pro/conv.dll$' || fail "the package does not install under /usr"
+contents=$(dpkg-deb -c "$deb")
+[[ $contents == *" ./usr/lib/tovaro-pro/conv.dll"* ]] || fail "the package does not install under /usr"
 
 echo "lintian:"
 lintian --fail-on error --info "$deb" || fail "lintian reports an error"
