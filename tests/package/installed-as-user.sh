@@ -46,6 +46,7 @@ as_user=()
 if [[ $(id -u) -eq 0 ]]; then
   command -v setpriv >/dev/null || skip "running as root without setpriv"
   as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+  "${as_user[@]}" true 2>/dev/null || skip "cannot switch to the user nobody here"
   chown -R nobody:nogroup "$home"
 fi
 if "${as_user[@]}" touch "$application/.probe" 2>/dev/null; then
