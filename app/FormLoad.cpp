@@ -2,6 +2,7 @@
 
 #include "frmMain.h"
 
+#include "ResultFolders.h"
 #include "platform/FileOperations.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/WindowShape.h"
@@ -17,9 +18,10 @@ void frmMain::Form_Load()
 
     // The temporary folder is only used when it is safely ours.
     m_folders.temp = platform::preparePrivateTempFolder(m_paths.temporaryBase).path;
-    m_folders.output = outputFolderOf(m_paths.applicationFolder);
+    const ResultFolders results = chooseResultFolders(m_paths.applicationFolder);
+    m_folders.output = results.output;
     (void)platform::createFolder(m_folders.output);
-    m_folders.data = dataFolderOf(m_paths.applicationFolder);
+    m_folders.data = results.data;
     (void)platform::createFolder(m_folders.data);
 
     FromMenu = false;

@@ -17,6 +17,7 @@ frmMain::frmMain(StartupPaths paths, QWidget* parent)
     setWindowTitle(QStringLiteral("Tovaro PRO"));
     setWindowIcon(m_pictures.icon);
     setFixedSize(layout::kClientWidth, layout::kClientHeight);
+    setAcceptDrops(true);
     createElements();
     connectElements();
     connectConversion();

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 class BusySquare;
@@ -31,6 +32,9 @@ public:
     void Form_Load();
     // Shows the window centred on its screen.
     void showCentred();
+    // Loads the file named on the command line as Add would, or warns that it is not
+    // there. An empty name changes nothing.
+    void openAtStart(const QString& name);
 
     const WorkingFolders& folders() const { return m_folders; }
     const skin::Pictures& pictures() const { return m_pictures; }
@@ -92,6 +96,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // One local file dropped on the window loads as Add would load it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void createElements();
@@ -103,6 +110,8 @@ private:
 
     // The six actions.
     void Add();
+    // Add's rules for a file however it was chosen: a loaded file is kept, with a warning.
+    void addChosen(const std::function<QString()>& chooseFile);
     void Remove();
     void Convert();
     void Settings();

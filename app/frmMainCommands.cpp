@@ -79,10 +79,14 @@ void frmMain::showSource()
 
 void frmMain::Add()
 {
-    const auto chooseFile = [this] {
+    addChosen([this] {
         return COMDLG::ChooseOpenFile(this, source::openDialogTitle(), QString(), source::openDialogFilter(),
                                       source::kOpenDialogFlags);
-    };
+    });
+}
+
+void frmMain::addChosen(const std::function<QString()>& chooseFile)
+{
     if (source::add(source, chooseFile) == source::AddResult::AlreadyLoaded)
         dialogs::showMessage(this, {source::warningTitle(), source::alreadyLoadedWarning(),
                                     dialogs::MessageIcon::Warning});

@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "conversion/SourceArrival.h"
 #include "platform/PrivateTempFolder.h"
 
 #include <QApplication>
@@ -7,8 +8,11 @@
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    // The desktop entry's id: desktops match the window to its menu entry and icon by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tovaropro.TovaroPRO"));
     frmMain window({QCoreApplication::applicationDirPath(), platform::temporaryBase()});
     window.Form_Load();
     window.showCentred();
+    window.openAtStart(source::fileFromArguments(QCoreApplication::arguments()));
     return application.exec();
 }

@@ -18,8 +18,7 @@ QString sourceExtension(const QString& sourcePath, QChar separator)
 
 QString converterPath(const Folders& folders)
 {
-    return folders.application + folders.separator + QStringLiteral("data") + folders.separator +
-           QStringLiteral("conv.exe");
+    return folders.data + folders.separator + QStringLiteral("conv.exe");
 }
 
 QString workingInputPath(const Folders& folders, const QString& sourcePath)

@@ -24,13 +24,13 @@ namespace command {
 // Where the converter and its working files are. `separator` joins the pieces: '\\'
 // for the layout the command line was designed for, '/' here.
 struct Folders {
-    QString application;  // without a trailing separator
-    QString working;      // the private working folder
+    QString data;     // where the converter's working copy runs; no trailing separator
+    QString working;  // the private working folder
     QChar separator = QLatin1Char('/');
 };
 
 struct ConverterCommand {
-    QString program;        // data/conv.exe under the application folder
+    QString program;        // conv.exe in the data folder
     QStringList arguments;  // every word after the program, none split or quoted
     QString text;           // the whole command line, kept as the run's record
     QString inputPath;      // the working copy of the source

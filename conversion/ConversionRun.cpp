@@ -71,7 +71,7 @@ Outcome ConversionRun::exec()
     if (m_setup.workingFolder.isEmpty())
         return failed(QStringLiteral("转换失败：没有可用的临时工作文件夹。"), QString());
 
-    const command::Folders folders{m_setup.applicationFolder, m_setup.workingFolder, QLatin1Char('/')};
+    const command::Folders folders{m_setup.dataFolder, m_setup.workingFolder, QLatin1Char('/')};
     const QString delivered = m_setup.applicationFolder + QStringLiteral("/conv.dll");
     const QString converter = command::converterPath(folders);
     if (!QFileInfo(delivered).isFile())

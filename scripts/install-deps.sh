@@ -3,6 +3,7 @@
 # so a second run costs a dpkg query and nothing more.
 #   scripts/install-deps.sh          what building and running the program needs
 #   scripts/install-deps.sh --test   also what the tests and benchmarks need
+#   scripts/install-deps.sh --package   also what building the Debian package needs
 set -euo pipefail
 
 build_packages=(
@@ -16,12 +17,16 @@ build_packages=(
 test_packages=(
   xvfb xauth openbox xdotool x11-utils imagemagick ffmpeg
   clang libclang-rt-14-dev hyperfine time python3-numpy
+  lintian desktop-file-utils appstream
 )
+# The package's dependencies are worked out from its binaries (dpkg-shlibdeps, file).
+package_packages=(dpkg-dev file)
 
 wanted=("${build_packages[@]}")
-if [[ "${1:-}" == "--test" ]]; then
-  wanted+=("${test_packages[@]}")
-fi
+case "${1:-}" in
+  --test) wanted+=("${test_packages[@]}" "${package_packages[@]}") ;;
+  --package) wanted+=("${package_packages[@]}") ;;
+esac
 
 missing=()
 for pkg in "${wanted[@]}"; do
@@ -39,5 +44,5 @@ if [[ $(id -u) -ne 0 ]]; then
   sudo_cmd=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -q
-"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+"${sudo_cmd[@]}" apt-get update -q -o DPkg::Lock::Timeout=600
+"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=600 "${missing[@]}"

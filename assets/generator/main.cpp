@@ -1,6 +1,7 @@
-// Draws every skin picture and writes it into the folder given as the argument.
+// Draws every skin picture and writes it into the folder given as the first argument;
+// the desktop's application icons, one drawing per size, go into the second.
 // Run it after changing the artwork, then commit the pictures:
-//   QT_QPA_PLATFORM=offscreen skin-generator assets/skin
+//   QT_QPA_PLATFORM=offscreen skin-generator assets/skin assets/icons
 
 #include "Artwork.h"
 #include "IconFile.h"
@@ -35,6 +36,24 @@ bool writeBytes(const QDir &dir, const QString &name, const QByteArray &bytes)
     return false;
 }
 
+// The sizes a desktop's icon theme looks for. Each is drawn at its own size: the note
+// and the outline stay sharp, where a scaled picture would blur them.
+constexpr int kDesktopIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
+
+bool writeDesktopIcons(const QDir &dir)
+{
+    bool ok = true;
+    for (const int size : kDesktopIconSizes) {
+        const QString name = QStringLiteral("%1x%1.png").arg(size);
+        QImageWriter writer(dir.filePath(name), "png");
+        if (!writer.write(art::appIcon(size))) {
+            QTextStream(stderr) << name << ": " << writer.errorString() << '\n';
+            ok = false;
+        }
+    }
+    return ok;
+}
+
 bool writeBmp(const QDir &dir, const QString &name, const QImage &img)
 {
     // Qt stores a 32-bit image as 24 bits per pixel; alpha is not wanted anyway.
@@ -51,13 +70,14 @@ int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
     const QStringList args = QGuiApplication::arguments();
-    if (args.size() != 2) {
-        QTextStream(stderr) << "usage: skin-generator OUTPUT_DIR\n";
+    if (args.size() != 3) {
+        QTextStream(stderr) << "usage: skin-generator SKIN_DIR ICON_DIR\n";
         return EXIT_FAILURE;
     }
     QDir dir(args.at(1));
-    if (!dir.mkpath(QStringLiteral("."))) {
-        QTextStream(stderr) << "cannot create " << args.at(1) << '\n';
+    QDir iconDir(args.at(2));
+    if (!dir.mkpath(QStringLiteral(".")) || !iconDir.mkpath(QStringLiteral("."))) {
+        QTextStream(stderr) << "cannot create " << args.at(1) << " or " << args.at(2) << '\n';
         return EXIT_FAILURE;
     }
 
@@ -77,5 +97,6 @@ int main(int argc, char *argv[])
     ok = writeBytes(dir, skin::iconFile(),
                     art::icoFile({{art::appIcon(48), 24}, {art::appIcon(32), 24}, {art::appIcon(16), 8}})) && ok;
     ok = writeBytes(dir, skin::handCursorFile(), art::curFile(art::handCursor(), QPoint(6, 0))) && ok;
+    ok = writeDesktopIcons(iconDir) && ok;
     return ok ? EXIT_SUCCESS : EXIT_FAILURE;
 }

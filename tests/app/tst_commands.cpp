@@ -1,7 +1,9 @@
 // The window's commands on an offscreen display: tool-bar releases reach their
-// actions, Add and Remove with what the window shows, Help and the help text.
+// actions, Add and Remove with what the window shows, a file named on the command
+// line or dropped on the window, Help and the help text.
 
 #include "app/frmMain.h"
+#include "conversion/SourceArrival.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/OpenFileDialog.h"
 #include "ui/FileLine.h"
@@ -10,7 +12,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -112,6 +117,73 @@ private slots:
         QVERIFY(m_messages.isEmpty());
     }
 
+    void fileNamedAtStartLoadsAsAddWould()
+    {
+        // Open With names one file; a file: URL is its path, later names are ignored.
+        const QString clip = m_scratch->filePath(QStringLiteral("假期 clip.mp4"));
+        QVERIFY(QFile(clip).open(QIODevice::WriteOnly));
+        const QStringList arguments{QStringLiteral("tovaro-pro"), QUrl::fromLocalFile(clip).toString(),
+                                    QStringLiteral("/ignored.avi")};
+        QCOMPARE(source::fileFromArguments(arguments), clip);
+        QCOMPARE(source::fileFromArguments({QStringLiteral("tovaro-pro"), QStringLiteral("rel.avi")}),
+                 QDir::current().absoluteFilePath(QStringLiteral("rel.avi")));
+        QVERIFY(source::fileFromArguments({QStringLiteral("tovaro-pro")}).isEmpty());
+
+        m_window->openAtStart(source::fileFromArguments(arguments));
+        QCOMPARE(m_window->lblFile->text(), clip);
+        QVERIFY(m_window->imgLoaded->isVisible());
+        QVERIFY(m_messages.isEmpty());
+
+        // A name that is not there, or a folder: the window stays empty and says so.
+        QTest::mouseClick(button(actions::kRemove), Qt::LeftButton);
+        for (const QString& missing : {m_scratch->filePath(QStringLiteral("没有.avi")), m_scratch->path()}) {
+            m_messages.clear();
+            m_window->openAtStart(missing);
+            QCOMPARE(m_messages.size(), 1);
+            QCOMPARE(m_messages.first().title, QStringLiteral("警告"));
+            QCOMPARE(m_messages.first().text, QStringLiteral("找不到文件：") + missing);
+            QVERIFY(m_window->lblFile->text().isEmpty());
+            QVERIFY(!m_window->imgLoaded->isVisible());
+        }
+    }
+
+    void oneDroppedFileLoadsAndOthersAreRefused()
+    {
+        QVERIFY(m_window->acceptDrops());
+        const QUrl first = QUrl::fromLocalFile(QStringLiteral("/videos/第一.avi"));
+        const QUrl second = QUrl::fromLocalFile(QStringLiteral("/videos/second.mp4"));
+
+        // Refused already on entry, so the pointer shows it; dropped anyway, nothing loads.
+        const QList<QList<QUrl>> refused{{first, second},
+                                         {QUrl(QStringLiteral("https://example.org/clip.mp4"))},
+                                         {QUrl::fromLocalFile(m_scratch->path())},
+                                         {}};
+        for (const QList<QUrl>& urls : refused) {
+            QVERIFY2(!drop(urls), qPrintable(QUrl::toStringList(urls).join(QLatin1Char(' '))));
+            QCoreApplication::processEvents();
+            QVERIFY(m_window->lblFile->text().isEmpty());
+        }
+
+        QVERIFY(drop({first}));
+        QTRY_COMPARE(m_window->lblFile->text(), first.toLocalFile());
+        QVERIFY(m_window->imgLoaded->isVisible());
+        QVERIFY(m_messages.isEmpty());
+
+        // A second file, as with Add: the first stays, with the same warning.
+        QVERIFY(drop({second}));
+        QTRY_COMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages.first().text, source::alreadyLoadedWarning());
+        QCOMPARE(m_window->lblFile->text(), first.toLocalFile());
+
+        // While a conversion runs nothing is taken.
+        QTest::mouseClick(button(actions::kRemove), Qt::LeftButton);
+        m_window->converting = true;
+        QVERIFY(!drop({second}));
+        QCoreApplication::processEvents();
+        m_window->converting = false;
+        QVERIFY(m_window->lblFile->text().isEmpty());
+    }
+
     void anyButtonReleasedAnywhereRunsTheAction()
     {
         SkinImage* settings = button(actions::kSettings);
@@ -209,6 +281,19 @@ private slots:
     }
 
 private:
+    // Drags `urls` over the window and drops them; true when the window took the drag.
+    bool drop(const QList<QUrl>& urls)
+    {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPoint at(200, 200);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_window.get(), &enter);
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_window.get(), &dropped);
+        return enter.isAccepted();
+    }
+
     SkinImage* button(int index) { return m_window->imgButton[static_cast<std::size_t>(index)]; }
 
     std::unique_ptr<QTemporaryDir> m_scratch;

@@ -10,7 +10,7 @@ namespace {
 
 const settings::ConversionSettings kDefaults{QStringLiteral("176x144"), QStringLiteral("14.985"),
                                              QStringLiteral("120"), QStringLiteral("48")};
-const command::Folders kWindowsFolders{QStringLiteral("D:\\Tools\\Conv"), QStringLiteral("c:\\tmp"),
+const command::Folders kWindowsFolders{QStringLiteral("D:\\Tools\\Conv\\data"), QStringLiteral("c:\\tmp"),
                                        QLatin1Char('\\')};
 
 }  // namespace
@@ -54,7 +54,7 @@ private slots:
 
     void linuxPathsStayInsideTheWorkingFolder()
     {
-        const command::Folders folders{QStringLiteral("/opt/My Tools"), QStringLiteral("/tmp/tovaro-1000")};
+        const command::Folders folders{QStringLiteral("/opt/My Tools/data"), QStringLiteral("/tmp/tovaro-1000")};
         const auto command = command::compose(folders, QStringLiteral("/home/u/ab"), kDefaults);
         QCOMPARE(command.program, QStringLiteral("/opt/My Tools/data/conv.exe"));  // one piece, blanks and all
         QVERIFY(command.text.startsWith(QStringLiteral("/opt/My Tools/data/conv.exe -i /tmp/tovaro-1000/tmpFile._ab ")));
