@@ -1,0 +1,19 @@
+#include "QtTranslations.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+namespace dialogs {
+
+bool installChineseQtTexts(QCoreApplication& application)
+{
+    auto* translator = new QTranslator(&application);
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
+}  // namespace dialogs
