@@ -3,18 +3,13 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGridLayout>
-#include <QHeaderView>
 #include <QStringList>
-#include <QTreeView>
 
 #include <optional>
 
 namespace dialogs {
 
 namespace {
-
-// Room for the four columns at a glance.
-constexpr QSize kOpeningSize(640, 400);
 
 std::optional<QString>& queuedAnswer()
 {
@@ -51,20 +46,6 @@ QString qtNameFilter(const FileFilter& filter)
     for (const QString& pattern : filter.pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts))
         patterns << (pattern.trimmed() == QStringLiteral("*.*") ? QStringLiteral("*") : anyCase(pattern.trimmed()));
     return filter.description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
-}
-
-// The columns after the name are as wide as their headings and entries need, so
-// neither "大小" nor "类型" is cut off; the name takes the rest.
-void fitColumns(QFileDialog& dialog)
-{
-    auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
-    if (!details)
-        return;
-    QHeaderView* header = details->header();
-    header->setStretchLastSection(false);
-    header->setSectionResizeMode(0, QHeaderView::Stretch);
-    for (int column = 1; column < header->count(); ++column)
-        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
 }
 
 // The classic dialog's check box below the file type. Nothing reads it: a file
@@ -106,10 +87,8 @@ QString getOpenFileName(const OpenFileRequest& request)
     dialog.setNameFilters(nameFilters);
     if (request.selectedFilter >= 0 && request.selectedFilter < nameFilters.size())
         dialog.selectNameFilter(nameFilters.at(request.selectedFilter));
-    fitColumns(dialog);
     if (request.readOnlyShown)
         addReadOnlyBox(dialog);
-    dialog.resize(dialog.sizeHint().expandedTo(kOpeningSize));
 
     // Taken as the dialog accepts: asked afterwards, the dialog answers from its file
     // list, which a folder still being read in the background may have reset.

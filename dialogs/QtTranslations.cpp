@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 namespace dialogs {
@@ -13,6 +14,8 @@ bool installChineseQtTexts(QCoreApplication& application)
         delete translator;
         return false;
     }
+    // Dates, sizes and the names of file types in the file dialog follow the locale.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     return QCoreApplication::installTranslator(translator);
 }
 

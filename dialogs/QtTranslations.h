@@ -6,8 +6,9 @@ class QCoreApplication;
 
 namespace dialogs {
 
-// Loads Qt's Chinese translations into `application`. False when they are not
-// installed; Qt's texts then stay in English.
+// Loads Qt's Chinese translations into `application` and makes Chinese (China) the
+// default locale. False when the translations are not installed; Qt's texts then
+// stay in English.
 bool installChineseQtTexts(QCoreApplication& application);
 
 }  // namespace dialogs
