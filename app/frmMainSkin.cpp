@@ -158,9 +158,8 @@ void frmMain::menuMsg_Change()
 void frmMain::imgMin_Click() { showMinimized(); }
 
 // A press alone moves nothing: only a pointer that travels with the button held is a
-// drag. A tap (press and release in one instant, as touchpads send) must never hand
-// the window to the window manager, whose move would then wait for a release that
-// has already happened and keep the window on the pointer.
+// drag, and the drag ends with that button's release, however soon it comes (a
+// touchpad's tap sends press and release in one instant).
 void frmMain::Form_MouseDown(QPoint pointer, Qt::MouseButton button)
 {
     if (converting)
@@ -187,10 +186,12 @@ void frmMain::mouseMoveEvent(QMouseEvent* event)
     if (!m_press->following) {
         if ((pointer - m_press->at).manhattanLength() < QApplication::startDragDistance())
             return;
-        // The window manager's move ends only on a left-button release, so the other
-        // buttons, like window managers without such a move, get the window following
-        // the pointer here.
-        if (m_press->button == Qt::LeftButton && platform::moveWithPointer(this)) {
+        // Under X11 the window follows the pointer itself, whatever the button: a move
+        // handed to the window manager ends only on a release the manager sees, and
+        // one that came before it took over would leave the window on the pointer.
+        // Where a program cannot place its own window (Wayland), the compositor,
+        // which sees the button itself, moves it.
+        if (QGuiApplication::platformName() == QStringLiteral("wayland") && platform::moveWithPointer(this)) {
             m_press.reset();
             return;
         }

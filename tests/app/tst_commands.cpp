@@ -156,7 +156,7 @@ private slots:
     {
         SkinImage* glyph = m_window->imgExit;
         QTest::mousePress(glyph, Qt::LeftButton);
-        QTest::mouseRelease(glyph, Qt::LeftButton, {}, QPoint(glyph->width() + 3, glyph->height() / 2));
+        QTest::mouseRelease(glyph, Qt::LeftButton, {}, QPoint(glyph->width(), glyph->height() / 2));
         QTest::mousePress(glyph, Qt::LeftButton);
         QTest::mouseRelease(glyph, Qt::LeftButton, {}, QPoint(-1, glyph->height() / 2));
         QCOMPARE(m_ends, 0);
