@@ -3,6 +3,7 @@
 #include "frmMain.h"
 
 #include "ResultFolders.h"
+#include "conversion/ConversionRun.h"
 #include "platform/FileOperations.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/WindowShape.h"
@@ -23,6 +24,9 @@ void frmMain::Form_Load()
     (void)platform::createFolder(m_folders.output);
     m_folders.data = results.data;
     (void)platform::createFolder(m_folders.data);
+    // A run killed with the program leaves its working files; the next start clears them.
+    conversion::ConversionRun({m_paths.applicationFolder, m_folders.temp, m_folders.output, m_folders.data, {}, {}, {}})
+        .removeLeftovers();
 
     FromMenu = false;
     picSetting->selectDefaults();

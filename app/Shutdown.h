@@ -1,5 +1,12 @@
 #pragma once
+// The program's one way out. Every exit goes through endProgram(), so a test can put
+// an observer in place of the real end and see that, and when, the program would end.
 
-// Ends the program at once: no question, no closing handlers, nothing cleaned up.
-// Nothing is lost by it, because the program keeps no state between runs.
-[[noreturn]] void endProgramNow();
+#include <functional>
+
+// Ends the program at once: no closing handlers, nothing saved (the program keeps no
+// state between runs). With an observer set, calls it instead and returns.
+void endProgram();
+
+// Replaces the real end with `observer`; an empty function restores it.
+void setProgramEndObserver(std::function<void()> observer);

@@ -1,6 +1,8 @@
 #include "frmMain.h"
 
 #include "Shutdown.h"
+#include "conversion/ConversionRun.h"
+#include "dialogs/MessageBox.h"
 #include "ui/BusySquare.h"
 #include "ui/SettingsPanel.h"
 #include "ui/SkinImage.h"
@@ -49,16 +51,35 @@ void frmMain::paintEvent(QPaintEvent*)
 }
 
 // A close request from the window manager (Alt+F4, the task bar) ends the program
-// just as the drawn close glyph does, except while a conversion runs: the window
-// refuses all input then, and this request is input too.
+// just as the drawn close glyph does. During a conversion both ask first: a source
+// that never finishes reading would otherwise keep the user in the window for good.
 void frmMain::closeEvent(QCloseEvent* event)
 {
-    if (converting) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-    endProgramNow();
+    event->ignore();
+    if (converting)
+        askToStopAndQuit();
+    else
+        endProgram();
 }
 
-void frmMain::imgExit_Click() { endProgramNow(); }
+void frmMain::imgExit_Click()
+{
+    if (converting)
+        askToStopAndQuit();
+    else
+        endProgram();
+}
+
+void frmMain::askToStopAndQuit()
+{
+    if (m_askingToStop || !m_run)
+        return;
+    m_askingToStop = true;
+    const bool stop = dialogs::askYesNo(
+        this, {QStringLiteral("确认"), QStringLiteral("正在转换“%1”。要停止转换并退出吗？").arg(source.path),
+               dialogs::MessageIcon::Question});
+    m_askingToStop = false;
+    // The run may have ended while the question was open.
+    if (stop && m_run)
+        m_run->stop();  // Convert ends the program once the run has cleaned up
+}

@@ -22,6 +22,9 @@ class QTimer;
 class SettingsPanel;
 class SkinImage;
 class frmPop;
+namespace conversion {
+class ConversionRun;
+}
 
 class frmMain : public QWidget {
     Q_OBJECT
@@ -107,6 +110,8 @@ private:
     void connectSkin();
     void Form_MouseDown(QPoint pointer, Qt::MouseButton button);
     void imgExit_Click();
+    // During a run: asks whether to stop it and quit; the run ends the program then.
+    void askToStopAndQuit();
 
     // The six actions.
     void Add();
@@ -120,11 +125,23 @@ private:
     void connectConversion();
     void showConverting();
     void showConversionEnded(bool converted);
+    void refuseInput(bool refused);
+    void showResult(const QString& resultPath);
+    void showHelpText(const QString& path);
 
     StartupPaths m_paths;
     WorkingFolders m_folders;
     skin::Pictures m_pictures;
     frmPop* m_popupMenus = nullptr;
-    // Where the pointer holds the window while it follows the pointer itself.
-    std::optional<QPoint> m_followOffset;
+    // A button held down on the window's surface, until its release.
+    struct SurfacePress {
+        QPoint at;      // where it went down, on the screen
+        QPoint offset;  // where the pointer holds the window
+        Qt::MouseButton button;
+        bool following;  // the window follows the pointer itself
+    };
+    std::optional<SurfacePress> m_press;
+    // The run in progress, which a close request may stop.
+    conversion::ConversionRun* m_run = nullptr;
+    bool m_askingToStop = false;
 };

@@ -6,12 +6,15 @@
 #include "Shutdown.h"
 #include "dialogs/COMDLG.h"
 #include "dialogs/MessageBox.h"
+#include "dialogs/TextWindow.h"
 #include "platform/ShellOpen.h"
 #include "ui/FileLine.h"
 #include "ui/SettingsPanel.h"
 #include "ui/SkinImage.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 
 namespace {
 const QString kHelpFile = QStringLiteral("说明.txt");
@@ -20,7 +23,7 @@ const QString kHelpFile = QStringLiteral("说明.txt");
 void frmMain::connectElements()
 {
     actionTable = {[this] { Add(); },      [this] { Remove(); }, [this] { Convert(); },
-                   [this] { Settings(); }, [this] { Help(); },   [] { endProgramNow(); }};
+                   [this] { Settings(); }, [this] { Help(); },   [] { endProgram(); }};
 
     // A press grabs the pointer for its zone, so the release comes back to the same
     // zone wherever the pointer is by then, and runs the action there too.
@@ -101,5 +104,23 @@ void frmMain::Remove()
 
 void frmMain::Settings() { picSetting->show(); }
 
-// A missing help file shows nothing: the opener is simply not asked.
-void frmMain::Help() { (void)platform::shellOpen(m_paths.applicationFolder + QLatin1Char('/') + kHelpFile); }
+// A missing help file shows nothing. One that no program on the desktop opens is
+// shown by the program itself.
+void frmMain::Help()
+{
+    const QString path = m_paths.applicationFolder + QLatin1Char('/') + kHelpFile;
+    if (!QFileInfo(path).isFile())
+        return;
+    platform::shellOpen(path, this, [this, path](bool opened) {
+        if (!opened)
+            showHelpText(path);
+    });
+}
+
+void frmMain::showHelpText(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    dialogs::showTextWindow(this, kHelpFile, QString::fromUtf8(file.readAll()));
+}

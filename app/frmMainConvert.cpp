@@ -4,6 +4,7 @@
 
 #include "frmMain.h"
 
+#include "Shutdown.h"
 #include "conversion/BusyIndicator.h"
 #include "conversion/ConversionRun.h"
 #include "conversion/RunView.h"
@@ -20,33 +21,49 @@ void frmMain::connectConversion() { connect(Timer1, &QTimer::timeout, this, &frm
 
 void frmMain::Convert()
 {
-    const auto warn = [this](const QString& text) {
-        dialogs::showMessage(this, {source::warningTitle(), text, dialogs::MessageIcon::Warning});
+    const auto warn = [this](const QString& text, const QString& detail) {
+        dialogs::showMessage(this, {source::warningTitle(), text, dialogs::MessageIcon::Warning, detail});
     };
     if (!source.isLoaded()) {
-        warn(QStringLiteral("请先添加文件"));
+        warn(QStringLiteral("请先添加文件"), QString());
         return;
     }
     if (converting)
         return;  // only one run at a time, however the request came in
 
     conversion::ConversionRun run({m_paths.applicationFolder, m_folders.temp, m_folders.output, m_folders.data,
-                                   source.path, [this] { return picSetting->selection(); },
-                                   [](const QString& folder) { return platform::shellOpen(folder); }});
+                                   source.path, [this] { return picSetting->selection(); }, {}});
     if (const QString refusal = run.claim(); !refusal.isEmpty()) {
-        warn(refusal);
+        warn(refusal, QString());
         return;
     }
 
     converting = true;
+    m_run = &run;
     showConverting();
     QCoreApplication::processEvents();
     const conversion::Outcome outcome = run.exec();
+    m_run = nullptr;
     lastCommandLine = run.commandLine();
+    if (outcome.stopped)
+        endProgram();  // what the user asked for; the working files are gone by now
     showConversionEnded(outcome.converted);
     converting = false;
-    if (!outcome.converted)
-        warn(outcome.warning);
+    if (outcome.converted)
+        showResult(outcome.resultPath);
+    else if (!outcome.stopped)
+        warn(outcome.warning, outcome.detail);
+}
+
+// The output folder opens on the desktop. Where nothing can open it, the user is told
+// where the result is: a finished run must never look like nothing happened.
+void frmMain::showResult(const QString& resultPath)
+{
+    platform::shellOpen(m_folders.output, this, [this, resultPath](bool opened) {
+        if (!opened)
+            dialogs::showMessage(this, {QStringLiteral("完成"), QStringLiteral("转换完成，结果保存在：\n%1").arg(resultPath),
+                                        dialogs::MessageIcon::Information});
+    });
 }
 
 // Input is refused from the start, not only once the converter runs: the copies
@@ -57,7 +74,7 @@ void frmMain::showConverting()
     source::showConverting(source);
     showSource();
     imgButton[2]->clearPicture();
-    setEnabled(false);
+    refuseInput(true);
     for (BusySquare* square : SP)
         square->show();
     Timer1->start();
@@ -67,10 +84,18 @@ void frmMain::showConversionEnded(bool converted)
 {
     source::showRunEnded(source, converted);
     showSource();
-    setEnabled(true);
+    refuseInput(false);
     for (BusySquare* square : SP)
         square->hide();
     Timer1->stop();
+}
+
+// Everything but the close glyph: quitting must stay possible during a run.
+void frmMain::refuseInput(bool refused)
+{
+    for (QWidget* element : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (element != imgExit && !element->isWindow())
+            element->setEnabled(!refused);
 }
 
 void frmMain::Timer1_Timer()

@@ -12,7 +12,7 @@
 #include "ui/SettingsPanel.h"
 #include "ui/SkinImage.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -157,14 +157,14 @@ void frmMain::menuMsg_Change()
 
 void frmMain::imgMin_Click() { showMinimized(); }
 
+// A press alone moves nothing: only a pointer that travels with the button held is a
+// drag, and the drag ends with that button's release, however soon it comes (a
+// touchpad's tap sends press and release in one instant).
 void frmMain::Form_MouseDown(QPoint pointer, Qt::MouseButton button)
 {
-    // The window manager's move ends only on a left-button release, so the other
-    // buttons, like window managers without such a move, get the window following
-    // the pointer here.
-    if (button == Qt::LeftButton && platform::moveWithPointer(this))
+    if (converting)
         return;
-    m_followOffset = pointer - pos();
+    m_press = SurfacePress{pointer, pointer - pos(), button, false};
 }
 
 void frmMain::mousePressEvent(QMouseEvent* event)
@@ -174,13 +174,33 @@ void frmMain::mousePressEvent(QMouseEvent* event)
 
 void frmMain::mouseMoveEvent(QMouseEvent* event)
 {
-    if (m_followOffset)
-        move(event->globalPosition().toPoint() - *m_followOffset);
-    else
-        Form_MouseMove();
+    // Its release went somewhere else: the drag is over.
+    if (m_press && !(event->buttons() & m_press->button))
+        m_press.reset();
+    if (!m_press) {
+        if (!converting)
+            Form_MouseMove();
+        return;
+    }
+    const QPoint pointer = event->globalPosition().toPoint();
+    if (!m_press->following) {
+        if ((pointer - m_press->at).manhattanLength() < QApplication::startDragDistance())
+            return;
+        // Under X11 the window follows the pointer itself, whatever the button: a move
+        // handed to the window manager ends only on a release the manager sees, and
+        // one that came before it took over would leave the window on the pointer.
+        // Where a program cannot place its own window (Wayland), the compositor,
+        // which sees the button itself, moves it.
+        if (QGuiApplication::platformName() == QStringLiteral("wayland") && platform::moveWithPointer(this)) {
+            m_press.reset();
+            return;
+        }
+        m_press->following = true;
+    }
+    move(pointer - m_press->offset);
 }
 
-void frmMain::mouseReleaseEvent(QMouseEvent*) { m_followOffset.reset(); }
+void frmMain::mouseReleaseEvent(QMouseEvent*) { m_press.reset(); }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {

@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "conversion/SourceArrival.h"
+#include "dialogs/QtTranslations.h"
 #include "platform/PrivateTempFolder.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     // The desktop entry's id: desktops match the window to its menu entry and icon by it.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.tovaropro.TovaroPRO"));
+    (void)dialogs::installChineseQtTexts(application);
     frmMain window({QCoreApplication::applicationDirPath(), platform::temporaryBase()});
     window.Form_Load();
     window.showCentred();

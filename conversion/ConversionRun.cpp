@@ -1,13 +1,19 @@
 #include "ConversionRun.h"
 
+#include "ConverterStatus.h"
+#include "FailureText.h"
 #include "ResultName.h"
 #include "platform/FileOperations.h"
 #include "platform/Process.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTimer>
 
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -16,25 +22,32 @@ namespace conversion {
 namespace {
 
 const QString kLockName = QStringLiteral("/.conversion.lock");
-const QByteArray kErrorPrefix = QByteArrayLiteral("conv.dll: ");
+const QByteArray kErrorPrefix = QByteArray(tovaro::kConverterMessagePrefix);
 constexpr qsizetype kLongestLine = 64 * 1024;
 
-// Removes a file when the run ends, however it ends.
+// Removes files when the run ends, however it ends.
 struct RemovedAtEnd {
-    QString path;
+    QStringList paths;
     ~RemovedAtEnd()
     {
-        if (!path.isEmpty())
+        for (const QString& path : paths)
             (void)platform::deleteFile(path);
     }
 };
 
-QString exitDescription(const QProcess& process)
+// The staging files of copies abandoned by a stop (see platform::copyFileReplacing).
+void removeAbandonedCopies(const QString& folder)
 {
-    if (process.exitStatus() == QProcess::CrashExit)
-        return QStringLiteral("转换程序意外终止。");
-    return QStringLiteral("转换程序的退出状态为 %1。").arg(process.exitCode());
+    for (const QString& name : QDir(folder).entryList({QStringLiteral(".copy-*")}, QDir::Files | QDir::Hidden))
+        (void)platform::deleteFile(folder + QLatin1Char('/') + name);
 }
+
+// What a copy on another thread and the window thread share. The thread may outlive
+// the run when a stop abandons it, so it owns its share.
+struct CopyState {
+    QEventLoop* waiting = nullptr;  // touched on the window thread only
+    std::optional<platform::Status> status;
+};
 
 }  // namespace
 
@@ -45,11 +58,13 @@ QString ConversionRun::claim()
     // The working folder is shared by this user's copies of the program, the data
     // folder by everyone's copies started from this application folder. A lock file
     // that cannot be had at all is passed over: its folder fails in its own step.
+    // A data folder deleted since start-up is made again.
     using Result = platform::ExclusiveLock::Result;
     const QString busy = QStringLiteral("已有一个转换正在进行，请等它结束后再转换。");
     if (!m_setup.workingFolder.isEmpty() && !m_workingLock.held() &&
         m_workingLock.tryAcquire(m_setup.workingFolder + kLockName) == Result::Busy)
         return busy;
+    (void)platform::createFolder(m_setup.dataFolder);
     if (!m_dataLock.held() && m_dataLock.tryAcquire(m_setup.dataFolder + kLockName) == Result::Busy) {
         m_workingLock.release();
         return busy;
@@ -57,11 +72,45 @@ QString ConversionRun::claim()
     return QString();
 }
 
+void ConversionRun::removeLeftovers()
+{
+    if (!claim().isEmpty())
+        return;
+    const command::Folders folders{m_setup.dataFolder, m_setup.workingFolder, QLatin1Char('/')};
+    (void)platform::deleteFile(command::converterPath(folders));
+    if (m_workingLock.held()) {
+        const QDir working(m_setup.workingFolder);
+        for (const QString& name : working.entryList({QStringLiteral("tmpFile.*")}, QDir::Files | QDir::Hidden))
+            (void)platform::deleteFile(working.filePath(name));
+        removeAbandonedCopies(m_setup.workingFolder);
+    }
+    m_workingLock.release();
+    m_dataLock.release();
+}
+
 Outcome ConversionRun::failed(const QString& what, const QString& detail) const
 {
     Outcome outcome;
-    outcome.warning = detail.isEmpty() ? what : what + QLatin1Char('\n') + detail;
+    outcome.warning = what;
+    outcome.detail = detail;
     return outcome;
+}
+
+Outcome ConversionRun::converterFailed(int exitStatus, bool crashed) const
+{
+    const QString& userFile = m_setup.sourcePath;
+    QString detail = withKnownNames(m_lastError, {{m_command.inputPath, userFile},
+                                                  {m_command.outputPath, m_setup.outputFolder}});
+    if (crashed) {
+        if (detail.isEmpty())
+            detail = QStringLiteral("转换程序意外终止。");
+        return failed(QStringLiteral("转换失败：转换“%1”时转换程序意外终止。").arg(userFile), detail);
+    }
+    if (exitStatus == static_cast<int>(tovaro::ConverterStatus::Written))
+        return failed(QStringLiteral("转换失败：转换程序没有写出“%1”的结果文件。").arg(userFile), detail);
+    if (detail.isEmpty())
+        detail = QStringLiteral("转换程序的退出状态为 %1。").arg(exitStatus);
+    return failed(failureText(exitStatus, userFile), detail);
 }
 
 Outcome ConversionRun::exec()
@@ -74,25 +123,35 @@ Outcome ConversionRun::exec()
     const command::Folders folders{m_setup.dataFolder, m_setup.workingFolder, QLatin1Char('/')};
     const QString delivered = m_setup.applicationFolder + QStringLiteral("/conv.dll");
     const QString converter = command::converterPath(folders);
+    const QString input = command::workingInputPath(folders, m_setup.sourcePath);
+    const QString output = command::workingOutputPath(folders);
+    // Nothing of this run stays behind in the working folder but a kept result.
+    const RemovedAtEnd workingCopies{{converter, input, output}};
+    const Outcome stopped{false, true, {}, {}, {}};
+
     if (!QFileInfo(delivered).isFile())
         return failed(QStringLiteral("转换失败：找不到转换程序。"), delivered);
-    const RemovedAtEnd converterCopy{converter};
-    if (const auto copied = offThread([&] { return platform::copyFileReplacing(delivered, converter); }); !copied.ok())
+    const auto copied = offThread([delivered, converter] { return platform::copyFileReplacing(delivered, converter); });
+    if (m_stopped)
+        return stopped;
+    if (!copied.ok())
         return failed(QStringLiteral("转换失败：无法把转换程序复制到 data 文件夹。"), copied.message());
 
     // Nothing of an earlier run may pass for this run's input or output.
-    const QString input = command::workingInputPath(folders, m_setup.sourcePath);
-    const QString output = command::workingOutputPath(folders);
     (void)platform::deleteFile(output);
     (void)platform::deleteFile(input);
-    if (const auto copied = offThread([&] { return platform::copyFileReplacing(m_setup.sourcePath, input); });
-        !copied.ok())
-        return failed(QStringLiteral("转换失败：无法复制源文件。"), copied.message());
+    const auto sourceCopied =
+        offThread([source = m_setup.sourcePath, input] { return platform::copyFileReplacing(source, input); });
+    if (m_stopped)
+        return stopped;
+    if (!sourceCopied.ok())
+        return failed(QStringLiteral("转换失败：无法复制源文件“%1”。").arg(m_setup.sourcePath), sourceCopied.message());
     // For a 3GP source this is the input itself, which the converter must replace.
     const platform::FileStamp before = platform::stampOf(output);
 
     m_command = command::compose(folders, m_setup.sourcePath, m_setup.readSettings());
     QProcess process;
+    m_process = &process;
     process.setStandardOutputFile(QProcess::nullDevice());
     connect(&process, &QProcess::readyReadStandardError, this,
             [&] { readErrors(process.readAllStandardError()); });
@@ -105,53 +164,121 @@ Outcome ConversionRun::exec()
     platform::startTiedToUs(process, {m_command.program, m_command.arguments});
     if (process.state() != QProcess::NotRunning) {
         emit converterStarted();
-        untilEnded.exec();
+        if (!m_stopped)
+            untilEnded.exec();
     }
+    if (process.state() != QProcess::NotRunning) {  // stopped before its loop ran
+        process.kill();
+        process.waitForFinished();
+    }
+    m_process = nullptr;
+    if (m_stopped)
+        return stopped;
     if (process.error() == QProcess::FailedToStart)
         return failed(QStringLiteral("转换失败：无法启动转换程序。"), process.errorString());
     readErrors(process.readAllStandardError() + '\n');
 
     const platform::FileStamp after = platform::stampOf(output);
     const bool fresh = after.exists && after.size > 0 && after != before;
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0 || !fresh) {
-        QString detail = m_lastError;
-        if (detail.isEmpty())
-            detail = process.exitCode() == 0 && process.exitStatus() == QProcess::NormalExit
-                         ? QStringLiteral("转换程序没有写出结果文件。")
-                         : exitDescription(process);
-        return failed(QStringLiteral("转换失败。"), detail);
-    }
+    const bool crashed = process.exitStatus() != QProcess::NormalExit;
+    if (crashed || process.exitCode() != 0 || !fresh)
+        return converterFailed(process.exitCode(), crashed);
 
-    const QString stamp = result::stamp(m_setup.now());
-    Outcome outcome;
-    const auto saved = offThread([&] {
-        return platform::copyUnderFreeName(output, m_setup.outputFolder,
-                                           [&](int attempt) { return result::fileName(stamp, attempt); },
-                                           &outcome.resultPath);
-    });
+    const QString stamp = result::stamp(m_setup.now ? m_setup.now() : QDateTime::currentDateTime());
+    // An output folder deleted since start-up is made again.
+    (void)platform::createFolder(m_setup.outputFolder);
+    QString placed;
+    const auto saved = saveUnderResultName(output, m_setup.outputFolder, stamp, &placed);
+    if (m_stopped)
+        return stopped;
     if (!saved.ok())
-        return failed(QStringLiteral("转换结果无法保存到 output 文件夹，它仍在：\n%1").arg(output), saved.message());
-    (void)m_setup.openFolder(m_setup.outputFolder);
+        return keepUnsaved(output, stamp, saved.message());
+    Outcome outcome;
     outcome.converted = true;
+    outcome.resultPath = placed;
     return outcome;
 }
 
-// A copy of a large file takes seconds; meanwhile the window must go on painting.
-platform::Status ConversionRun::offThread(const std::function<platform::Status()>& work)
+platform::Status ConversionRun::saveUnderResultName(const QString& file, const QString& folder, const QString& stamp,
+                                                    QString* placed)
 {
-    std::optional<platform::Status> status;
-    QEventLoop untilDone;
-    std::thread worker([&] {
-        status = work();
-        // Queued: it reaches the loop even when posted before the loop runs.
-        QMetaObject::invokeMethod(&untilDone, [&untilDone] { untilDone.quit(); }, Qt::QueuedConnection);
+    // The thread owns where it notes the name: a stop may leave it running.
+    auto name = std::make_shared<QString>();
+    const auto saved = offThread([file, folder, stamp, name] {
+        return platform::copyUnderFreeName(
+            file, folder, [&stamp](int attempt) { return result::fileName(stamp, attempt); }, name.get());
     });
-    untilDone.exec();
-    worker.join();
-    return *status;
+    if (saved.ok())
+        *placed = *name;
+    return saved;
 }
 
-// Progress lines are dropped; the last error line is kept for the failure warning.
+// The result stays in the working folder under the name it would have had, where no
+// later run removes it.
+Outcome ConversionRun::keepUnsaved(const QString& output, const QString& stamp, const QString& why)
+{
+    QString kept;
+    const auto keptThere = saveUnderResultName(output, m_setup.workingFolder, stamp, &kept);
+    if (!keptThere.ok())
+        return failed(QStringLiteral("转换结果无法保存到 output 文件夹，也无法留在临时工作文件夹中。"),
+                      why + QLatin1Char('\n') + keptThere.message());
+    return failed(QStringLiteral("转换结果无法保存到 output 文件夹，它仍在：\n%1").arg(kept), why);
+}
+
+void ConversionRun::stop()
+{
+    if (m_stopped)
+        return;
+    m_stopped = true;
+    if (m_process && m_process->state() != QProcess::NotRunning) {
+        m_process->terminate();
+        QTimer::singleShot(kStopGraceMs, m_process.data(), [process = m_process] {
+            if (process)
+                process->kill();
+        });
+    }
+    // Staging files of a copy that is abandoned: its thread may never return.
+    removeAbandonedCopies(m_setup.workingFolder);
+    removeAbandonedCopies(m_setup.dataFolder);
+    emit stopRequested();
+}
+
+// A copy of a large file takes seconds, and one from a stalled source never ends;
+// meanwhile the window must go on painting and answering. A stop abandons the copy:
+// its thread keeps only what it owns, and dies with the program.
+platform::Status ConversionRun::offThread(std::function<platform::Status()> work)
+{
+    if (m_stopped)
+        return platform::Status::failure(QStringLiteral("stopped"));
+    auto state = std::make_shared<CopyState>();
+    QEventLoop untilDone;
+    state->waiting = &untilDone;
+    const auto stopConnection = connect(this, &ConversionRun::stopRequested, &untilDone, &QEventLoop::quit);
+    std::thread worker([state, work = std::move(work)] {
+        platform::Status status = work();
+        // Handed over on the window thread, through the application object, which
+        // outlives any run: the loop may be gone by then.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [state, status] {
+                state->status = status;
+                if (state->waiting)
+                    state->waiting->quit();
+            },
+            Qt::QueuedConnection);
+    });
+    untilDone.exec();
+    state->waiting = nullptr;
+    disconnect(stopConnection);
+    if (!state->status) {
+        worker.detach();
+        return platform::Status::failure(QStringLiteral("stopped"));
+    }
+    worker.join();
+    return *state->status;
+}
+
+// Progress lines are dropped; the last error line is kept for the failure's detail.
 void ConversionRun::readErrors(const QByteArray& chunk)
 {
     m_errorTail += chunk;

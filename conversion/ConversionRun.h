@@ -10,9 +10,12 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
+
+class QProcess;
 
 namespace conversion {
 
@@ -24,16 +27,16 @@ struct RunSetup {
     QString sourcePath;
     // Read once, when the command line is composed.
     std::function<settings::ConversionSettings()> readSettings;
-    // Shows the output folder on the desktop.
-    std::function<platform::Status(const QString& folder)> openFolder;
-    // The moment the converter ended, for the result's name.
-    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+    // The moment the converter ended, for the result's name; empty: the clock's.
+    std::function<QDateTime()> now;
 };
 
 struct Outcome {
     bool converted = false;
-    QString resultPath;  // the new file in the output folder
-    QString warning;     // what the user is told when it did not work
+    bool stopped = false;  // stop() ended it; nothing is to be told
+    QString resultPath;    // the new file in the output folder
+    QString warning;       // what the user is told when it did not work, in Chinese
+    QString detail;        // the technical reason, with the user's file names
 };
 
 class ConversionRun : public QObject {
@@ -47,26 +50,46 @@ public:
     QString claim();
 
     // Copies the converter and the source into place, runs the converter, names and
-    // copies its result into the output folder and opens that folder. Returns when
-    // all that is done, or at the first step that failed.
+    // copies its result into the output folder. Returns when all that is done, or at
+    // the first step that failed. The working copies are gone by then, whatever
+    // happened; a result the output folder refused is kept in the working folder
+    // under its result name.
     Outcome exec();
+
+    // Ends a running exec() as soon as it can: the converter is asked to stop and
+    // killed if it has not after a grace period, a copy in progress is abandoned.
+    // Called from an event handler while exec() waits.
+    void stop();
+
+    // Removes what a run killed with the program left behind, unless another copy of
+    // the program is converting with those files right now.
+    void removeLeftovers();
 
     // The command line of this run, as text: its record.
     const QString& commandLine() const { return m_command.text; }
 
+    static constexpr int kStopGraceMs = 3000;
+
 signals:
     // The converter process has just started.
     void converterStarted();
+    void stopRequested();
 
 private:
     Outcome failed(const QString& what, const QString& detail) const;
-    platform::Status offThread(const std::function<platform::Status()>& work);
+    Outcome converterFailed(int exitStatus, bool crashed) const;
+    Outcome keepUnsaved(const QString& output, const QString& stamp, const QString& why);
+    platform::Status saveUnderResultName(const QString& file, const QString& folder, const QString& stamp,
+                                         QString* placed);
+    platform::Status offThread(std::function<platform::Status()> work);
     void readErrors(const QByteArray& chunk);
 
     RunSetup m_setup;
     platform::ExclusiveLock m_workingLock;
     platform::ExclusiveLock m_dataLock;
     command::ConverterCommand m_command;
+    QPointer<QProcess> m_process;  // while the converter runs
+    bool m_stopped = false;
     QByteArray m_errorTail;    // stderr after its last complete line
     QString m_lastError;       // the converter's last "conv.dll: " line
 };

@@ -41,6 +41,7 @@ QString ChooseOpenFile(QWidget* owner, const QString& title, const QString& init
     request.filters = convertFilter(filter);
     request.selectedFilter = 0;
     request.fileMustExist = (flags & OFN_FILEMUSTEXIST) != 0;
+    request.readOnlyShown = (flags & OFN_HIDEREADONLY) == 0;
 
     const QString before = QDir::currentPath();
     const QString chosen = dialogs::getOpenFileName(request);

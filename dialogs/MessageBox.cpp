@@ -2,17 +2,57 @@
 
 #include <QMessageBox>
 
+#include <optional>
+
 namespace dialogs {
 
 namespace {
+
 std::function<void(const Message&)>& sink()
 {
     static std::function<void(const Message&)> current;
     return current;
 }
+
+std::optional<bool>& queuedAnswer()
+{
+    static std::optional<bool> answer;
+    return answer;
+}
+
+QMessageBox::Icon iconOf(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Warning: return QMessageBox::Warning;
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
 }  // namespace
 
 void setMessageSink(std::function<void(const Message&)> newSink) { sink() = std::move(newSink); }
+
+void setNextAnswer(bool yes) { queuedAnswer() = yes; }
+
+std::unique_ptr<QMessageBox> makeMessageBox(QWidget* owner, const Message& message, bool question)
+{
+    auto box = std::make_unique<QMessageBox>(iconOf(message.icon), message.title, message.text,
+                                             question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, owner);
+    box->setObjectName(QStringLiteral("messageBox"));
+    // Without this, window managers read a dialog of a frameless owner as a plain
+    // window and give it minimise and maximise buttons.
+    box->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    if (question) {
+        box->setDefaultButton(QMessageBox::Yes);
+        box->setEscapeButton(QMessageBox::No);
+    }
+    if (!message.detail.isEmpty())
+        box->setDetailedText(message.detail);
+    return box;
+}
 
 void showMessage(QWidget* owner, const Message& message)
 {
@@ -20,10 +60,18 @@ void showMessage(QWidget* owner, const Message& message)
         sink()(message);
         return;
     }
-    QMessageBox box(message.icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, message.title,
-                    message.text, QMessageBox::Ok, owner);
-    box.setObjectName(QStringLiteral("messageBox"));
-    box.exec();
+    makeMessageBox(owner, message)->exec();
+}
+
+bool askYesNo(QWidget* owner, const Message& question)
+{
+    if (sink()) {
+        sink()(question);
+        const bool yes = queuedAnswer().value_or(false);
+        queuedAnswer().reset();
+        return yes;
+    }
+    return makeMessageBox(owner, question, true)->exec() == QMessageBox::Yes;
 }
 
 }  // namespace dialogs

@@ -1,6 +1,8 @@
 #include "OpenFileDialog.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QStringList>
 
 #include <optional>
@@ -36,13 +38,26 @@ QString anyCase(const QString& pattern)
 }
 
 // Qt reads the patterns from the last parentheses of a filter entry; the dialog
-// shows only the description (HideNameFilterDetails).
+// shows only the description (HideNameFilterDetails). "*.*" means every file, as
+// it does on the system the filter texts come from, those without a dot included.
 QString qtNameFilter(const FileFilter& filter)
 {
     QStringList patterns;
     for (const QString& pattern : filter.pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts))
-        patterns << anyCase(pattern.trimmed());
+        patterns << (pattern.trimmed() == QStringLiteral("*.*") ? QStringLiteral("*") : anyCase(pattern.trimmed()));
     return filter.description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
+
+// The classic dialog's check box below the file type. Nothing reads it: a file
+// opened for conversion is only ever read.
+void addReadOnlyBox(QFileDialog& dialog)
+{
+    auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
+    if (!grid)
+        return;
+    auto* readOnly = new QCheckBox(QStringLiteral("以只读方式打开(&R)"), &dialog);
+    readOnly->setObjectName(QStringLiteral("readOnlyCheck"));
+    grid->addWidget(readOnly, grid->rowCount(), 1);
 }
 
 }  // namespace
@@ -72,6 +87,8 @@ QString getOpenFileName(const OpenFileRequest& request)
     dialog.setNameFilters(nameFilters);
     if (request.selectedFilter >= 0 && request.selectedFilter < nameFilters.size())
         dialog.selectNameFilter(nameFilters.at(request.selectedFilter));
+    if (request.readOnlyShown)
+        addReadOnlyBox(dialog);
 
     // Taken as the dialog accepts: asked afterwards, the dialog answers from its file
     // list, which a folder still being read in the background may have reset.

@@ -20,6 +20,7 @@ struct OpenFileRequest {
     QList<FileFilter> filters;
     int selectedFilter = 0;  // index into filters
     bool fileMustExist = false;
+    bool readOnlyShown = false;  // the "open as read-only" check box; its state is not read
 };
 
 // The chosen file's full path, or an empty text when the user cancelled.

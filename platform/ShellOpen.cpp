@@ -1,10 +1,11 @@
 #include "ShellOpen.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTimer>
 #include <QUrl>
 
 namespace platform {
@@ -13,29 +14,52 @@ namespace {
 
 const QString kFileManagerService = QStringLiteral("org.freedesktop.FileManager1");
 
-bool showInFileManager(const QString& folder)
+// xdg-open ends with a failure status when no program takes the path.
+void openWithDesktopOpener(const QString& path, QObject* context, const std::function<void(bool)>& done)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(kFileManagerService))
-        return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(kFileManagerService, QStringLiteral("/org/freedesktop/FileManager1"),
-                                                       kFileManagerService, QStringLiteral("ShowFolders"));
-    call << QStringList{QUrl::fromLocalFile(folder).toString()} << QString();
-    return bus.call(call, QDBus::Block, 3000).type() == QDBusMessage::ReplyMessage;
+    auto* opener = new QProcess(context);
+    opener->setStandardInputFile(QProcess::nullDevice());
+    opener->setStandardOutputFile(QProcess::nullDevice());
+    opener->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(opener, &QProcess::finished, context, [opener, done](int code, QProcess::ExitStatus status) {
+        done(status == QProcess::NormalExit && code == 0);
+        opener->deleteLater();
+    });
+    QObject::connect(opener, &QProcess::errorOccurred, context, [opener, done](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        done(false);
+        opener->deleteLater();
+    });
+    opener->start(QStringLiteral("xdg-open"), {path});
 }
 
 }  // namespace
 
-Status shellOpen(const QString& path)
+void shellOpen(const QString& path, QObject* context, std::function<void(bool opened)> done)
 {
     const QFileInfo target(path);
-    if (!target.exists())
-        return Status::failure(QStringLiteral("%1 does not exist").arg(path));
-    if (target.isDir() && showInFileManager(target.absoluteFilePath()))
-        return Status::success();
-    if (!QProcess::startDetached(QStringLiteral("xdg-open"), {target.absoluteFilePath()}))
-        return Status::failure(QStringLiteral("cannot start xdg-open for %1").arg(path));
-    return Status::success();
+    if (!target.exists()) {
+        QTimer::singleShot(0, context, [done] { done(false); });
+        return;
+    }
+    const QString absolute = target.absoluteFilePath();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!target.isDir() || !bus.isConnected()) {
+        openWithDesktopOpener(absolute, context, done);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(kFileManagerService, QStringLiteral("/org/freedesktop/FileManager1"),
+                                                       kFileManagerService, QStringLiteral("ShowFolders"));
+    call << QStringList{QUrl::fromLocalFile(absolute).toString()} << QString();
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 3000), context);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [watcher, absolute, context, done] {
+        if (watcher->isError())
+            openWithDesktopOpener(absolute, context, done);
+        else
+            done(true);
+        watcher->deleteLater();
+    });
 }
 
 }  // namespace platform

@@ -12,6 +12,7 @@ build_packages=(
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   libopencore-amrnb-dev
   fonts-noto-cjk fonts-dejavu-core
+  qt6-translations-l10n
   xdg-utils
 )
 test_packages=(

@@ -2,6 +2,7 @@
 // actions, Add and Remove with what the window shows, a file named on the command
 // line or dropped on the window, Help and the help text.
 
+#include "app/Shutdown.h"
 #include "app/frmMain.h"
 #include "conversion/SourceArrival.h"
 #include "dialogs/MessageBox.h"
@@ -16,6 +17,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -48,11 +50,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         m_messages.clear();
         dialogs::setMessageSink([this](const dialogs::Message& message) { m_messages << message; });
+        m_ends = 0;
+        setProgramEndObserver([this] { ++m_ends; });
     }
 
     void cleanup()
     {
         dialogs::setMessageSink({});
+        setProgramEndObserver({});
         m_window.reset();
     }
 
@@ -205,6 +210,36 @@ private slots:
         QVERIFY(m_window->picSetting->isVisible());
     }
 
+    // Events queued before a release (a pointer move behind it, say) are handled before
+    // its action runs.
+    void releaseLetsQueuedEventsThroughBeforeTheAction()
+    {
+        bool queuedRan = false;
+        bool ranBeforeAction = false;
+        m_window->actionTable[actions::kRemove] = [&] { ranBeforeAction = queuedRan; };
+        QMetaObject::invokeMethod(this, [&] { queuedRan = true; }, Qt::QueuedConnection);
+        m_window->imgButton_MouseUp(actions::kRemove);
+        QVERIFY(ranBeforeAction);
+    }
+
+    // The close glyph and the exit button end the program; dragging off the glyph
+    // before letting go does not.
+    void exitOnlyOnAReleaseOnTheCloseGlyph()
+    {
+        SkinImage* glyph = m_window->imgExit;
+        QTest::mousePress(glyph, Qt::LeftButton);
+        QTest::mouseRelease(glyph, Qt::LeftButton, {}, QPoint(glyph->width(), glyph->height() / 2));
+        QTest::mousePress(glyph, Qt::LeftButton);
+        QTest::mouseRelease(glyph, Qt::LeftButton, {}, QPoint(-1, glyph->height() / 2));
+        QCOMPARE(m_ends, 0);
+        QTest::mouseClick(glyph, Qt::LeftButton);
+        QCOMPARE(m_ends, 1);
+        QTest::mouseClick(button(actions::kExit), Qt::LeftButton);
+        QCOMPARE(m_ends, 2);
+        QVERIFY(m_window->close() == false);  // the window manager's close ends it the same way
+        QCOMPARE(m_ends, 3);
+    }
+
     void menuCommandLeavesEveryButtonPlain()
     {
         QTest::mouseClick(button(actions::kRemove), Qt::LeftButton);  // hover look on Remove
@@ -251,6 +286,17 @@ private slots:
         QTest::mouseClick(button(actions::kHelp), Qt::LeftButton);
         QTRY_COMPARE(readFile(record), (help + QLatin1Char('\n')).toUtf8());
         QVERIFY(m_messages.isEmpty());
+        QVERIFY(!m_window->findChild<QPlainTextEdit*>());
+
+        // Nothing on the desktop opens it: the program shows the text itself, to read only.
+        QVERIFY(opener.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        opener.write("#!/bin/sh\nexit 3\n");
+        opener.close();
+        QTest::mouseClick(button(actions::kHelp), Qt::LeftButton);
+        QPlainTextEdit* shown = nullptr;
+        QTRY_VERIFY((shown = m_window->findChild<QPlainTextEdit*>()) != nullptr);
+        QVERIFY(shown->isVisible() && shown->isWindow() && shown->isReadOnly());
+        QCOMPARE(shown->toPlainText().trimmed(), QString::fromUtf8(readFile(help)).remove(QLatin1Char('\r')).trimmed());
         qputenv("PATH", oldPath);
     }
 
@@ -300,6 +346,7 @@ private:
     QString m_application;
     std::unique_ptr<frmMain> m_window;
     QList<dialogs::Message> m_messages;
+    int m_ends = 0;  // times the program would have ended
 };
 
 QTEST_MAIN(CommandsTest)

@@ -2,7 +2,9 @@
 // converters: what the window shows before, during and after a run.
 
 #include "../conversion/StandInConverter.h"
+#include "app/Shutdown.h"
 #include "app/frmMain.h"
+#include "conversion/ConversionRun.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/OpenFileDialog.h"
 #include "platform/ExclusiveLock.h"
@@ -13,6 +15,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -47,6 +50,7 @@ private slots:
         qputenv("PATH", QFile::encodeName(m_tools.path()) + ':' + qgetenv("PATH"));
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
         dialogs::setMessageSink([this](const dialogs::Message& message) { m_messages << message; });
+        setProgramEndObserver([this] { ++m_ends; });
     }
 
     void init()
@@ -60,6 +64,7 @@ private slots:
         QVERIFY(source.open(QIODevice::WriteOnly));
         source.write("source bytes");
         m_messages.clear();
+        m_ends = 0;
         QFile::remove(m_openerLog);
 
         m_window = std::make_unique<frmMain>(StartupPaths{m_app, m_scratch->filePath(QStringLiteral("tmp"))});
@@ -111,18 +116,31 @@ private slots:
             expect(m_window->imgWait->isVisible(), "converting picture shown");
             for (const BusySquare* square : m_window->SP)
                 expect(square->isVisible(), "square shown");
-            expect(!m_window->isEnabled(), "window disabled");
+            expect(m_window->imgExit->isEnabled(), "close glyph enabled");
+            for (QWidget* element : m_window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                expect(element == m_window->imgExit || element->isWindow() || !element->isEnabled(),
+                       "everything else disabled");
             expect(m_window->Timer1->isActive(), "timer running");
             expect(QFileInfo::exists(m_app + QStringLiteral("/data/conv.exe")), "converter copied to data");
-            expect(!m_window->close(), "close request refused");
+            // Asked whether to stop: 否 (no answer queued) lets the run go on.
+            QTest::mouseClick(m_window->imgExit, Qt::LeftButton);
+            expect(!m_window->close(), "close request asks, and is refused");
             return true;
         });
         m_window->imgButton_MouseUp(2);
 
         QVERIFY(seenRunning);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral(", "))));
-        QVERIFY(m_messages.isEmpty());
-        QVERIFY(m_window->isEnabled());
+        QCOMPARE(m_messages.size(), 2);
+        for (const dialogs::Message& asked : m_messages) {
+            QCOMPARE(asked.title, QStringLiteral("确认"));
+            QCOMPARE(asked.icon, dialogs::MessageIcon::Question);
+            QVERIFY(asked.text.contains(m_source));
+        }
+        m_messages.clear();
+        QCOMPARE(m_ends, 0);
+        for (QWidget* element : m_window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            QVERIFY(element->isEnabled());
         QVERIFY(m_window->lblFile->isVisible());
         QVERIFY(m_window->lblFile->text().isEmpty());
         QVERIFY(!m_window->imgLoaded->isVisible());
@@ -151,7 +169,10 @@ private slots:
         QCOMPARE(m_messages.size(), 1);
         QCOMPARE(m_messages[0].title, QStringLiteral("警告"));
         QCOMPARE(m_messages[0].icon, dialogs::MessageIcon::Warning);
-        QVERIFY2(m_messages[0].text.contains(QStringLiteral("conv.dll: cannot decode")), qPrintable(m_messages[0].text));
+        // Said in Chinese, naming the user's file; the converter's own line is the detail.
+        QVERIFY2(m_messages[0].text.contains(m_source), qPrintable(m_messages[0].text));
+        QVERIFY2(m_messages[0].text.startsWith(QStringLiteral("转换失败")), qPrintable(m_messages[0].text));
+        QVERIFY2(m_messages[0].detail.startsWith(QStringLiteral("conv.dll: cannot decode")), qPrintable(m_messages[0].detail));
         expectLoaded();
         QVERIFY(QDir(m_app + QStringLiteral("/output")).isEmpty());
         QTest::qWait(200);
@@ -167,6 +188,50 @@ private slots:
         QCOMPARE(m_messages[1].text, QStringLiteral("已有一个转换正在进行，请等它结束后再转换。"));
         QVERIFY(standin::calledWith(m_app).isEmpty());
         expectLoaded();
+    }
+
+    // 是 stops the converter, removes the working files and ends the program.
+    void closeDuringARunCanStopItAndQuit()
+    {
+        QVERIFY(standin::install(m_app, standin::waitsForRelease(m_app)));
+        load();
+        bool closed = true;
+        whileConverterRuns([&] {
+            dialogs::setNextAnswer(true);
+            closed = m_window->close();
+            return true;
+        });
+        QElapsedTimer clock;
+        clock.start();
+        m_window->imgButton_MouseUp(2);
+        QVERIFY(!closed);
+        QCOMPARE(m_ends, 1);
+        QVERIFY(clock.elapsed() < conversion::ConversionRun::kStopGraceMs);  // it went at the polite request
+        QCOMPARE(m_messages.size(), 1);  // the question, and no warning after it
+        QCOMPARE(m_messages[0].title, QStringLiteral("确认"));
+        QVERIFY(!QFileInfo::exists(m_app + QStringLiteral("/data/conv.exe")));
+        QCOMPARE(QDir(m_window->folders().temp).entryList({QStringLiteral("tmpFile*")}, QDir::Files), QStringList());
+        QVERIFY(QDir(m_app + QStringLiteral("/output")).isEmpty());
+    }
+
+    // Where nothing opens the output folder, the user is told where the result is.
+    void finishedRunSaysWhereTheResultIsWhenTheFolderCannotOpen()
+    {
+        QVERIFY(standin::installOpener(m_tools.path(), m_openerLog));
+        QFile opener(m_tools.filePath(QStringLiteral("xdg-open")));
+        QVERIFY(opener.open(QIODevice::Append));
+        opener.write("exit 3\n");
+        opener.close();
+        QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
+        load();
+        m_window->imgButton_MouseUp(2);
+        QTRY_COMPARE(m_messages.size(), 1);
+        const QStringList results = QDir(m_app + QStringLiteral("/output")).entryList(QDir::Files);
+        QCOMPARE(results.size(), 1);
+        QCOMPARE(m_messages[0].title, QStringLiteral("完成"));
+        QCOMPARE(m_messages[0].icon, dialogs::MessageIcon::Information);
+        QVERIFY2(m_messages[0].text.endsWith(m_app + QStringLiteral("/output/") + results[0]), qPrintable(m_messages[0].text));
+        QVERIFY(standin::installOpener(m_tools.path(), m_openerLog));
     }
 
     void busyStepContinuesAcrossRuns()
@@ -220,7 +285,7 @@ private:
         QVERIFY(m_window->imgLoaded->isVisible());
         QVERIFY(!m_window->imgWait->isVisible());
         QVERIFY(!m_window->SP[0]->isVisible());
-        QVERIFY(m_window->isEnabled());
+        QVERIFY(m_window->imgButton[2]->isEnabled());
     }
 
     static QString readAll(const QString& path)
@@ -236,6 +301,7 @@ private:
     QString m_source;
     std::unique_ptr<frmMain> m_window;
     QList<dialogs::Message> m_messages;
+    int m_ends = 0;  // times the program would have ended
 };
 
 QTEST_MAIN(ConvertTest)

@@ -85,8 +85,7 @@ private slots:
 
     void cleanup() { m_program->kill(); }
 
-    // The left button hands the move to the window manager; the others make the
-    // window follow the pointer itself. Either way it ends with the release.
+    // Any button drags the window along; it stops with the release.
     void dragOnTheSurfaceMovesTheWindow()
     {
         QPoint origin = m_origin;
@@ -107,6 +106,32 @@ private slots:
             QTest::qWait(200);
             QCOMPARE(screenRect(m_id).topLeft(), origin + QPoint(60, -40));
             origin += QPoint(60, -40);
+        }
+    }
+
+    // A press and release in one instant (a touchpad's tap) moves nothing, from rest
+    // and right after a real drag: the window never goes on following the pointer.
+    void tapOnTheSurfaceLeavesTheWindowWhereItIs()
+    {
+        QPoint origin = m_origin;
+        for (int round = 0; round < 8; ++round) {
+            if (round == 4) {
+                const QPoint grip = origin + kBareSurface;
+                moveTo(grip);
+                xdotool({QStringLiteral("mousedown"), QStringLiteral("1")});
+                QTest::qWait(60);
+                moveTo(grip + QPoint(30, 20));
+                QTest::qWait(100);
+                xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+                QTRY_COMPARE(screenRect(m_id).topLeft(), origin + QPoint(30, 20));
+                origin += QPoint(30, 20);
+            }
+            moveTo(origin + kBareSurface + QPoint(round, 0));
+            xdotool({QStringLiteral("click"), QStringLiteral("1")});
+            QTest::qWait(100);
+            moveTo(origin + kBareSurface + QPoint(150, 90));
+            QTest::qWait(250);
+            QVERIFY2(screenRect(m_id).topLeft() == origin, qPrintable(QStringLiteral("round %1").arg(round)));
         }
     }
 

@@ -86,14 +86,19 @@ private slots:
             QVERIFY2(QFileInfo(folder).isDir(), qPrintable(folder));
     }
 
-    void leavesExistingFoldersAndTheirFilesAlone()
+    // Results stay, and so does a result kept in the working folder; the working
+    // copies a killed run left behind go.
+    void keepsResultsAndClearsWorkingCopiesLeftBehind()
     {
         QVERIFY(QDir().mkpath(m_application + QStringLiteral("/output")));
         QVERIFY(QDir().mkpath(m_application + QStringLiteral("/data")));
+        const QString working = m_tempBase + QLatin1Char('/') + privateFolderName();
+        QVERIFY(QDir().mkpath(working));
         const QString earlierResult = m_application + QStringLiteral("/output/126151741.3gp");
-        const QString earlierSource = m_tempBase + QLatin1Char('/') + privateFolderName() + QStringLiteral("/tmpFile.avi");
-        QVERIFY(QDir().mkpath(QFileInfo(earlierSource).path()));
-        for (const QString& path : {earlierResult, earlierSource}) {
+        const QString keptResult = working + QStringLiteral("/126151741.3gp");
+        const QStringList leftBehind{working + QStringLiteral("/tmpFile.avi"), working + QStringLiteral("/tmpFile.3gp"),
+                                     m_application + QStringLiteral("/data/conv.exe")};
+        for (const QString& path : QStringList{earlierResult, keptResult} + leftBehind) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("kept");
@@ -101,8 +106,10 @@ private slots:
 
         const auto window = startWindow(m_application, m_tempBase);
         QVERIFY(QFileInfo::exists(earlierResult));
-        QVERIFY(QFileInfo::exists(earlierSource));
-        QCOMPARE(window->folders().temp, QFileInfo(earlierSource).path());
+        QVERIFY(QFileInfo::exists(keptResult));
+        for (const QString& path : leftBehind)
+            QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
+        QCOMPARE(window->folders().temp, working);
     }
 
     void unwritableApplicationFolderStillStarts()
@@ -208,6 +215,12 @@ private slots:
 
         QVERIFY(!window->picSetting->isVisible());
         QCOMPARE(window->picSetting->geometry(), QRect(12, 146, 533, 175));
+        // The text buttons sit where the panel's picture leaves room for them, to the pixel.
+        const std::pair<QWidget*, QPoint> links[] = {{window->picSetting->lblDefault, {354, 132}},
+                                                     {window->picSetting->lblOk, {396, 132}},
+                                                     {window->picSetting->lblCancel, {436, 132}}};
+        for (const auto& [link, topLeft] : links)
+            QCOMPARE(link->geometry().topLeft(), topLeft);
         QVERIFY(!window->imgLoaded->isVisible());
         QVERIFY(!window->imgWait->isVisible());
         QCOMPARE(window->imgLoaded->geometry(), QRect(84, 175, 364, 86));

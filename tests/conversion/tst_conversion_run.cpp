@@ -2,9 +2,12 @@
 // name, and every way a run can go wrong.
 
 #include "StandInConverter.h"
+#include "ConverterStatus.h"
 #include "conversion/ConversionRun.h"
+#include "platform/ExclusiveLock.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -13,6 +16,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -59,7 +63,6 @@ private slots:
             QVERIFY(QDir().mkpath(folder));
         m_source = m_scratch->filePath(QStringLiteral("clips/聚会 party.avi"));
         writeFile(m_source, "source bytes");
-        m_opened.clear();
     }
 
     void convertsIntoTheOutputFolder()
@@ -78,8 +81,7 @@ private slots:
         QCOMPARE(outcome.resultPath, output(QStringLiteral("126151741.3gp")));
         QCOMPARE(readFile(outcome.resultPath), QByteArray("converted source bytes"));
         QCOMPARE(entries(m_app + QStringLiteral("/output")), QStringList{QStringLiteral("126151741.3gp")});
-        QCOMPARE(m_opened, QStringList{m_app + QStringLiteral("/output")});
-        QVERIFY(!QFileInfo::exists(m_app + QStringLiteral("/data/conv.exe")));  // only there while it runs
+        expectNoWorkingCopies();  // only there while it runs
 
         // Run as data/conv.exe, without a shell: the blanks of the application folder
         // and of the selections never split a word, and the text is the run's record.
@@ -108,27 +110,47 @@ private slots:
     void failedConversionCopiesNothing_data()
     {
         QTest::addColumn<QString>("converter");
+        QTest::addColumn<QString>("warning");
         QTest::addColumn<QString>("detail");
-        QTest::newRow("fails") << QString::fromLatin1(standin::kFails)
+        QTest::newRow("fails") << QString::fromLatin1(standin::kFails) << QStringLiteral("无法转换")
                                << QStringLiteral("conv.dll: cannot decode the source: Invalid data found");
         QTest::newRow("writes nothing") << QString::fromLatin1(standin::kWritesNothing)
-                                        << QStringLiteral("没有写出结果文件");
-        QTest::newRow("killed") << QStringLiteral("kill -9 $$") << QStringLiteral("意外终止");
+                                        << QStringLiteral("没有写出") << QString();
+        QTest::newRow("killed") << QStringLiteral("kill -9 $$") << QStringLiteral("意外终止")
+                                << QStringLiteral("意外终止");
+        // Each kind of failure the converter names by its status, told in Chinese; its
+        // own line is the detail, with the working names it saw replaced by the user's.
+        const QString names = QStringLiteral("echo \"conv.dll: cannot use $2 for ${22}\" >&2; exit %1");
+        const std::pair<tovaro::ConverterStatus, const char*> kinds[] = {
+            {tovaro::ConverterStatus::SourceUnreadable, "无法读取"},  {tovaro::ConverterStatus::NotAVideo, "不是视频文件"},
+            {tovaro::ConverterStatus::SourceDamaged, "已损坏"},       {tovaro::ConverterStatus::OutputUnwritable, "无法写入"},
+            {tovaro::ConverterStatus::OutOfSpace, "磁盘空间不足"},     {tovaro::ConverterStatus::Stopped, "被中止"},
+            {tovaro::ConverterStatus::UsageError, "不接受"}};
+        for (const auto& [status, told] : kinds)
+            QTest::addRow("status %d", static_cast<int>(status))
+                << names.arg(static_cast<int>(status)) << QString::fromUtf8(told) << QStringLiteral("conv.dll: cannot use ");
+        QTest::newRow("unknown status") << names.arg(42) << QStringLiteral("无法转换") << QStringLiteral("cannot use ");
     }
 
     void failedConversionCopiesNothing()
     {
         QFETCH(QString, converter);
+        QFETCH(QString, warning);
         QFETCH(QString, detail);
         QVERIFY(standin::install(m_app, converter));
         writeFile(m_work + QStringLiteral("/tmpFile.3gp"), "an earlier run's output");
         const conversion::Outcome outcome = conversion::ConversionRun(setupFor(m_source)).exec();
         QVERIFY(!outcome.converted);
-        QVERIFY2(outcome.warning.startsWith(QStringLiteral("转换失败。\n")), qPrintable(outcome.warning));
-        QVERIFY2(outcome.warning.contains(detail), qPrintable(outcome.warning));
+        QVERIFY2(outcome.warning.startsWith(QStringLiteral("转换失败")) || outcome.warning.contains(QStringLiteral("中止")),
+                 qPrintable(outcome.warning));
+        QVERIFY2(outcome.warning.contains(warning), qPrintable(outcome.warning));
+        QVERIFY2(outcome.warning.contains(m_source), qPrintable(outcome.warning));
+        QVERIFY2(outcome.detail.contains(detail), qPrintable(outcome.detail));
+        if (outcome.detail.contains(QStringLiteral("cannot use"))) {
+            QCOMPARE(outcome.detail, QStringLiteral("conv.dll: cannot use %1 for %2").arg(m_source, m_app + QStringLiteral("/output")));
+        }
         QVERIFY(entries(m_app + QStringLiteral("/output")).isEmpty());
-        QVERIFY(m_opened.isEmpty());
-        QVERIFY(!QFileInfo::exists(m_app + QStringLiteral("/data/conv.exe")));
+        expectNoWorkingCopies();
     }
 
     void threeGpSourceMustBeReplacedByTheConverter()
@@ -170,15 +192,103 @@ private slots:
         expectRefusal(setupFor(m_source), QStringLiteral("找不到转换程序"));
     }
 
-    void unsavedResultStaysInTheWorkingFolder()
+    void unsavedResultIsKeptUnderItsNameInTheWorkingFolder()
     {
         QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
         QVERIFY(QDir(m_app + QStringLiteral("/output")).removeRecursively());
-        const conversion::Outcome outcome = conversion::ConversionRun(setupFor(m_source)).exec();
+        writeFile(m_app + QStringLiteral("/output"), "");  // a file in its place stops root too
+        const QString kept = m_work + QStringLiteral("/126151741.3gp");
+        conversion::Outcome outcome = conversion::ConversionRun(setupFor(m_source)).exec();
         QVERIFY(!outcome.converted);
-        QVERIFY2(outcome.warning.contains(m_work + QStringLiteral("/tmpFile.3gp")), qPrintable(outcome.warning));
-        QCOMPARE(readFile(m_work + QStringLiteral("/tmpFile.3gp")), QByteArray("converted source bytes"));
-        QVERIFY(m_opened.isEmpty());
+        QVERIFY2(outcome.warning.endsWith(QLatin1Char('\n') + kept), qPrintable(outcome.warning));
+        QCOMPARE(readFile(kept), QByteArray("converted source bytes"));
+        expectNoWorkingCopies();
+
+        // The next run keeps its own beside it and leaves the first alone.
+        outcome = conversion::ConversionRun(setupFor(m_source)).exec();
+        QVERIFY2(outcome.warning.endsWith(QStringLiteral("/126151741-2.3gp")), qPrintable(outcome.warning));
+        QCOMPARE(readFile(kept), QByteArray("converted source bytes"));
+    }
+
+    void deletedFoldersAreMadeAgain()
+    {
+        QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
+        QVERIFY(QDir(m_app + QStringLiteral("/output")).removeRecursively());
+        QVERIFY(QDir(m_app + QStringLiteral("/data")).removeRecursively());
+        const conversion::Outcome outcome = conversion::ConversionRun(setupFor(m_source)).exec();
+        QVERIFY2(outcome.converted, qPrintable(outcome.warning + QLatin1Char(' ') + outcome.detail));
+        QCOMPARE(readFile(outcome.resultPath), QByteArray("converted source bytes"));
+    }
+
+    void leftoversOfAKilledRunGoAtStart()
+    {
+        const QString stale = m_app + QStringLiteral("/data/conv.exe");
+        const auto leaveBehind = [&] {
+            writeFile(stale, "killed run's converter");
+            writeFile(m_work + QStringLiteral("/tmpFile.avi"), "killed run's source");
+            writeFile(m_work + QStringLiteral("/126151741.3gp"), "a kept result");
+        };
+        leaveBehind();
+        conversion::ConversionRun(setupFor(QString())).removeLeftovers();
+        QVERIFY(!QFileInfo::exists(stale));
+        QVERIFY(!QFileInfo::exists(m_work + QStringLiteral("/tmpFile.avi")));
+        QVERIFY(QFileInfo::exists(m_work + QStringLiteral("/126151741.3gp")));
+
+        // Another copy of the program converting with them right now keeps them.
+        leaveBehind();
+        platform::ExclusiveLock other;
+        QCOMPARE(other.tryAcquire(m_app + QStringLiteral("/data/.conversion.lock")), platform::ExclusiveLock::Result::Held);
+        conversion::ConversionRun(setupFor(QString())).removeLeftovers();
+        QVERIFY(QFileInfo::exists(stale));
+    }
+
+    // A stop ends the run at once, wherever it is, and cleans up: a converter that
+    // ignores the polite request is killed after the grace period.
+    void stopEndsTheRunAndRemovesItsFiles_data()
+    {
+        QTest::addColumn<QString>("converter");
+        QTest::addColumn<bool>("fromAPipe");
+        QTest::addColumn<int>("atLeastMs");
+        QTest::newRow("copying a source that never ends") << QString::fromLatin1(standin::kConverts) << true << 0;
+        QTest::newRow("converting") << QStringLiteral("echo $$ > '%1/pid'; exec sleep 30") << false << 0;
+        QTest::newRow("converter deaf to the request")
+            << QStringLiteral("trap '' TERM; echo $$ > '%1/pid'; while :; do sleep 0.1; done") << false
+            << conversion::ConversionRun::kStopGraceMs;
+    }
+
+    void stopEndsTheRunAndRemovesItsFiles()
+    {
+        QFETCH(QString, converter);
+        QFETCH(bool, fromAPipe);
+        QFETCH(int, atLeastMs);
+        QVERIFY(standin::install(m_app, converter.contains(QStringLiteral("%1")) ? converter.arg(m_app) : converter));
+        QString source = m_source;
+        if (fromAPipe) {
+            source = m_scratch->filePath(QStringLiteral("clips/stalled.avi"));
+            QCOMPARE(::mkfifo(QFile::encodeName(source).constData(), 0600), 0);
+        }
+        conversion::ConversionRun run(setupFor(source));
+        QElapsedTimer clock;
+        const auto stopSoon = [&] {
+            clock.start();
+            QTimer::singleShot(200, &run, [&run] { run.stop(); });
+        };
+        if (fromAPipe)
+            stopSoon();
+        else
+            connect(&run, &conversion::ConversionRun::converterStarted, this, stopSoon);
+        const conversion::Outcome outcome = run.exec();
+        QVERIFY(outcome.stopped);
+        QVERIFY(!outcome.converted);
+        QVERIFY(clock.elapsed() >= atLeastMs);
+        QVERIFY2(clock.elapsed() < atLeastMs + 2000, qPrintable(QString::number(clock.elapsed())));
+        expectNoWorkingCopies();
+        QVERIFY(entries(m_app + QStringLiteral("/output")).isEmpty());
+        if (!fromAPipe) {
+            const pid_t converterPid = readFile(m_app + QStringLiteral("/pid")).trimmed().toInt();
+            QVERIFY(converterPid > 0);
+            QVERIFY(::kill(converterPid, 0) != 0);
+        }
     }
 
     void onlyOneRunAtATime()
@@ -254,12 +364,16 @@ private:
                                                                            QStringLiteral("14.985"),
                                                                            QStringLiteral("120"), QStringLiteral("48")};
                                    },
-                                   [this](const QString& folder) {
-                                       m_opened << folder;
-                                       return platform::Status::success();
-                                   }};
-        setup.now = [] { return QDateTime(QDate(2024, 12, 6), QTime(15, 17, 41)); };
+                                   [] { return QDateTime(QDate(2024, 12, 6), QTime(15, 17, 41)); }};
         return setup;
+    }
+
+    // Nothing of a run stays in the working folder but its lock (and kept results).
+    void expectNoWorkingCopies()
+    {
+        QCOMPARE(entries(m_work).filter(QStringLiteral("tmpFile")), QStringList());
+        QCOMPARE(entries(m_work).filter(QStringLiteral(".copy-")), QStringList());
+        QVERIFY(!QFileInfo::exists(m_app + QStringLiteral("/data/conv.exe")));
     }
 
     // The run warns and stops before the converter is ever started.
@@ -271,7 +385,6 @@ private:
         QVERIFY2(outcome.warning.startsWith(QStringLiteral("转换失败")), qPrintable(outcome.warning));
         QVERIFY2(outcome.warning.contains(reason), qPrintable(outcome.warning));
         QVERIFY(standin::calledWith(m_app).isEmpty());
-        QVERIFY(m_opened.isEmpty());
     }
 
     QString output(const QString& name) const { return m_app + QStringLiteral("/output/") + name; }
@@ -280,7 +393,6 @@ private:
     QString m_app;
     QString m_work;
     QString m_source;
-    QStringList m_opened;
 };
 
 QTEST_GUILESS_MAIN(ConversionRunTest)

@@ -2,9 +2,18 @@
 // flags, and the real dialog on an offscreen display.
 
 #include "dialogs/COMDLG.h"
+#include "dialogs/MessageBox.h"
 #include "dialogs/OpenFileDialog.h"
+#include "dialogs/QtTranslations.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeView>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -71,6 +80,14 @@ void whenDialogShows(QObject* context, std::function<void(QFileDialog*)> answer,
     poll->start(100);
 }
 
+bool hasChinese(const QString& text)
+{
+    for (const QChar c : text)
+        if (c.unicode() >= 0x4e00 && c.unicode() <= 0x9fff)
+            return true;
+    return false;
+}
+
 QString programFilter()
 {
     return QStringLiteral("AVI格式(*.AVI)|*.avi|FLV格式(*.FLV)|*.flv|所有格式(*.*)|*.*");
@@ -82,6 +99,9 @@ class DialogsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // As the program does at start-up.
+    void initTestCase() { QVERIFY(dialogs::installChineseQtTexts(*QCoreApplication::instance())); }
+
     void init()
     {
         m_scratch = std::make_unique<QTemporaryDir>();
@@ -153,11 +173,13 @@ private slots:
     {
         const QString folder = m_scratch->filePath(QStringLiteral("视频"));
         QVERIFY(QDir().mkpath(folder));
-        for (const char* name : {"MOVIE.AVI", "Clip.Avi", "small.avi", "song.flv", "notes.txt"})
+        for (const char* name : {"MOVIE.AVI", "Clip.Avi", "small.avi", "song.flv", "notes.txt", "README"})
             touch(folder + QLatin1Char('/') + QString::fromLatin1(name));
 
-        QStringList offered, listed;
+        QStringList offered, listed, listedByAll, english;
         QString startedIn;
+        bool readOnlyShown = false;
+        QList<std::pair<int, int>> columnWidths;  // shown, needed
         // The folder is read in the background: answer once its listing is in.
         whenDialogShows(
             this,
@@ -165,6 +187,32 @@ private slots:
                 offered = dialog->nameFilters();
                 startedIn = dialog->directory().absolutePath();
                 listed = listedNames(dialog);
+                // Every text of the dialog is Chinese.
+                for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>())
+                    if (button->isVisible() && !button->text().isEmpty() && !hasChinese(button->text()))
+                        english << button->text();
+                for (QLabel* label : dialog->findChildren<QLabel*>())
+                    if (label->isVisible() && !label->text().isEmpty() && !hasChinese(label->text()))
+                        english << label->text();
+                auto* details = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
+                QVERIFY(details);
+                // Every column as wide as its heading and entries need, and all of
+                // them in view at the opening size.
+                QHeaderView* header = details->header();
+                for (int column = 0; column < header->count(); ++column) {
+                    const QString heading = details->model()->headerData(column, Qt::Horizontal).toString();
+                    if (!hasChinese(heading))
+                        english << heading;
+                    columnWidths.append({header->sectionSize(column),
+                                         std::max(header->sectionSizeHint(column), static_cast<QAbstractItemView*>(details)->sizeHintForColumn(column))});
+                }
+                columnWidths.append({details->viewport()->width(), header->length()});
+                auto* readOnly = dialog->findChild<QCheckBox*>(QStringLiteral("readOnlyCheck"));
+                readOnlyShown = readOnly && readOnly->isVisible() && hasChinese(readOnly->text());
+                // "*.*" offers every file, those without an extension too.
+                dialog->selectNameFilter(dialog->nameFilters().last());
+                QTRY_VERIFY(listedNames(dialog).size() == 6);
+                listedByAll = listedNames(dialog);
                 // A name typed for a file that does not exist is taken as it stands.
                 auto* nameField = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
                 QVERIFY(nameField);
@@ -179,7 +227,42 @@ private slots:
         QCOMPARE(offered.size(), 3);
         QVERIFY(offered.first().startsWith(QStringLiteral("AVI格式(*.AVI)")));
         QCOMPARE(listed, (QStringList{QStringLiteral("Clip.Avi"), QStringLiteral("MOVIE.AVI"), QStringLiteral("small.avi")}));
+        QCOMPARE(listedByAll.size(), 6);
+        QVERIFY(listedByAll.contains(QStringLiteral("README")));
+        QVERIFY2(english.isEmpty(), qPrintable(english.join(QStringLiteral(" | "))));
+        QVERIFY(readOnlyShown);
+        QCOMPARE(columnWidths.size(), 5);
+        for (const auto& [shown, needed] : columnWidths)
+            QVERIFY2(shown >= needed, qPrintable(QStringLiteral("%1 < %2").arg(shown).arg(needed)));
         QCOMPARE(QDir::currentPath(), m_startFolder);
+    }
+
+    // The box itself, as the program shows it (tests elsewhere replace it by a sink).
+    void messageBoxShowsItsKindWithDialogDecorationsOnly()
+    {
+        using dialogs::MessageIcon;
+        const std::pair<MessageIcon, QMessageBox::Icon> kinds[] = {{MessageIcon::Warning, QMessageBox::Warning},
+                                                                   {MessageIcon::None, QMessageBox::NoIcon},
+                                                                   {MessageIcon::Information, QMessageBox::Information}};
+        for (const auto& [kind, icon] : kinds) {
+            const auto box = dialogs::makeMessageBox(nullptr, {QStringLiteral("警告"), QStringLiteral("正文"), kind});
+            QCOMPARE(box->icon(), icon);
+            QCOMPARE(box->buttons().size(), 1);
+            QCOMPARE(box->button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+            QVERIFY(box->detailedText().isEmpty());
+            const Qt::WindowFlags flags = box->windowFlags();
+            QVERIFY(flags.testFlag(Qt::CustomizeWindowHint) && flags.testFlag(Qt::WindowCloseButtonHint));
+            QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint) && !flags.testFlag(Qt::WindowMaximizeButtonHint));
+        }
+
+        const auto question = dialogs::makeMessageBox(
+            nullptr, {QStringLiteral("确认"), QStringLiteral("停止？"), MessageIcon::Question, QStringLiteral("细节")}, true);
+        QCOMPARE(question->icon(), QMessageBox::Question);
+        QCOMPARE(question->defaultButton(), question->button(QMessageBox::Yes));
+        QVERIFY(question->escapeButton() == question->button(QMessageBox::No));
+        QVERIFY(question->button(QMessageBox::Yes)->text().startsWith(QStringLiteral("是")));
+        QVERIFY(question->button(QMessageBox::No)->text().startsWith(QStringLiteral("否")));
+        QCOMPARE(question->detailedText(), QStringLiteral("细节"));
     }
 
     void realDialogCancelGivesNothing()

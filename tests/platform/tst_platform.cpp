@@ -6,6 +6,8 @@
 #include "platform/ShellOpen.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QMap>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -79,6 +81,21 @@ private slots:
         QCOMPARE(readFile(to), QByteArray("earlier result"));
 
         QVERIFY(!platform::copyFileReplacing(to, dir().filePath(QStringLiteral("no/such/folder/x"))).ok());
+    }
+
+    void failedSaveLeavesNoPartialFile()
+    {
+        const QString folder = dir().filePath(QStringLiteral("output"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString from = dir().filePath(QStringLiteral("tmpFile.3gp"));
+        writeFile(from, "result");
+        const auto named = [](const QString& name) { return [name](int) { return name; }; };
+        QString placed;
+        // Failing while copying (a folder is no file to read), then while naming.
+        QVERIFY(!platform::copyUnderFreeName(dir().path(), folder, named(QStringLiteral("a.3gp")), &placed).ok());
+        QVERIFY(!platform::copyUnderFreeName(from, folder, named(QStringLiteral("gone/a.3gp")), &placed).ok());
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QVERIFY(placed.isEmpty());
     }
 
     void createFolderMakesOneLevel()
@@ -205,24 +222,43 @@ private slots:
         QVERIFY(refused.status.message().contains(QStringLiteral("another user")));
     }
 
-    void shellOpenHandsPathToDesktopOpener()
+    void shellOpenHandsPathToDesktopOpenerWithoutWaiting()
     {
-        // A stand-in for xdg-open that records what it was asked to open; no session
-        // bus, so no file manager answers first.
+        // A stand-in for xdg-open that records what it was asked to open, takes its
+        // time and fails for documents, as it does without a program for them; no
+        // session bus, so no file manager answers first.
         const QString bin = dir().filePath(QStringLiteral("bin"));
         QVERIFY(QDir().mkpath(bin));
         const QString record = dir().filePath(QStringLiteral("opened.txt"));
         writeFile(bin + QStringLiteral("/xdg-open"),
-                  QStringLiteral("#!/bin/sh\necho \"$1\" >> '%1'\n").arg(record).toUtf8(), kExecutable);
+                  QStringLiteral("#!/bin/sh\necho \"$1\" >> '%1'\nsleep 1\n[ -d \"$1\" ] || exit 3\n").arg(record).toUtf8(),
+                  kExecutable);
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(bin) + ':' + oldPath);
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
 
         const QString folder = dir().filePath(QStringLiteral("output folder"));
         QVERIFY(QDir().mkpath(folder));
-        QVERIFY(platform::shellOpen(folder).ok());
-        QTRY_COMPARE(readFile(record), (folder + QLatin1Char('\n')).toUtf8());
-        QVERIFY(!platform::shellOpen(dir().filePath(QStringLiteral("missing.txt"))).ok());
+        const QString document = dir().filePath(QStringLiteral("说明.txt"));
+        writeFile(document, "help");
+        QObject context;
+        QMap<QString, bool> answers;
+        const auto open = [&](const QString& path) {
+            platform::shellOpen(path, &context, [&answers, path](bool opened) { answers.insert(path, opened); });
+        };
+        QElapsedTimer clock;
+        clock.start();
+        open(folder);
+        open(document);
+        open(dir().filePath(QStringLiteral("missing.txt")));
+        QVERIFY2(clock.elapsed() < 500, "the caller waited for the opener");
+        QTRY_COMPARE(answers.size(), 3);
+        QCOMPARE(answers.value(folder), true);
+        QCOMPARE(answers.value(document), false);
+        QCOMPARE(answers.value(dir().filePath(QStringLiteral("missing.txt"))), false);
+        QStringList asked = QString::fromUtf8(readFile(record)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        asked.sort();
+        QCOMPARE(asked, (QStringList{folder, document}));
 
         qputenv("PATH", oldPath);
     }
