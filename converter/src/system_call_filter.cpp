@@ -1,0 +1,95 @@
+#include "system_call_filter.hpp"
+
+#include "errors.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+#include <sched.h>
+#include <seccomp.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace conv {
+namespace {
+
+struct FilterDeleter {
+    void operator()(void* filter) const { seccomp_release(filter); }
+};
+using FilterHandle = std::unique_ptr<void, FilterDeleter>;
+
+[[noreturn]] void fail(const std::string& what, int error)
+{
+    throw ConversionError("cannot confine the converter: " + what + ": " + std::strerror(-error));
+}
+
+void add(scmp_filter_ctx filter, std::uint32_t action, int call, std::initializer_list<scmp_arg_cmp> conditions = {})
+{
+    const int added = seccomp_rule_add_array(filter, action, call, static_cast<unsigned>(conditions.size()),
+                                             conditions.size() ? conditions.begin() : nullptr);
+    if (added < 0)
+        fail("system call " + std::to_string(call), added);
+}
+
+// Why each is needed is in README.md ("Confinement").
+constexpr int kAllowed[] = {
+    // Reading the source, writing the 3GP file, finishing and linking it in.
+    SCMP_SYS(read), SCMP_SYS(pread64), SCMP_SYS(readv), SCMP_SYS(write), SCMP_SYS(pwrite64), SCMP_SYS(writev),
+    SCMP_SYS(lseek), SCMP_SYS(openat), SCMP_SYS(close), SCMP_SYS(fstat), SCMP_SYS(newfstatat), SCMP_SYS(statx),
+    SCMP_SYS(fcntl), SCMP_SYS(fsync), SCMP_SYS(ftruncate), SCMP_SYS(linkat), SCMP_SYS(rename),
+    SCMP_SYS(renameat), SCMP_SYS(renameat2), SCMP_SYS(unlink), SCMP_SYS(unlinkat),
+    // Memory.
+    SCMP_SYS(brk), SCMP_SYS(munmap), SCMP_SYS(mremap), SCMP_SYS(madvise),
+    // Threads: waiting on each other, their start and end.
+    SCMP_SYS(futex), SCMP_SYS(set_robust_list), SCMP_SYS(rseq), SCMP_SYS(sched_getaffinity),
+    SCMP_SYS(sched_yield), SCMP_SYS(gettid), SCMP_SYS(getpid), SCMP_SYS(exit), SCMP_SYS(exit_group),
+    // Signals: the stop watcher, and each thread's signal mask.
+    SCMP_SYS(rt_sigaction), SCMP_SYS(rt_sigprocmask), SCMP_SYS(rt_sigreturn), SCMP_SYS(sigaltstack),
+    SCMP_SYS(poll), SCMP_SYS(ppoll),
+    // Time and chance.
+    SCMP_SYS(clock_gettime), SCMP_SYS(clock_nanosleep), SCMP_SYS(nanosleep), SCMP_SYS(getrandom),
+};
+
+#if defined(__SANITIZE_ADDRESS__)
+// The test build's sanitizers check whether memory is readable by writing it
+// to a pipe, and name the executable in their reports.
+constexpr int kSanitizerCalls[] = {SCMP_SYS(pipe), SCMP_SYS(pipe2), SCMP_SYS(readlink), SCMP_SYS(readlinkat)};
+#endif
+
+} // namespace
+
+void applySystemCallFilter()
+{
+    const FilterHandle filter(seccomp_init(SCMP_ACT_ERRNO(EPERM)));
+    if (!filter)
+        fail("seccomp", -ENOMEM);
+    // Every thread, also the ones already running.
+    if (const int set = seccomp_attr_set(filter.get(), SCMP_FLTATR_CTL_TSYNC, 1); set < 0)
+        fail("seccomp", set);
+    for (const int call : kAllowed)
+        add(filter.get(), SCMP_ACT_ALLOW, call);
+#if defined(__SANITIZE_ADDRESS__)
+    for (const int call : kSanitizerCalls)
+        add(filter.get(), SCMP_ACT_ALLOW, call);
+#endif
+    // Memory, but none made executable: no code is made at run time.
+    for (const int call : {SCMP_SYS(mmap), SCMP_SYS(mprotect)})
+        add(filter.get(), SCMP_ACT_ALLOW, call, {SCMP_A2(SCMP_CMP_MASKED_EQ, PROT_EXEC, 0)});
+    // New threads, not new processes. The C library falls back from clone3,
+    // whose flags a filter cannot see, to clone when told it does not exist.
+    add(filter.get(), SCMP_ACT_ALLOW, SCMP_SYS(clone), {SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, CLONE_THREAD)});
+    add(filter.get(), SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3));
+    // The stage threads lower their own priority.
+    for (const int call : {SCMP_SYS(getpriority), SCMP_SYS(setpriority)})
+        add(filter.get(), SCMP_ACT_ALLOW, call, {SCMP_A0(SCMP_CMP_EQ, PRIO_PROCESS)});
+    // Signals to this process's own threads only.
+    add(filter.get(), SCMP_ACT_ALLOW, SCMP_SYS(tgkill), {SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(getpid()))});
+    if (const int loaded = seccomp_load(filter.get()); loaded < 0)
+        fail("seccomp", loaded);
+}
+
+} // namespace conv
