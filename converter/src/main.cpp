@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TOVARO_SANITIZED)
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -78,7 +78,7 @@ int main(int argc, char** argv)
         conv::ProgressReporter progress(stderr);
         progress.stopWhenUnread(&stopRequested);
         const auto confineThenWatch = [&](const conv::ConfinedFiles& files) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TOVARO_SANITIZED)
             // The test build's leak checker stops the process with ptrace and
             // reads /proc at exit, which a confined process may not: it checks
             // here instead. Tests leak-check conversions they run in-process.

@@ -53,7 +53,7 @@ constexpr int kAllowed[] = {
     SCMP_SYS(clock_gettime),
 };
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TOVARO_SANITIZED)
 // The test build's sanitizers check whether memory is readable by writing it
 // to a pipe, give each thread a signal stack and name the executable in their
 // reports.
@@ -77,7 +77,7 @@ void applySystemCallFilter()
         fail("seccomp", set);
     for (const int call : kAllowed)
         add(filter.get(), SCMP_ACT_ALLOW, call);
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TOVARO_SANITIZED)
     for (const int call : kSanitizerCalls)
         add(filter.get(), SCMP_ACT_ALLOW, call);
 #endif
