@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -94,11 +95,18 @@ void allow(int ruleset, int fd, std::uint64_t rights, std::uint64_t handled, con
         fail(what);
 }
 
-void allowPath(int ruleset, const std::string& path, int openFlags, std::uint64_t rights, std::uint64_t handled)
+// A rule on a folder reaches everything beneath it: the source must not be one.
+void allowPath(int ruleset, const std::string& path, bool folder, std::uint64_t rights, std::uint64_t handled)
 {
-    const Descriptor fd(open(path.c_str(), O_PATH | O_CLOEXEC | openFlags));
-    if (fd.get() < 0)
-        throw ConversionError("cannot open '" + path + "': " + std::system_category().message(errno));
+    const auto cannotOpen = [&](int error) {
+        return ConversionError("cannot open '" + path + "': " + std::system_category().message(error));
+    };
+    const Descriptor fd(open(path.c_str(), O_PATH | O_CLOEXEC | (folder ? O_DIRECTORY : 0)));
+    struct stat status {};
+    if (fd.get() < 0 || fstat(fd.get(), &status) != 0)
+        throw cannotOpen(errno);
+    if (!folder && S_ISDIR(status.st_mode))
+        throw cannotOpen(EISDIR);
     allow(ruleset, fd.get(), rights, handled, "'" + path + "'");
 }
 
@@ -112,10 +120,10 @@ bool restrictFiles(const ConfinedFiles& files)
     const Descriptor ruleset(static_cast<int>(syscall(SYS_landlock_create_ruleset, &attr, sizeof attr, 0)));
     if (ruleset.get() < 0)
         fail("Landlock");
-    allowPath(ruleset.get(), files.inputPath, 0, landlock::kReadFile, attr.handledFs);
+    allowPath(ruleset.get(), files.inputPath, false, landlock::kReadFile, attr.handledFs);
     // Linking the finished file in, renaming it over an existing result and
     // removing a named working file: within the folder, so no kRefer.
-    allowPath(ruleset.get(), files.outputFolder, O_DIRECTORY, landlock::kMakeRegular | landlock::kRemoveFile,
+    allowPath(ruleset.get(), files.outputFolder, true, landlock::kMakeRegular | landlock::kRemoveFile,
               attr.handledFs);
     // The muxer opens the working file again to read it back (index first).
     allow(ruleset.get(), files.workingFile, landlock::kReadFile | landlock::kWriteFile, attr.handledFs,
