@@ -61,13 +61,17 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
 } // namespace
 
 ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& progress,
-                          const std::atomic<bool>& stopRequested, const RunTuning& tuning)
+                          const std::atomic<bool>& stopRequested, const RunTuning& tuning,
+                          const BeforeReading& beforeReading)
 {
     if (auto problem = h263SizeProblem(request.width, request.height))
         throw ConversionError(*problem);
     try {
-        SourceMedia source(request.inputPath, nullptr, &stopRequested, tuning.videoDecoderThreads);
         OutputFile output(request.outputPath, request.replaceOutput);
+        coreCount(); // before confinement hides where it is read
+        if (beforeReading)
+            beforeReading(ConfinedFiles{request.inputPath, output.folder().string(), output.descriptor()});
+        SourceMedia source(request.inputPath, nullptr, &stopRequested, tuning.videoDecoderThreads);
         return run(request, source, output, progress, stopRequested, tuning);
     } catch (const ConversionError&) {
         // An interrupted read reports itself as a read error.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "command_line.hpp"
+#include "confinement.hpp"
 #include "progress_reporter.hpp"
 
 #include <atomic>
@@ -39,6 +40,10 @@ struct RunTuning {
     std::function<void()> soundDecoding;
 };
 
+// Called once the output file is open, before the source is read: the
+// program confines itself there (see confine()).
+using BeforeReading = std::function<void(const ConfinedFiles&)>;
+
 // Runs one conversion from start to the renamed output file. Throws
 // ConversionError (nothing is left at the output path) when it cannot finish.
 // `stopRequested` is polled; when it turns true the run stops as failed.
@@ -46,7 +51,8 @@ struct RunTuning {
 // are scaled on one thread and encoded on another, sound is decoded on a third
 // and encoded on a fourth.
 ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& progress,
-                          const std::atomic<bool>& stopRequested, const RunTuning& tuning = {});
+                          const std::atomic<bool>& stopRequested, const RunTuning& tuning = {},
+                          const BeforeReading& beforeReading = nullptr);
 
 // Bounds for a run on arbitrary bytes: the decoder refuses larger pictures, and
 // a run whose output would grow past `mostSeconds` stops as failed.

@@ -73,6 +73,12 @@ struct IoContextDeleter {
 };
 using IoContextHandle = std::unique_ptr<AVIOContext, IoContextDeleter>;
 
+// An AVIOContext opened with avio_open2.
+struct OpenedIoDeleter {
+    void operator()(AVIOContext* context) const { avio_closep(&context); }
+};
+using OpenedIoHandle = std::unique_ptr<AVIOContext, OpenedIoDeleter>;
+
 FrameHandle allocateFrame();
 PacketHandle allocatePacket();
 

@@ -167,6 +167,11 @@ int OutputFile::addAudio(int sampleRate, int frameSamples)
     return stream->index;
 }
 
+fs::path OutputFile::folder() const
+{
+    return folderOf(finalPath_);
+}
+
 void OutputFile::start()
 {
     AVDictionary* options = nullptr;

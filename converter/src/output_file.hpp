@@ -39,6 +39,10 @@ public:
     using Touch = std::function<void(int fd, std::int64_t size)>;
     void finish(const Touch& touch = nullptr);
 
+    // The file being written, open for reading and writing, and its folder.
+    int descriptor() const { return fd_; }
+    std::filesystem::path folder() const;
+
     // The named working file, if the file system forced one; empty otherwise.
     const std::filesystem::path& namedWorkingPath() const { return namedPath_; }
 

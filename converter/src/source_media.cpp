@@ -1,5 +1,6 @@
 #include "source_media.hpp"
 
+#include "accepted_formats.hpp"
 #include "errors.hpp"
 #include "frame_geometry.hpp"
 
@@ -67,6 +68,45 @@ int stopWasRequested(void* flag)
     return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
 }
 
+// The source is opened before the demuxer starts; any file or URL a demuxer
+// asks for besides it (a playlist's entries, a reference, an image sequence)
+// is refused.
+int refuseAnotherOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**)
+{
+    return AVERROR(EPERM);
+}
+
+// A demuxer context that reads only the accepted containers and opens no
+// file or URL besides the source it is given.
+AVFormatContext* heldToTheSource(const AVIOInterruptCB& interrupt)
+{
+    AVFormatContext* context = avformat_alloc_context();
+    if (!context)
+        throw std::bad_alloc();
+    context->interrupt_callback = interrupt;
+    context->io_open = refuseAnotherOpen;
+    context->protocol_whitelist = av_strdup("file");
+    context->format_whitelist = av_strdup(formatWhitelist().c_str());
+    if (!context->protocol_whitelist || !context->format_whitelist) {
+        avformat_free_context(context);
+        throw std::bad_alloc();
+    }
+    return context;
+}
+
+// Reads the named file through FFmpeg's file protocol and nothing else: a name
+// that looks like a URL is a file name all the same.
+OpenedIoHandle openSourceFile(const std::string& path, const AVIOInterruptCB* interrupt)
+{
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    AVIOContext* io = nullptr;
+    const int opened = avio_open2(&io, ("file:" + path).c_str(), AVIO_FLAG_READ, interrupt, &options);
+    av_dict_free(&options);
+    checkAv(opened, "cannot open '" + path + "'");
+    return OpenedIoHandle(io);
+}
+
 } // namespace
 
 int clockwiseQuarterTurns(const AVStream& stream)
@@ -74,6 +114,12 @@ int clockwiseQuarterTurns(const AVStream& stream)
     const auto* matrix = reinterpret_cast<const std::int32_t*>(
         av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
     return matrix ? quarterTurnsFromRotation(av_display_rotation_get(matrix)) : 0;
+}
+
+unsigned coreCount()
+{
+    static const unsigned cores = std::thread::hardware_concurrency();
+    return cores;
 }
 
 int videoDecoderThreads(const AVCodecParameters& video, unsigned cores)
@@ -93,15 +139,16 @@ int videoDecoderThreads(const AVCodecParameters& video, unsigned cores)
 SourceMedia::SourceMedia(const std::string& path, AVIOContext* io, const std::atomic<bool>* stopRequested,
                          int videoThreads)
 {
-    AVFormatContext* raw = avformat_alloc_context();
-    if (!raw)
-        throw std::bad_alloc();
-    if (stopRequested)
-        raw->interrupt_callback = AVIOInterruptCB{&stopWasRequested, const_cast<std::atomic<bool>*>(stopRequested)};
-    if (io) {
-        raw->pb = io;
-        raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+    const AVIOInterruptCB interrupt =
+        stopRequested ? AVIOInterruptCB{&stopWasRequested, const_cast<std::atomic<bool>*>(stopRequested)}
+                      : AVIOInterruptCB{};
+    if (!io) {
+        file_ = openSourceFile(path, &interrupt);
+        io = file_.get();
     }
+    AVFormatContext* raw = heldToTheSource(interrupt);
+    raw->pb = io;
+    raw->flags |= AVFMT_FLAG_CUSTOM_IO;
     // avformat_open_input frees the context itself when it fails.
     checkAv(avformat_open_input(&raw, path.c_str(), nullptr, nullptr), "cannot open '" + path + "'");
     format_.reset(raw);
@@ -150,7 +197,7 @@ void SourceMedia::openDecoder(std::optional<DecodedStream>& target, AVMediaType 
     checkAv(avcodec_parameters_to_context(decoder.get(), stream->codecpar), "cannot set up the decoder");
     decoder->pkt_timebase = stream->time_base;
     decoder->thread_count =
-        threads > 0 ? threads : videoDecoderThreads(*stream->codecpar, std::thread::hardware_concurrency());
+        threads > 0 ? threads : videoDecoderThreads(*stream->codecpar, coreCount());
     decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     checkAv(avcodec_open2(decoder.get(), codec, nullptr),
             std::string("cannot open the ") + av_get_media_type_string(type) + " decoder " + codec->name);

@@ -24,6 +24,10 @@ struct DecoderTuning {
 // How far the stream's rotation tag turns its pictures to show them upright.
 int clockwiseQuarterTurns(const AVStream& stream);
 
+// The machine's cores, counted once: counting reads /sys, which the confined
+// converter cannot.
+unsigned coreCount();
+
 // Video decoder threads for this stream on a machine with this many cores.
 // Frame threads cost the light codecs of the MPEG-4 Part 2 kind 25 % or more
 // extra work; up to standard definition one thread decodes them faster than
@@ -91,6 +95,7 @@ public:
 private:
     void openDecoder(std::optional<DecodedStream>& target, AVMediaType type, int threads);
 
+    OpenedIoHandle file_; // the source file, unless read through `io`; outlives format_
     InputFormatHandle format_;
     std::optional<DecodedStream> video_;
     std::optional<DecodedStream> audio_;

@@ -53,15 +53,19 @@ StopSignals::StopSignals(std::atomic<bool>& stopRequested)
     quitFd_ = eventfd(0, EFD_CLOEXEC);
     if (signalFd_ < 0 || quitFd_ < 0)
         throw std::system_error(errno, std::system_category(), "cannot watch for stop signals");
+}
+
+void StopSignals::startWatching()
+{
     watcher_ = std::thread([this] { watch(); });
 }
 
 StopSignals::~StopSignals()
 {
     const std::uint64_t one = 1;
-    if (write(quitFd_, &one, sizeof one) == sizeof one)
+    if (watcher_.joinable() && write(quitFd_, &one, sizeof one) == sizeof one)
         watcher_.join();
-    else
+    else if (watcher_.joinable())
         watcher_.detach();
     close(signalFd_);
     close(quitFd_);

@@ -15,11 +15,16 @@ namespace conv {
 // closed stderr is a failed write, not a silent death.
 //
 // Construct it first thing in main, before any other thread exists: the
-// signals stay blocked in every thread started after it.
+// signals stay blocked in every thread started after it. The watcher starts
+// with startWatching(), once the converter has confined itself (the confinement
+// reaches only threads started after it); a signal that came before waits
+// for it.
 class StopSignals {
 public:
     explicit StopSignals(std::atomic<bool>& stopRequested);
     ~StopSignals();
+
+    void startWatching();
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 

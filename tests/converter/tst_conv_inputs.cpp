@@ -183,6 +183,26 @@ private slots:
         QVERIFY(!QFile::exists(output));
     }
 
+    // A playlist named like a video is not one: the video it names is neither
+    // opened nor converted.
+    void playlistIsNotAVideo()
+    {
+        QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("clips")));
+        QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("testsrc=size=320x240:rate=25:d=2")},
+                          path(QStringLiteral("clips/real.mp4"))));
+        const QString playlist = path(QStringLiteral("playlist.avi"));
+        QFile file(playlist);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("ffconcat version 1.0\nfile 'clips/real.mp4'\n");
+        file.close();
+        const QString output = path(QStringLiteral("playlist.3gp"));
+        const RunResult result = runConv(windowCommand(playlist, output), 120);
+        QVERIFY2(result.exitCode != 0 && result.exitedWith(result.exitCode), result.standardError.constData());
+        QCOMPARE(result.messages().size(), 1);
+        QVERIFY(!QFile::exists(output));
+    }
+
     // A file cut short, or with garbage in its middle, converts what decodes.
     void damagedFilesConvertWhatDecodes_data()
     {

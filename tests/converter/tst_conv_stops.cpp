@@ -1,6 +1,6 @@
 // Stops and odd outputs: whatever ends a run, the folder holds exactly what it
 // held before; a stalled read still stops at once; long names, the input as
-// its own output, and a damaged source's warning.
+// its own output (confined while it runs), and a damaged source's warning.
 
 #include "conv_test_support.h"
 
@@ -211,12 +211,17 @@ private slots:
         QCOMPARE(decodeErrors(file), QString());
         QCOMPARE(snapshot(folder.path()).keys(), QStringList{QStringLiteral("tmpFile.3gp")});
 
-        // ...and a failed run leaves it as it was.
+        // ...and a failed run leaves it as it was. While it reads, it is confined.
         const auto before = snapshot(folder.path());
         QProcess process;
         process.start(convPath(), windowCommand(file, file, QStringLiteral("352x288"), QStringLiteral("29.97"),
                                                 QStringLiteral("512")));
         QVERIFY(waitUntilBusy(process));
+        QFile status(QStringLiteral("/proc/%1/status").arg(process.processId()));
+        QVERIFY(status.open(QIODevice::ReadOnly));
+        const QByteArray statusText = status.readAll();
+        QVERIFY2(statusText.contains("\nNoNewPrivs:\t1\n"), statusText.constData());
+        QVERIFY2(statusText.contains("\nSeccomp:\t2\n"), statusText.constData());
         process.terminate();
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitCode(), 1);

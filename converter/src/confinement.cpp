@@ -1,0 +1,161 @@
+#include "confinement.hpp"
+
+#include "errors.hpp"
+#include "system_call_filter.hpp"
+
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <ctime>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace conv {
+namespace {
+
+// Landlock's interface, written out because the build machine's kernel
+// headers may be older than the kernel the converter runs on.
+namespace landlock {
+constexpr unsigned kAskVersion = 1U << 0;
+constexpr int kPathBeneath = 1;
+
+// File system rights, by the ABI that brought them.
+constexpr std::uint64_t kWriteFile = 1ULL << 1;
+constexpr std::uint64_t kReadFile = 1ULL << 2;
+constexpr std::uint64_t kRemoveFile = 1ULL << 5;
+constexpr std::uint64_t kMakeRegular = 1ULL << 8;
+constexpr std::uint64_t kEveryRightOfAbi1 = (1ULL << 13) - 1;
+constexpr std::uint64_t kRefer = 1ULL << 13;    // ABI 2
+constexpr std::uint64_t kTruncate = 1ULL << 14; // ABI 3
+constexpr std::uint64_t kIoctlDev = 1ULL << 15; // ABI 5
+// Network rights (ABI 4): TCP bind and connect.
+constexpr std::uint64_t kEveryNetRight = (1ULL << 0) | (1ULL << 1);
+// Scopes (ABI 6): abstract UNIX sockets and signals outside the domain.
+constexpr std::uint64_t kEveryScope = (1ULL << 0) | (1ULL << 1);
+
+struct RulesetAttr {
+    std::uint64_t handledFs = 0;
+    std::uint64_t handledNet = 0;
+    std::uint64_t scoped = 0;
+};
+
+struct PathBeneathAttr {
+    std::uint64_t allowed;
+    std::int32_t parentFd;
+} __attribute__((packed));
+
+int abiVersion()
+{
+    return static_cast<int>(syscall(SYS_landlock_create_ruleset, nullptr, 0, kAskVersion));
+}
+
+// Everything this ABI can forbid: all of it is forbidden but what a rule allows.
+RulesetAttr everythingHandled(int abi)
+{
+    RulesetAttr attr;
+    attr.handledFs = kEveryRightOfAbi1 | (abi >= 2 ? kRefer : 0) | (abi >= 3 ? kTruncate : 0)
+                     | (abi >= 5 ? kIoctlDev : 0);
+    attr.handledNet = abi >= 4 ? kEveryNetRight : 0;
+    attr.scoped = abi >= 6 ? kEveryScope : 0;
+    return attr;
+}
+} // namespace landlock
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+[[noreturn]] void fail(const std::string& what)
+{
+    throw ConversionError("cannot confine the converter: " + what + ": "
+                          + std::system_category().message(errno));
+}
+
+void allow(int ruleset, int fd, std::uint64_t rights, std::uint64_t handled, const std::string& what)
+{
+    const landlock::PathBeneathAttr rule{rights & handled, fd};
+    if (syscall(SYS_landlock_add_rule, ruleset, landlock::kPathBeneath, &rule, 0) != 0)
+        fail(what);
+}
+
+// A rule on a folder reaches everything beneath it: the source must not be one.
+void allowPath(int ruleset, const std::string& path, bool folder, std::uint64_t rights, std::uint64_t handled)
+{
+    const auto cannotOpen = [&](int error) {
+        return ConversionError("cannot open '" + path + "': " + std::system_category().message(error));
+    };
+    const Descriptor fd(open(path.c_str(), O_PATH | O_CLOEXEC | (folder ? O_DIRECTORY : 0)));
+    struct stat status {};
+    if (fd.get() < 0 || fstat(fd.get(), &status) != 0)
+        throw cannotOpen(errno);
+    if (!folder && S_ISDIR(status.st_mode))
+        throw cannotOpen(EISDIR);
+    allow(ruleset, fd.get(), rights, handled, "'" + path + "'");
+}
+
+// Returns false when this kernel has no Landlock.
+bool restrictFiles(const ConfinedFiles& files)
+{
+    const int abi = landlock::abiVersion();
+    if (abi < 1)
+        return false;
+    const landlock::RulesetAttr attr = landlock::everythingHandled(abi);
+    const Descriptor ruleset(static_cast<int>(syscall(SYS_landlock_create_ruleset, &attr, sizeof attr, 0)));
+    if (ruleset.get() < 0)
+        fail("Landlock");
+    allowPath(ruleset.get(), files.inputPath, false, landlock::kReadFile, attr.handledFs);
+    // Linking the finished file in, renaming it over an existing result and
+    // removing a named working file: within the folder, so no kRefer.
+    allowPath(ruleset.get(), files.outputFolder, true, landlock::kMakeRegular | landlock::kRemoveFile,
+              attr.handledFs);
+    // The muxer opens the working file again to read it back (index first).
+    allow(ruleset.get(), files.workingFile, landlock::kReadFile | landlock::kWriteFile, attr.handledFs,
+          "the working file");
+    if (syscall(SYS_landlock_restrict_self, ruleset.get(), 0) != 0)
+        fail("Landlock");
+    return true;
+}
+
+bool onlyThreadRunning()
+{
+    std::error_code error;
+    auto tasks = std::filesystem::directory_iterator("/proc/self/task", error);
+    return !error && std::distance(begin(tasks), end(tasks)) == 1;
+}
+
+} // namespace
+
+std::optional<std::string> confine(const ConfinedFiles& files)
+{
+    if (!onlyThreadRunning())
+        throw std::logic_error("confine() while other threads run");
+    // Loaded now, as the confined process cannot read it: the time zone
+    // (formatting a container's dates asks for it).
+    tzset();
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
+        fail("no new privileges");
+    const bool filesConfined = restrictFiles(files);
+    applySystemCallFilter();
+    if (!filesConfined)
+        return "note: this kernel has no Landlock; the converter's system calls are confined, its files are not";
+    return std::nullopt;
+}
+
+} // namespace conv

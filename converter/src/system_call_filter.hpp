@@ -1,0 +1,11 @@
+#pragma once
+
+namespace conv {
+
+// Loads a seccomp filter into every thread of the process: the system calls
+// a conversion makes are allowed, everything else fails with EPERM (not a
+// kill, so the converter can still say what went wrong). Throws
+// ConversionError when the kernel refuses the filter.
+void applySystemCallFilter();
+
+} // namespace conv
