@@ -85,6 +85,7 @@ void VideoStage::encode(BoundedQueue<PictureJob>& fitted, const std::function<vo
     const AVRational timeBase = context.time_base;
     FrameSkipper skipper(skipLimitsFor(context));
     const auto sink = [&](AVPacket& packet) {
+        skipper.setKeyInterval(std::max(1, encoder_.context().gop_size));
         skipper.written(packet.size, (packet.flags & AV_PKT_FLAG_KEY) != 0);
         writer_.writeVideo(packet, timeBase);
     };
