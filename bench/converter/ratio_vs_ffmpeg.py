@@ -1,11 +1,13 @@
 #!/usr/bin/python3
 """conv.dll's wall time as a ratio of ffmpeg's doing the same job, timed side by side.
 
-    bench/converter/ratio_vs_ffmpeg.py [--conv CONV_DLL] [--work DIR] [--pairs N] [--clips A,B] [--no-psnr]
+    bench/converter/ratio_vs_ffmpeg.py [--conv CONV_DLL] [--work DIR] [--pairs N] [--clips A,B,C]
+                                       [--loaded] [--no-psnr]
 
-Two sources are made once with ffmpeg (in DIR, default $TMPDIR/conv-ratio):
+The sources are made once with ffmpeg (in DIR, default $TMPDIR/conv-ratio):
   A  60 s 640x480 25 fps MPEG-4 Part 2 (-q:v 4) + MP3, AVI
   B  20 s 1280x720 30 fps H.264 (veryfast) + AAC, MP4
+  C  20 min 320x240 15 fps MPEG-4 Part 2 (-q:v 4) + MP3, AVI: long and light
 For each, conv.dll (176x144, 14.985 fps, 120 kbit/s, AMR-NB 12.2) and ffmpeg's
 H.263 + AAC command at the same settings run in turn, A B A B ..., after one
 warm-up each, and the ratio is taken pair by pair: the median ratio of N pairs
@@ -14,6 +16,8 @@ decode-only floor (ffmpeg decoding the video alone on 2 threads, in the same
 rotation), conv.dll's peak resident memory, and the picture quality of both
 outputs and of ffmpeg held to the rate with conv.dll's two-second buffer
 (best_match_psnr.py: each output frame against the nearest source pictures).
+With --loaded, one busy loop at normal priority (another program keeping a
+core busy, as on a desktop) runs during both runs of every pair.
 Environment variables set for this script reach conv.dll.
 """
 import argparse
@@ -30,7 +34,29 @@ CLIPS = {
           ["-c:v", "mpeg4", "-q:v", "4", "-c:a", "libmp3lame", "-ar", "44100", "-ac", "2"]),
     "B": ("B.mp4", "1280x720", "30", 20,
           ["-c:v", "libx264", "-preset", "veryfast", "-c:a", "aac", "-ar", "48000", "-ac", "2"]),
+    "C": ("C.avi", "320x240", "15", 1200,
+          ["-c:v", "mpeg4", "-q:v", "4", "-c:a", "libmp3lame", "-ar", "44100", "-ac", "2"]),
 }
+
+
+class BusyLoop:
+    """Another program keeping one core busy at normal priority, while in use."""
+
+    def __enter__(self):
+        self.process = subprocess.Popen(["sh", "-c", "while :; do :; done"], stdin=subprocess.DEVNULL)
+        return self
+
+    def __exit__(self, *_):
+        self.process.kill()
+        self.process.wait()
+
+
+class NoLoad:
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
+        pass
 
 
 def make_source(name):
@@ -85,6 +111,7 @@ def main():
     parser.add_argument("--work", default=os.path.join(os.environ.get("TMPDIR", "/tmp"), "conv-ratio"))
     parser.add_argument("--pairs", type=int, default=9)
     parser.add_argument("--clips", default="A,B")
+    parser.add_argument("--loaded", action="store_true")
     parser.add_argument("--no-psnr", action="store_true")
     args = parser.parse_args()
     conv = os.path.abspath(args.conv)
@@ -106,12 +133,14 @@ def main():
         timed(ours)
         timed(theirs)
         ours_s, theirs_s, floor_s, ratios, peak = [], [], [], [], 0.0
+        load = BusyLoop if args.loaded else NoLoad
         for _ in range(args.pairs):
-            wall, rss = timed(ours)
-            ours_s.append(wall)
-            peak = max(peak, rss)
-            theirs_s.append(timed(theirs)[0])
-            floor_s.append(timed(floor)[0])
+            with load():
+                wall, rss = timed(ours)
+                ours_s.append(wall)
+                peak = max(peak, rss)
+                theirs_s.append(timed(theirs)[0])
+                floor_s.append(timed(floor)[0])
             ratios.append(ours_s[-1] / theirs_s[-1])
 
         db = {"conv": "-", "ff": "-", "fair": "-"}

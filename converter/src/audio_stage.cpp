@@ -42,8 +42,10 @@ void AudioStage::encode(BoundedQueue<Samples>& samples)
     const auto sink = [this](const AmrEncoder::Packet& packet) { writer_.writeSound(packet); };
     while (auto chunk = samples.pop())
         encoder_.push(*chunk, sink);
-    if (!samples.aborted())
-        encoder_.finish(sink);
+    if (samples.aborted())
+        return;
+    encoder_.finish(sink);
+    writer_.soundEnded();
 }
 
 } // namespace conv

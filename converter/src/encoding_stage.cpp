@@ -34,18 +34,23 @@ SkipLimits skipLimitsFor(const AVCodecContext& encoder)
 } // namespace
 
 PacketWriter::PacketWriter(OutputFile& output, const VideoEncoder* video, bool sound)
-    : output_(output), soundPacket_(allocatePacket())
+    : output_(output), soundPacket_(allocatePacket()), heldPacket_(allocatePacket())
 {
-    if (video)
-        videoIndex_ = output_.addVideo(video->context(), displayWidth(video->context()));
-    if (sound)
-        audioIndex_ = output_.addAudio(AmrEncoder::kSampleRate, AmrEncoder::kFrameSamples);
+    if (video) {
+        video_.index = output_.addVideo(video->context(), displayWidth(video->context()));
+        video_.timeBase = video->context().time_base;
+    }
+    if (sound) {
+        sound_.index = output_.addAudio(AmrEncoder::kSampleRate, AmrEncoder::kFrameSamples);
+        sound_.timeBase = AVRational{1, AmrEncoder::kSampleRate};
+    }
 }
 
 void PacketWriter::writeVideo(AVPacket& packet, AVRational timeBase)
 {
     std::lock_guard lock(mutex_);
-    output_.write(packet, videoIndex_, timeBase);
+    video_.timeBase = timeBase;
+    hand(video_, sound_, packet);
     ++picturesWritten_;
 }
 
@@ -58,9 +63,52 @@ void PacketWriter::writeSound(const AmrEncoder::Packet& encoded)
     packet.pts = packet.dts = encoded.firstSample;
     packet.duration = AmrEncoder::kFrameSamples;
     packet.flags |= AV_PKT_FLAG_KEY;
-    output_.write(packet, audioIndex_, AVRational{1, AmrEncoder::kSampleRate});
+    hand(sound_, video_, packet);
     av_packet_unref(&packet);
     ++soundFramesWritten_;
+}
+
+void PacketWriter::videoEnded()
+{
+    std::lock_guard lock(mutex_);
+    video_.ended = true;
+    writeHeld();
+}
+
+void PacketWriter::soundEnded()
+{
+    std::lock_guard lock(mutex_);
+    sound_.ended = true;
+    writeHeld();
+}
+
+bool PacketWriter::mayWrite(const Stream& other, double seconds)
+{
+    return other.index < 0 || other.ended || other.handedSeconds >= seconds - kLeadSeconds;
+}
+
+void PacketWriter::hand(Stream& stream, const Stream& other, AVPacket& packet)
+{
+    const double seconds = stream.seconds(packet.pts);
+    stream.handedSeconds = std::max(stream.handedSeconds, seconds);
+    if (stream.held.empty() && mayWrite(other, seconds))
+        output_.write(packet, stream.index, stream.timeBase);
+    else
+        stream.held.push(packet);
+    writeHeld();
+}
+
+void PacketWriter::writeHeld()
+{
+    for (bool wrote = true; wrote;) {
+        wrote = false;
+        for (auto [stream, other] : {std::pair{&video_, &sound_}, std::pair{&sound_, &video_}})
+            while (!stream->held.empty() && mayWrite(*other, stream->seconds(stream->held.frontPts()))) {
+                stream->held.pop(*heldPacket_);
+                output_.write(*heldPacket_, stream->index, stream->timeBase);
+                wrote = true;
+            }
+    }
 }
 
 VideoStage::VideoStage(PictureFitter fitter, VideoEncoder& encoder, PacketWriter& writer)
@@ -85,6 +133,7 @@ void VideoStage::encode(BoundedQueue<PictureJob>& fitted, const std::function<vo
     const AVRational timeBase = context.time_base;
     FrameSkipper skipper(skipLimitsFor(context));
     const auto sink = [&](AVPacket& packet) {
+        skipper.setKeyInterval(std::max(1, encoder_.context().gop_size));
         skipper.written(packet.size, (packet.flags & AV_PKT_FLAG_KEY) != 0);
         writer_.writeVideo(packet, timeBase);
     };
@@ -116,6 +165,7 @@ void VideoStage::encode(BoundedQueue<PictureJob>& fitted, const std::function<vo
         encoder_.encode(lastPicture.get(), sink);
     }
     encoder_.encode(nullptr, sink);
+    writer_.videoEnded();
 }
 
 } // namespace conv

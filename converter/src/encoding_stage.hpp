@@ -4,6 +4,7 @@
 #include "bounded_queue.hpp"
 #include "frame_rate_converter.hpp"
 #include "output_file.hpp"
+#include "packet_spill.hpp"
 #include "picture_fitter.hpp"
 #include "video_encoder.hpp"
 
@@ -14,25 +15,46 @@
 
 namespace conv {
 
-// The streams of the output file, written from the video and the audio thread
-// one packet at a time.
+// The streams of the output file, handed in from the video and the audio
+// thread one packet at a time. A phone reads the file in order, so the two
+// streams go into it in time order, sound and pictures that play together
+// close together: a packet of one stream waits (held back in an unnamed memory file) until the
+// other has come within kLeadSeconds of it, or has ended.
 class PacketWriter {
 public:
+    static constexpr double kLeadSeconds = 0.5;
+
     // Either stream may be missing when the source lacks that kind of stream.
     PacketWriter(OutputFile& output, const VideoEncoder* video, bool sound);
 
     void writeVideo(AVPacket& packet, AVRational timeBase);
     void writeSound(const AmrEncoder::Packet& encoded);
+    // The stream has ended: it holds the other back no longer.
+    void videoEnded();
+    void soundEnded();
 
     std::int64_t picturesWritten() const { return picturesWritten_.load(); }
     std::int64_t soundFramesWritten() const { return soundFramesWritten_.load(); }
 
 private:
+    struct Stream {
+        int index = -1;
+        AVRational timeBase{1, 1};
+        double handedSeconds = -1e300; // the latest packet handed in
+        bool ended = false;
+        PacketSpill held;
+        double seconds(std::int64_t pts) const { return static_cast<double>(pts) * av_q2d(timeBase); }
+    };
+    void hand(Stream& stream, const Stream& other, AVPacket& packet);
+    static bool mayWrite(const Stream& other, double seconds);
+    void writeHeld();
+
     std::mutex mutex_;
     OutputFile& output_;
-    int videoIndex_ = -1;
-    int audioIndex_ = -1;
+    Stream video_;
+    Stream sound_;
     PacketHandle soundPacket_;
+    PacketHandle heldPacket_;
     std::atomic<std::int64_t> picturesWritten_{0};
     std::atomic<std::int64_t> soundFramesWritten_{0};
 };

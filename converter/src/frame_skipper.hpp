@@ -30,6 +30,8 @@ public:
     explicit FrameSkipper(const SkipLimits& limits) : limits_(limits) {}
 
     bool leaveOut() const;
+    // The encoder started again with key pictures this far apart.
+    void setKeyInterval(int keyInterval) { limits_.keyInterval = keyInterval; }
     // The encoder gave a picture of this size.
     void written(std::int64_t bytes, bool key);
     // Called once per output frame, coded or left out, after written().

@@ -12,17 +12,6 @@ namespace {
 // A picture shown longer than this is a broken duration, not a slide show.
 constexpr double kLongestPictureSeconds = 10;
 
-// Pictures left out can be stood in for only where the source has pictures
-// that others are not predicted from (reordered ones), comes at least twice as
-// often as the output, and says so in its average rate (a variable rate's
-// timing is left as it is).
-bool neighboursCanStandIn(const AVStream& stream, AVRational outputRate)
-{
-    const AVRational rate = stream.avg_frame_rate;
-    return stream.codecpar->video_delay > 0 && rate.num > 0 && rate.den > 0
-           && av_q2d(rate) >= 1.99 * av_q2d(outputRate);
-}
-
 double frameDurationSeconds(const AVFrame& frame, const AVStream& stream, AVRational outputRate)
 {
     if (frame.pkt_duration > 0)
@@ -37,8 +26,8 @@ double frameDurationSeconds(const AVFrame& frame, const AVStream& stream, AVRati
 
 PictureFeed::PictureFeed(const ConversionRequest& request, const AVStream& stream, double originSeconds,
                          BoundedQueue<PictureJob>& queue)
-    : stream_(stream), outputRate_(request.frameRate), clock_(stream.time_base, originSeconds), originSeconds_(originSeconds), rate_(request.frameRate),
-      queue_(queue), neighboursStandIn_(neighboursCanStandIn(stream, request.frameRate))
+    : stream_(stream), outputRate_(request.frameRate), clock_(stream.time_base, originSeconds),
+      originSeconds_(originSeconds), rate_(request.frameRate), queue_(queue)
 {
 }
 
@@ -46,10 +35,7 @@ void PictureFeed::take(AVFrame& frame)
 {
     const double duration = frameDurationSeconds(frame, stream_, outputRate_);
     const double start = clock_.place(frame.best_effort_timestamp, duration);
-    // Pictures left out between the held one and this: each of the two
-    // shows for half their time.
-    const double shownFrom = neighboursStandIn_ && held_ && start > heldEnd_ ? (heldEnd_ + start) / 2 : start;
-    send(rate_.nextPicture(shownFrom));
+    send(rate_.nextPicture(start));
     held_ = allocateFrame();
     av_frame_move_ref(held_.get(), &frame);
     heldEnd_ = start + duration;
@@ -60,27 +46,14 @@ void PictureFeed::finish(double soundEndSeconds)
     send(rate_.finish(std::max(heldEnd_, soundEndSeconds)));
 }
 
-bool PictureFeed::wants(const AVPacket& packet)
+bool PictureFeed::wants(const AVPacket& packet) const
 {
     if (packet.pts == AV_NOPTS_VALUE || packet.duration <= 0 || clock_.rebased())
         return true;
     const double tick = av_q2d(stream_.time_base);
     const double start = static_cast<double>(packet.pts) * tick - originSeconds_;
     const double duration = static_cast<double>(packet.duration) * tick;
-    const SlotRange slots = rate_.slotsOf(start, duration);
-    if (start > lastInOrder_) {
-        previousInOrder_ = lastInOrder_;
-        lastInOrder_ = start;
-        return slots.count() > 0;
-    }
-    if (slots.count() <= 0 || !neighboursStandIn_)
-        return slots.count() > 0;
-    for (std::int64_t slot = slots.first; slot < slots.end; ++slot) {
-        const double at = rate_.slotSeconds(slot);
-        if (std::min(std::abs(at - previousInOrder_), std::abs(lastInOrder_ - at)) > 1.5 * duration)
-            return true;
-    }
-    return false;
+    return rate_.slotsOf(start, duration).count() > 0;
 }
 
 double PictureFeed::secondsDone() const

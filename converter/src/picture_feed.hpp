@@ -22,15 +22,12 @@ public:
     // with sound shows for as long as the sound plays).
     void finish(double soundEndSeconds = 0);
 
-    // Whether the picture in this packet is needed for the output; packets
-    // come in decoding order. Packets whose timing is unclear are always
-    // wanted. Where the source comes at least twice as often as the output,
-    // a picture shown before one decoded earlier (no other picture is
-    // predicted from most of these) is not needed when a picture decoded
-    // anyway starts next to each frame it would fill (within one and a half
-    // source pictures): the decoder leaves it out if it can, and its
-    // neighbours share its time.
-    bool wants(const AVPacket& packet);
+    // Whether the picture in this packet is shown in the output (packets whose
+    // timing is unclear always are): the decoder leaves out the others where
+    // no picture depends on them. Every shown picture is decoded, reordered
+    // ones (B-frames) too, so each output frame shows the picture on screen
+    // at its time.
+    bool wants(const AVPacket& packet) const;
 
     double secondsDone() const;
 
@@ -45,11 +42,6 @@ private:
     BoundedQueue<PictureJob>& queue_;
     FrameHandle held_; // the last picture, until the next one says how long it lasts
     double heldEnd_ = 0;
-    // See wants(): the pictures decoded anyway are the ones shown after every
-    // picture before them in decoding order; the last two such, in seconds.
-    const bool neighboursStandIn_;
-    double lastInOrder_ = -1e300;
-    double previousInOrder_ = -1e300;
 };
 
 } // namespace conv

@@ -36,6 +36,11 @@ void fillBlack(AVFrame& picture)
 void copyPlaneTurned(const std::uint8_t* source, int sourceStride, int sourceWidth, int sourceHeight,
                      std::uint8_t* target, int targetStride, int quarterTurns)
 {
+    if (quarterTurns == 0) {
+        for (int sy = 0; sy < sourceHeight; ++sy)
+            std::memcpy(target + sy * targetStride, source + sy * sourceStride, static_cast<std::size_t>(sourceWidth));
+        return;
+    }
     for (int sy = 0; sy < sourceHeight; ++sy) {
         const std::uint8_t* row = source + sy * sourceStride;
         for (int sx = 0; sx < sourceWidth; ++sx) {
@@ -184,21 +189,13 @@ void PictureFitter::prepareFor(const AVFrame& source)
                                  SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!scaler_)
         throw ConversionError("cannot scale pictures of format " + std::to_string(source.format));
-    turnBuffer_.reset();
-    if (placement_.clockwiseQuarterTurns != 0)
-        turnBuffer_ = newPicture(placement_.scaledWidth(), placement_.scaledHeight());
+    scaledBuffer_ = newPicture(placement_.scaledWidth(), placement_.scaledHeight());
 }
 
-void PictureFitter::scaleInto(const AVFrame& source, AVFrame& target, int x, int y)
+void PictureFitter::scale(const AVFrame& source, AVFrame& target)
 {
-    std::uint8_t* planes[4] = {
-        target.data[0] + y * target.linesize[0] + x,
-        target.data[1] + (y / 2) * target.linesize[1] + x / 2,
-        target.data[2] + (y / 2) * target.linesize[2] + x / 2,
-        nullptr};
-    const int strides[4] = {target.linesize[0], target.linesize[1], target.linesize[2], 0};
     const AVFrame& input = reduced(source);
-    const int rows = sws_scale(scaler_.get(), input.data, input.linesize, 0, input.height, planes, strides);
+    const int rows = sws_scale(scaler_.get(), input.data, input.linesize, 0, input.height, target.data, target.linesize);
     if (rows <= 0)
         throw ConversionError("cannot scale a picture");
 }
@@ -227,13 +224,11 @@ FrameHandle PictureFitter::fit(const AVFrame& decoded)
     prepareFor(source);
     FrameHandle picture = newPicture(frame_.width, frame_.height);
     fillBlack(*picture);
-    if (placement_.clockwiseQuarterTurns == 0) {
-        scaleInto(source, *picture, placement_.x, placement_.y);
-    } else {
-        checkAv(av_frame_make_writable(turnBuffer_.get()), "cannot allocate a picture");
-        scaleInto(source, *turnBuffer_, 0, 0);
-        copyTurned(*turnBuffer_, *picture, placement_.x, placement_.y, placement_.clockwiseQuarterTurns);
-    }
+    // The scaler writes whole blocks of pixels, past the width it is given:
+    // into a picture of its own, so that none of them land on the black bars.
+    checkAv(av_frame_make_writable(scaledBuffer_.get()), "cannot allocate a picture");
+    scale(source, *scaledBuffer_);
+    copyTurned(*scaledBuffer_, *picture, placement_.x, placement_.y, placement_.clockwiseQuarterTurns);
     picture->sample_aspect_ratio = frame_.pixelAspect;
     return picture;
 }

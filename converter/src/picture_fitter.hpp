@@ -32,7 +32,7 @@ public:
 
 private:
     void prepareFor(const AVFrame& source);
-    void scaleInto(const AVFrame& source, AVFrame& target, int x, int y);
+    void scale(const AVFrame& source, AVFrame& target);
     const AVFrame& reduced(const AVFrame& source);
 
     OutputFrame frame_;
@@ -40,7 +40,7 @@ private:
     AVRational streamSampleAspect_;
     Placement placement_;
     ScalerHandle scaler_;
-    FrameHandle turnBuffer_;  // scaled but not yet turned upright
+    FrameHandle scaledBuffer_;  // scaled but not yet turned upright and placed
     // A source many times the output size is first made smaller by averages
     // (see reductionBeforeScaling), one picture per step, so the scaler has
     // fewer taps to run.

@@ -5,9 +5,6 @@
 #include <mutex>
 #include <thread>
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 namespace conv {
 
 // The first failure of a run, whichever thread met it: later ones are mostly
@@ -35,19 +32,13 @@ private:
 // Runs one stage of a conversion on a thread of its own and always joins it.
 // A stage that throws records its failure and calls `stopAll`, which aborts
 // the queues so that the other stages stop too.
-// Stages run below the thread that reads and decodes the source: everything
-// waits for the decoder, while a stage that falls behind has its queue to
-// catch up from (about 10 % faster on two cores).
+// Stages run at the process's own priority: any lower, and they starve
+// whenever another program keeps a core busy (a user who wants the whole
+// conversion lower starts it with `nice`).
 class StageThread {
 public:
-    static constexpr int kLowerPriority = 10; // added to the niceness
-
     StageThread(std::function<void()> work, FirstFailure& failures, std::function<void()> stopAll)
         : thread_([work = std::move(work), &failures, stopAll = std::move(stopAll)] {
-              // Raising one's own niceness is always allowed; should it fail,
-              // the stage just runs as it would have.
-              const auto self = static_cast<id_t>(gettid());
-              setpriority(PRIO_PROCESS, self, getpriority(PRIO_PROCESS, self) + kLowerPriority);
               try {
                   work();
               } catch (...) {

@@ -11,7 +11,6 @@
 #include <sched.h>
 #include <seccomp.h>
 #include <sys/mman.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace conv {
@@ -42,6 +41,9 @@ constexpr int kAllowed[] = {
     SCMP_SYS(read), SCMP_SYS(pread64), SCMP_SYS(write), SCMP_SYS(pwrite64), SCMP_SYS(lseek), SCMP_SYS(openat),
     SCMP_SYS(close), SCMP_SYS(newfstatat), SCMP_SYS(fcntl), SCMP_SYS(fsync), SCMP_SYS(linkat), SCMP_SYS(rename),
     SCMP_SYS(unlink),
+    // Packets held back until the other stream catches up: an unnamed memory
+    // file, made and emptied again.
+    SCMP_SYS(memfd_create), SCMP_SYS(ftruncate),
     // Memory.
     SCMP_SYS(brk), SCMP_SYS(munmap), SCMP_SYS(mremap), SCMP_SYS(madvise),
     // Threads: their hand-offs, start and end.
@@ -92,9 +94,6 @@ void applySystemCallFilter()
     // whose flags a filter cannot see, to clone when told it does not exist.
     add(filter.get(), SCMP_ACT_ALLOW, SCMP_SYS(clone), {SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, CLONE_THREAD)});
     add(filter.get(), SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3));
-    // The stage threads lower their own priority.
-    for (const int call : {SCMP_SYS(getpriority), SCMP_SYS(setpriority)})
-        add(filter.get(), SCMP_ACT_ALLOW, call, {SCMP_A0(SCMP_CMP_EQ, PRIO_PROCESS)});
     // Signals to this process's own threads only.
     add(filter.get(), SCMP_ACT_ALLOW, SCMP_SYS(tgkill), {SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(getpid()))});
     if (const int loaded = seccomp_load(filter.get()); loaded < 0)

@@ -6,6 +6,10 @@
 #include <cmath>
 #include <cstdint>
 
+extern "C" {
+#include <libavutil/intreadwrite.h>
+}
+
 namespace conv {
 namespace {
 
@@ -17,12 +21,20 @@ constexpr double kTightBitsPerPixel = 0.15;
 // many pictures that carry its coefficients.
 constexpr int kMostPicturesBetweenKeys = 132;
 
+// The encoder's coarsest quantiser (31) in its quality units.
+constexpr int kCoarsestQuality = 31 * FF_QP2LAMBDA;
+
 // How many seconds of the bit rate the rate buffer holds.
 constexpr double kBufferSeconds = 0.4;
 
 // Picture rates as the H.263 clock counts them: 30000/1001 Hz and half of it.
 constexpr double kFullRate = 30000.0 / 1001;
 constexpr double kHalfRate = 30000.0 / 2002;
+
+double bitsPerPixel(const VideoSettings& settings)
+{
+    return settings.kbps * 1000 / (static_cast<double>(settings.width) * settings.height * av_q2d(settings.frameRate));
+}
 
 bool atMost(double value, double limit)
 {
@@ -113,16 +125,24 @@ std::optional<std::string> h263SizeProblem(int width, int height)
     return std::nullopt;
 }
 
-VideoEncoder::VideoEncoder(const VideoSettings& settings) : packet_(allocatePacket())
+VideoEncoder::VideoEncoder(const VideoSettings& settings)
+    : settings_(settings), packet_(allocatePacket()),
+      version2_(!isStandardH263Size(settings.width, settings.height)),
+      tight_(bitsPerPixel(settings) < kTightBitsPerPixel)
 {
-    const bool baseline = isStandardH263Size(settings.width, settings.height);
-    const AVCodec* codec = avcodec_find_encoder(baseline ? AV_CODEC_ID_H263 : AV_CODEC_ID_H263P);
+    open();
+}
+
+void VideoEncoder::open()
+{
+    const AVCodec* codec = avcodec_find_encoder(version2_ ? AV_CODEC_ID_H263P : AV_CODEC_ID_H263);
     if (!codec)
         throw ConversionError("this FFmpeg has no H.263 encoder");
     context_.reset(avcodec_alloc_context3(codec));
     if (!context_)
         throw std::bad_alloc();
 
+    const VideoSettings& settings = settings_;
     AVCodecContext& c = *context_;
     c.width = settings.width;
     c.height = settings.height;
@@ -142,14 +162,20 @@ VideoEncoder::VideoEncoder(const VideoSettings& settings) : packet_(allocatePack
     // the rate, and a short clip's average within 0.4 s worth of bits. The
     // encoder codes a picture again, coarser, while it needs more bits than the
     // buffer holds, so a buffer no larger than the standard's most bits per
-    // picture keeps every picture within that limit as well.
+    // picture keeps every picture within that limit as well (once the
+    // quantiser alone is not the limit: see overran()).
     c.rc_max_rate = c.bit_rate;
     const double framesPerSecond = av_q2d(settings.frameRate);
-    const double bufferBits = std::min(static_cast<double>(c.bit_rate) * kBufferSeconds,
-                                       static_cast<double>(h263MostBitsPerPicture(settings.width, settings.height)));
-    // Never below two pictures' worth, or the buffer could not take in the rate.
-    c.rc_buffer_size = static_cast<int>(std::max(bufferBits, 2.0 * static_cast<double>(c.bit_rate) / framesPerSecond));
-    c.rc_initial_buffer_occupancy = c.rc_buffer_size;
+    // Never below two pictures' worth, or the buffer could hardly take in the
+    // rate; never above the limit per picture.
+    const double bufferBits = std::max(static_cast<double>(c.bit_rate) * kBufferSeconds,
+                                       2.0 * static_cast<double>(c.bit_rate) / framesPerSecond);
+    c.rc_buffer_size = static_cast<int>(
+        std::min(bufferBits, static_cast<double>(h263MostBitsPerPicture(settings.width, settings.height))));
+    // A new start mid-run begins with the buffer as full as the old encoder's
+    // was (never empty, which FFmpeg reads as three quarters full).
+    bufferFullness_ = std::clamp(bufferFullness_, 1.0, static_cast<double>(c.rc_buffer_size));
+    c.rc_initial_buffer_occupancy = static_cast<int>(bufferFullness_);
 
     // A wider motion search, started from more of the last picture's
     // vectors, finds cheaper predictions. With it, the simple macroblock
@@ -162,9 +188,7 @@ VideoEncoder::VideoEncoder(const VideoSettings& settings) : packet_(allocatePack
     // When the rate is tight for the picture size, trellis quantisation and a
     // high lambda ceiling let the encoder skip blocks instead of overshooting the
     // rate at its coarsest quantiser. They double the encoding time, so only then.
-    const double bitsPerPixel = settings.kbps * 1000
-                                / (static_cast<double>(settings.width) * settings.height * av_q2d(settings.frameRate));
-    if (bitsPerPixel < kTightBitsPerPixel) {
+    if (tight_) {
         av_dict_set(&options, "trellis", "1", 0);
         av_dict_set(&options, "lmax", "100000", 0);
         // Key pictures are what a tight rate cannot afford; with a buffer this
@@ -178,6 +202,16 @@ VideoEncoder::VideoEncoder(const VideoSettings& settings) : packet_(allocatePack
     const int opened = avcodec_open2(&c, codec, &options);
     av_dict_free(&options);
     checkAv(opened, "cannot start the H.263 encoder");
+    clock_ = h263ClockFor(c.time_base, version2_);
+}
+
+bool VideoEncoder::overran(const AVPacket& packet) const
+{
+    std::size_t statsSize = 0;
+    const std::uint8_t* stats = av_packet_get_side_data(&packet, AV_PKT_DATA_QUALITY_STATS, &statsSize);
+    const bool coarsest = stats && statsSize >= 4 && static_cast<int>(AV_RL32(stats)) >= kCoarsestQuality;
+    const double share = static_cast<double>(context_->bit_rate) * av_q2d(context_->time_base);
+    return coarsest && 8.0 * packet.size > share;
 }
 
 void VideoEncoder::encode(AVFrame* picture, const PacketSink& sink)
@@ -188,6 +222,24 @@ void VideoEncoder::encode(AVFrame* picture, const PacketSink& sink)
         if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
             return;
         checkAv(received, "the H.263 encoder failed");
+        // The encoder keeps no picture back (no B-frames): this packet is
+        // `picture`, which the tight settings code again, from a key picture.
+        if (!tight_ && picture && overran(*packet_)) {
+            av_packet_unref(packet_.get());
+            tight_ = true;
+            open();
+            encode(picture, sink);
+            return;
+        }
+        checkAv(av_packet_make_writable(packet_.get()), "out of memory");
+        if (!writeTemporalReference(packet_->data, packet_->size,
+                                    temporalReference(packet_->pts, context_->time_base, clock_), clock_, version2_))
+            throw ConversionError("the H.263 encoder gave a picture without a picture header");
+        // The rate buffer as FFmpeg's rate control keeps it: a picture empties
+        // it, a frame's share of the rate fills it again.
+        const double share = static_cast<double>(context_->bit_rate) * av_q2d(context_->time_base);
+        bufferFullness_ = std::max(0.0, bufferFullness_ - 8.0 * packet_->size);
+        bufferFullness_ = std::min(static_cast<double>(context_->rc_buffer_size), bufferFullness_ + share);
         sink(*packet_);
         av_packet_unref(packet_.get());
     }

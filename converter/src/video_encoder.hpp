@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ffmpeg_handles.hpp"
+#include "temporal_reference.hpp"
 
 #include <functional>
 #include <optional>
@@ -37,7 +38,12 @@ H263ProfileLevel h263ProfileAndLevel(const VideoSettings& settings);
 int h263MostBitsPerPicture(int width, int height);
 
 // The H.263 encoder. Pictures carry their output frame number as pts; packets
-// come out in the encoder's time base (one tick per frame).
+// come out in the encoder's time base (one tick per frame), their temporal
+// reference counting every frame, coded or not.
+// Where the rate is tight for the size (few bits per pixel), or once a picture
+// takes more than its share at the coarsest quantiser (noise, a cut to fine
+// detail), the encoder may go coarser still (see open()); the rest of the run
+// is coded that way, from a key picture on.
 class VideoEncoder {
 public:
     explicit VideoEncoder(const VideoSettings& settings);
@@ -47,8 +53,16 @@ public:
     const AVCodecContext& context() const { return *context_; }
 
 private:
+    void open();
+    bool overran(const AVPacket& packet) const;
+
+    VideoSettings settings_;
     CodecContextHandle context_;
     PacketHandle packet_;
+    bool version2_ = false;
+    bool tight_ = false;
+    double bufferFullness_ = 1e300; // bits in the rate buffer; full at the start
+    H263Clock clock_;
 };
 
 } // namespace conv

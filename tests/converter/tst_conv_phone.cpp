@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 using namespace convtest;
@@ -121,6 +122,48 @@ VideoTrack readVideoTrack(const QString& path)
     return track;
 }
 
+// The largest step in play time between chunks that follow each other in the
+// file, over all tracks: what a phone reading the file in order must buffer.
+double largestChunkStep(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray bytes = file.readAll();
+    const auto moov = find(readBoxes(bytes, 0, bytes.size()), {"moov"});
+    if (!moov)
+        return -1;
+    QList<std::pair<qint64, double>> chunks; // file offset, seconds
+    const QList<QByteArray> stbl{"mdia", "minf", "stbl"};
+    for (const Box& trak : moov->children) {
+        const auto mdhd = find(trak.children, {"mdia", "mdhd"});
+        const auto stts = find(trak.children, stbl + QList<QByteArray>{"stts"});
+        const auto stsc = find(trak.children, stbl + QList<QByteArray>{"stsc"});
+        const auto stco = find(trak.children, stbl + QList<QByteArray>{"stco"});
+        if (trak.type != "trak" || !mdhd || !stts || !stsc || !stco)
+            continue;
+        const double timescale = be32(mdhd->body, 12);
+        QList<qint64> sampleTimes;
+        qint64 time = 0;
+        for (quint32 entry = 0; entry < be32(stts->body, 4); ++entry)
+            for (quint32 n = 0; n < be32(stts->body, 8 + 8 * entry); ++n, time += be32(stts->body, 12 + 8 * entry))
+                sampleTimes << time;
+        qsizetype sample = 0;
+        quint32 entry = 0;
+        for (quint32 chunk = 0; chunk < be32(stco->body, 4) && sample < sampleTimes.size(); ++chunk) {
+            while (entry + 1 < be32(stsc->body, 4) && be32(stsc->body, 8 + 12 * (entry + 1)) <= chunk + 1)
+                ++entry;
+            chunks.append({be32(stco->body, 8 + 4 * chunk), static_cast<double>(sampleTimes[sample]) / timescale});
+            sample += be32(stsc->body, 12 + 12 * entry);
+        }
+    }
+    std::sort(chunks.begin(), chunks.end());
+    double largest = 0;
+    for (qsizetype i = 1; i < chunks.size(); ++i)
+        largest = std::max(largest, std::abs(chunks[i].second - chunks[i - 1].second));
+    return largest;
+}
+
 // The most kbit/s any one second of the track takes, and its average.
 struct RateFigures {
     double mostInOneSecond = 0;
@@ -143,6 +186,25 @@ RateFigures rateOf(const VideoTrack& track)
     }
     figures.average = track.seconds > 0 ? static_cast<double>(total) * 8 / 1000 / track.seconds : 0;
     return figures;
+}
+
+// The temporal reference (8 bits) of every picture of the file's H.263 track.
+QList<int> temporalReferences(const QString& path)
+{
+    const RunResult result = run(QStringLiteral("ffmpeg"),
+                                 {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
+                                  QStringLiteral("-i"), path, QStringLiteral("-map"), QStringLiteral("0:v"),
+                                  QStringLiteral("-c"), QStringLiteral("copy"), QStringLiteral("-f"),
+                                  QStringLiteral("h263"), QStringLiteral("-")});
+    const QByteArray& bytes = result.standardOutput;
+    QList<int> references;
+    // Pictures start byte-aligned: 22 bits 0000 0000 0000 0000 1000 00, then the reference.
+    for (qsizetype at = 0; at + 4 <= bytes.size(); ++at) {
+        const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[at + i]); };
+        if (byte(0) == 0 && byte(1) == 0 && (byte(2) & 0xfc) == 0x80)
+            references << (((byte(2) & 3) << 6) | (byte(3) >> 2));
+    }
+    return references;
 }
 
 QStringList lavfi(const QString& graph)
@@ -170,6 +232,8 @@ class ConverterPhoneTest : public QObject {
     QString clip_;   // 6 s of moving pictures with sound
     QString noisy_;  // 6 s of heavy noise: the hardest pictures to code
     QString longClip_; // 20 s of moving pictures, for the long-run average
+    QString cuts_;     // 6 s of QCIF, every other second a cut to noise
+    QString pureNoise_; // 6 s of nothing but noise, CIF at 29.97 fps
     QString path(const QString& name) const { return dir_.filePath(name); }
 
     QString convert(const QString& source, const QString& size, const QString& rate, const QString& kbps)
@@ -187,28 +251,43 @@ private slots:
     void initTestCase()
     {
         QVERIFY(dir_.isValid());
-        clip_ = path(QStringLiteral("clip.avi"));
-        QVERIFY(makeMedia(lavfi(QStringLiteral("testsrc2=size=640x480:rate=30:d=6"))
-                              + lavfi(QStringLiteral("sine=frequency=440:d=6"))
-                              + QStringList{QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
-                                            QStringLiteral("3")},
-                          clip_));
-        longClip_ = path(QStringLiteral("long.avi"));
-        QVERIFY(makeMedia(lavfi(QStringLiteral("testsrc2=size=640x480:rate=30:d=20"))
-                              + QStringList{QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
-                                            QStringLiteral("3")},
-                          longClip_));
-        noisy_ = path(QStringLiteral("noisy.avi"));
-        QVERIFY(makeMedia(lavfi(QStringLiteral("testsrc2=s=640x480:r=30:d=6,noise=alls=60:allf=t"))
-                              + QStringList{QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
-                                            QStringLiteral("2")},
-                          noisy_));
+        // MPEG-4 Part 2 at this quantiser (1 is finest) in an AVI.
+        const auto mpeg4 = [&](const QString& name, const QStringList& inputs, const QString& quantiser) {
+            const QString made = path(name);
+            return makeMedia(inputs + QStringList{QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
+                                                  quantiser, QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p")},
+                             made)
+                       ? made
+                       : QString();
+        };
+        clip_ = mpeg4(QStringLiteral("clip.avi"),
+                      lavfi(QStringLiteral("testsrc2=size=640x480:rate=30:d=6"))
+                          + lavfi(QStringLiteral("sine=frequency=440:d=6")),
+                      QStringLiteral("3"));
+        longClip_ = mpeg4(QStringLiteral("long.avi"), lavfi(QStringLiteral("testsrc2=size=640x480:rate=30:d=20")),
+                          QStringLiteral("3"));
+        noisy_ = mpeg4(QStringLiteral("noisy.avi"),
+                       lavfi(QStringLiteral("testsrc2=s=640x480:r=30:d=6,noise=alls=60:allf=t")), QStringLiteral("2"));
+        cuts_ = mpeg4(QStringLiteral("cuts.avi"),
+                      lavfi(QStringLiteral("nullsrc=s=176x144:r=30:d=6,format=yuv444p,geq="
+                                           "lum='if(mod(floor(T)\\,2)\\,random(1)*255\\,128)':"
+                                           "cb='if(mod(floor(T)\\,2)\\,random(2)*255\\,128)':"
+                                           "cr='if(mod(floor(T)\\,2)\\,random(3)*255\\,128)'")),
+                      QStringLiteral("1"));
+        pureNoise_ = mpeg4(QStringLiteral("pure-noise.avi"),
+                           lavfi(QStringLiteral("nullsrc=s=352x288:r=30000/1001:d=6,geq=random(1)*255:128:128")),
+                           QStringLiteral("1"));
+        for (const QString* made : {&clip_, &longClip_, &noisy_, &cuts_, &pureNoise_})
+            QVERIFY(!made->isEmpty());
     }
 
     // The sample description says what is coded: Annex X profile 0 and the
     // lowest level whose size, picture rate and bit rate limits hold the file;
     // the index comes before the media data; the track header gives the
-    // display size in whole pixels.
+    // display size in whole pixels. Each picture header's temporal reference
+    // counts the ticks of the picture clock (30000/1001 Hz for the standard
+    // sizes, the frame rate for the custom ones) since the first picture,
+    // frames left out included: a phone shows each picture that long.
     void boxesTellTheTruth_data()
     {
         QTest::addColumn<QString>("size");
@@ -216,14 +295,17 @@ private slots:
         QTest::addColumn<QString>("kbps");
         QTest::addColumn<int>("level");
         QTest::addColumn<int>("trackWidth");
-        QTest::newRow("QCIF 15 fps 40k") << "176x144" << "14.985" << "40" << 10 << 192;
-        QTest::newRow("QCIF 15 fps 120k") << "176x144" << "14.985" << "120" << 45 << 192;
-        QTest::newRow("sub-QCIF 30 fps 120k") << "128x96" << "29.97" << "120" << 20 << 140;
-        QTest::newRow("QCIF 30 fps 256k") << "176x144" << "29.97" << "256" << 30 << 192;
-        QTest::newRow("CIF 15 fps 80k") << "352x288" << "14.985" << "80" << 20 << 384;
-        QTest::newRow("CIF 30 fps 512k") << "352x288" << "29.97" << "512" << 40 << 384;
-        QTest::newRow("160x120 custom format") << "160x120" << "14.985" << "40" << 50 << 160;
-        QTest::newRow("320x240 custom format") << "320x240" << "25.0" << "512" << 50 << 320;
+        QTest::addColumn<int>("ticksPerFrame");
+        QTest::newRow("QCIF 15 fps 40k") << "176x144" << "14.985" << "40" << 10 << 192 << 2;
+        QTest::newRow("QCIF 15 fps 120k") << "176x144" << "14.985" << "120" << 45 << 192 << 2;
+        QTest::newRow("sub-QCIF 30 fps 120k") << "128x96" << "29.97" << "120" << 20 << 140 << 1;
+        QTest::newRow("QCIF 30 fps 256k") << "176x144" << "29.97" << "256" << 30 << 192 << 1;
+        QTest::newRow("CIF 15 fps 80k") << "352x288" << "14.985" << "80" << 20 << 384 << 2;
+        QTest::newRow("CIF 30 fps 40k, frames left out") << "352x288" << "29.97" << "40" << 30 << 384 << 1;
+        QTest::newRow("CIF 30 fps 512k") << "352x288" << "29.97" << "512" << 40 << 384 << 1;
+        QTest::newRow("160x120 custom format") << "160x120" << "14.985" << "40" << 50 << 160 << 1;
+        QTest::newRow("320x240 custom format") << "320x240" << "25.0" << "512" << 50 << 320 << 1;
+        QTest::newRow("320x240 30 fps 40k, frames left out") << "320x240" << "29.97" << "40" << 50 << 320 << 1;
     }
     void boxesTellTheTruth()
     {
@@ -232,6 +314,7 @@ private slots:
         QFETCH(QString, kbps);
         QFETCH(int, level);
         QFETCH(int, trackWidth);
+        QFETCH(int, ticksPerFrame);
         const QString output = convert(clip_, size, rate, kbps);
         QVERIFY(!output.isEmpty());
         const VideoTrack track = readVideoTrack(output);
@@ -242,6 +325,17 @@ private slots:
         QCOMPARE(track.trackWidth, double(trackWidth));
         QCOMPARE(track.trackHeight, double(size.section(QLatin1Char('x'), 1).toInt()));
         QCOMPARE(decodeErrors(output), QString());
+
+        const QList<int> references = temporalReferences(output);
+        QCOMPARE(references.size(), track.sampleTimes.size());
+        const double frameTicks = track.timescale / rate.toDouble();
+        int wrong = 0;
+        for (qsizetype i = 0; i < references.size(); ++i) {
+            const qint64 frame = std::llround(static_cast<double>(track.sampleTimes[i]) / frameTicks);
+            if (references[i] != (frame * ticksPerFrame) % 256)
+                ++wrong;
+        }
+        QVERIFY2(wrong == 0, qPrintable(QStringLiteral("%1 of %2 wrong").arg(wrong).arg(references.size())));
     }
 
     // BPPmaxKb: 64 kbit per picture up to QCIF, 256 up to CIF, whatever the
@@ -259,6 +353,9 @@ private slots:
         for (const QString& size : {QStringLiteral("128x96"), QStringLiteral("160x120"), QStringLiteral("176x144"),
                                    QStringLiteral("320x240"), QStringLiteral("352x288")})
             QTest::addRow("noise %s 512k", qPrintable(size)) << noisy_ << size << "29.97" << "512" << 1.1;
+        QTest::newRow("cuts to noise QCIF 15 fps 512k") << cuts_ << "176x144" << "14.985" << "512" << 1.1;
+        QTest::newRow("pure noise CIF 15 fps 256k") << pureNoise_ << "352x288" << "14.985" << "256" << 1.1;
+        QTest::newRow("pure noise CIF 30 fps 512k") << pureNoise_ << "352x288" << "29.97" << "512" << 1.1;
         QTest::newRow("clip QCIF 40k") << clip_ << "176x144" << "14.985" << "40" << 1.1;
         QTest::newRow("clip QCIF 120k") << clip_ << "176x144" << "14.985" << "120" << 1.1;
         QTest::newRow("clip QCIF 256k") << clip_ << "176x144" << "25.0" << "256" << 1.1;
@@ -287,6 +384,38 @@ private slots:
         const double requested = kbps.toDouble();
         QVERIFY2(figures.mostInOneSecond <= 1.5 * requested, qPrintable(QString::number(figures.mostInOneSecond)));
         QVERIFY2(figures.average <= mostAverage * requested, qPrintable(QString::number(figures.average)));
+    }
+
+    // Where the pictures cannot be coded at their share of the rate even at
+    // the coarsest quantiser, frames are left out; more bits never leave out more.
+    void moreBitsNeverGiveFewerPictures()
+    {
+        qsizetype fewerBits = 0;
+        for (const QString& kbps : {QStringLiteral("120"), QStringLiteral("256"), QStringLiteral("512")}) {
+            const QString output = convert(pureNoise_, QStringLiteral("352x288"), QStringLiteral("29.97"), kbps);
+            QVERIFY(!output.isEmpty());
+            const qsizetype pictures = readVideoTrack(output).sampleSizes.size();
+            QVERIFY2(pictures >= fewerBits, qPrintable(QStringLiteral("%1 pictures at %2k").arg(pictures).arg(kbps)));
+            fewerBits = pictures;
+        }
+    }
+
+    // A picture every 20 s with sound, as slides or a screen recording: the
+    // source file holds minutes of sound before its pictures. In the output,
+    // sound and pictures that play together lie together.
+    void sparsePicturesInterleaveWithSound()
+    {
+        const QString slides = path(QStringLiteral("slides.mp4"));
+        QVERIFY(makeMedia(lavfi(QStringLiteral("testsrc2=s=320x240:r=1/20")) + lavfi(QStringLiteral("sine=frequency=440"))
+                              + QStringList{QStringLiteral("-t"), QStringLiteral("180"), QStringLiteral("-c:a"),
+                                            QStringLiteral("aac"), QStringLiteral("-b:a"), QStringLiteral("128k")},
+                          slides));
+        QVERIFY(largestChunkStep(slides) > 60); // what the test is about
+        const QString output = convert(slides, QStringLiteral("176x144"), QStringLiteral("14.985"), QStringLiteral("120"));
+        QVERIFY(!output.isEmpty());
+        const double step = largestChunkStep(output);
+        QVERIFY2(step >= 0 && step <= 1, qPrintable(QString::number(step)));
+        QVERIFY(probe(output).video.first().duration > 179);
     }
 
     // One picture and 5 s of sound: the picture stays on while the sound plays.
