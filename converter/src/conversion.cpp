@@ -90,7 +90,9 @@ ConversionOutcome convertInMemory(const ConversionRequest& request, AVIOContext*
 {
     if (auto problem = h263SizeProblem(request.width, request.height))
         throw ConversionError(*problem, ConverterStatus::UsageError);
-    SourceMedia source(request.inputPath, *input, &stopRequested);
+    // One decoder thread, so that the limit set below, after opening, is the
+    // one every picture meets.
+    SourceMedia source(request.inputPath, *input, &stopRequested, 1);
     if (DecodedStream* video = source.video())
         video->decoder->max_pixels = limits.mostPixels;
     OutputFile output = OutputFile::inMemory();
