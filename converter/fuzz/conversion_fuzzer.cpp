@@ -1,17 +1,16 @@
-// Feeds arbitrary bytes through the converter's reading and decoding path:
-// demuxing, decoding, fitting pictures to the output frame, resampling sound.
-// Built as a libFuzzer target, and as a replay program for kept inputs.
+// Feeds arbitrary bytes through the whole conversion: demuxing, decoding,
+// fitting pictures, resampling sound, encoding both and muxing a 3GP file in
+// memory, on the same threads as a real run. Built as a libFuzzer target, and
+// as a replay program for kept inputs.
 
-#include "audio_track.hpp"
+#include "conversion.hpp"
 #include "errors.hpp"
 #include "memory_input.hpp"
-#include "picture_fitter.hpp"
-#include "source_media.hpp"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
-#include <span>
+#include <cstdio>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -19,29 +18,20 @@ extern "C" {
 
 namespace {
 
-// Large enough for real video, small enough that a header claiming a huge
-// picture does not exhaust the fuzzer's memory.
-constexpr std::int64_t kMostPixels = 4096 * 2304;
+// Pictures up to full HD: larger real pictures legitimately need more memory
+// than the fuzzer's limit, which is there to catch memory that grows with
+// damage. Output up to a few seconds, so an input's time is its decoding's.
+constexpr conv::InMemoryLimits kLimits{1920 * 1088, 8};
 
-void decodeEverything(std::span<const std::uint8_t> bytes)
+void convertEverything(const std::uint8_t* data, std::size_t size)
 {
-    conv::MemoryInput input(bytes);
-    conv::SourceMedia source("fuzz input", input.io());
-
-    std::optional<conv::PictureFitter> fitter;
-    if (conv::DecodedStream* video = source.video()) {
-        video->decoder->max_pixels = kMostPixels;
-        fitter.emplace(conv::OutputFrame{176, 144, AVRational{12, 11}}, conv::clockwiseQuarterTurns(*video->stream),
-                       video->stream->sample_aspect_ratio);
-    }
-    std::optional<conv::AudioTrack> sound;
-    if (conv::DecodedStream* audio = source.audio())
-        sound.emplace(audio->stream->time_base, source.originSeconds());
-
-    source.decodeAll([&](AVFrame& frame) { fitter->fit(frame); },
-                     [&](AVFrame& frame) { sound->take(frame); });
-    if (sound)
-        sound->drain();
+    static std::FILE* const progressSink = std::fopen("/dev/null", "w");
+    conv::MemoryInput input({data, size});
+    conv::ConversionRequest request;
+    request.inputPath = "fuzz input";
+    conv::ProgressReporter progress(progressSink);
+    const std::atomic<bool> stopRequested{false};
+    conv::convertInMemory(request, input.io(), progress, stopRequested, kLimits);
 }
 
 } // namespace
@@ -50,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     av_log_set_level(AV_LOG_QUIET);
     try {
-        decodeEverything({data, size});
+        convertEverything(data, size);
     } catch (const conv::ConversionError&) {
         // Refusing a broken source is the expected outcome.
     }

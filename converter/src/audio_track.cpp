@@ -1,6 +1,7 @@
 #include "audio_track.hpp"
 
 #include "errors.hpp"
+#include "source_limits.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -53,6 +54,7 @@ void AudioTrack::prepareFor(const AVFrame& frame)
     inputLayout_ = layout;
     inputFormat_ = frame.format;
     inputRate_ = frame.sample_rate;
+    checkSoundParameters(inputRate_, inputLayout_.nb_channels);
 
     AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
     SwrContext* raw = nullptr;

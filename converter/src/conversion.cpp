@@ -5,6 +5,7 @@
 #include "errors.hpp"
 #include "mp4_boxes.hpp"
 #include "picture_feed.hpp"
+#include "source_file.hpp"
 #include "source_media.hpp"
 #include "stage_thread.hpp"
 
@@ -51,12 +52,17 @@ void writeProfileAndLevel(int fd, std::int64_t size, H263ProfileLevel coded)
     const std::uint8_t levelAndProfile[2] = {static_cast<std::uint8_t>(coded.level),
                                              static_cast<std::uint8_t>(coded.profile)};
     if (pwrite(fd, levelAndProfile, 2, box->offset + 13) != 2)
-        throw ConversionError("cannot complete the 3GP file's H.263 description");
+        throw ConversionError("cannot complete the 3GP file's H.263 description", writeFailureKind(errno));
 }
 
 ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, OutputFile& output,
                       ProgressReporter& progress, const std::atomic<bool>& stopRequested, const RunTuning& tuning,
                       double mostSeconds = std::numeric_limits<double>::infinity());
+
+ConversionError stoppedOnRequest()
+{
+    return ConversionError("stopped on request", ConverterStatus::Stopped);
+}
 
 } // namespace
 
@@ -65,18 +71,21 @@ ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& pr
                           const BeforeReading& beforeReading)
 {
     if (auto problem = h263SizeProblem(request.width, request.height))
-        throw ConversionError(*problem);
+        throw ConversionError(*problem, ConverterStatus::UsageError);
     try {
+        // Both files are opened, and their names checked, before anything is
+        // read; then the converter confines itself.
+        SourceFile input(request.inputPath, &stopRequested);
         OutputFile output(request.outputPath, request.replaceOutput);
         coreCount(); // before confinement hides where it is read
         if (beforeReading)
             beforeReading(ConfinedFiles{request.inputPath, output.folder().string(), output.descriptor()});
-        SourceMedia source(request.inputPath, nullptr, &stopRequested, tuning.videoDecoderThreads);
+        SourceMedia source(request.inputPath, input.io(), &stopRequested, tuning.videoDecoderThreads);
         return run(request, source, output, progress, stopRequested, tuning);
     } catch (const ConversionError&) {
         // An interrupted read reports itself as a read error.
         if (stopRequested.load())
-            throw ConversionError("stopped on request");
+            throw stoppedOnRequest();
         throw;
     }
 }
@@ -85,8 +94,10 @@ ConversionOutcome convertInMemory(const ConversionRequest& request, AVIOContext*
                                   const std::atomic<bool>& stopRequested, const InMemoryLimits& limits)
 {
     if (auto problem = h263SizeProblem(request.width, request.height))
-        throw ConversionError(*problem);
-    SourceMedia source(request.inputPath, input, &stopRequested);
+        throw ConversionError(*problem, ConverterStatus::UsageError);
+    // One decoder thread, so that the limit set below, after opening, is the
+    // one every picture meets.
+    SourceMedia source(request.inputPath, *input, &stopRequested, 1);
     if (DecodedStream* video = source.video())
         video->decoder->max_pixels = limits.mostPixels;
     OutputFile output = OutputFile::inMemory();
@@ -157,7 +168,7 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
     };
     const auto checkStop = [&] {
         if (stopRequested.load())
-            throw ConversionError("stopped on request");
+            throw stoppedOnRequest();
         if (secondsDone() > mostSeconds)
             throw ConversionError("the output would be longer than allowed");
     };
@@ -231,7 +242,8 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
     // A video whose pictures all fail is a failed conversion, not a sound file.
     if (videoStream ? writer.picturesWritten() == 0 : writer.soundFramesWritten() == 0)
         throw ConversionError(std::string("no ") + (videoStream ? "picture" : "sound") + " could be decoded from '"
-                              + request.inputPath + "'");
+                                  + request.inputPath + "'",
+                              ConverterStatus::SourceDamaged);
     OutputFile::Touch completeDescription;
     if (videoStream)
         completeDescription = [&](int fd, std::int64_t size) {

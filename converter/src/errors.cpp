@@ -1,5 +1,7 @@
 #include "errors.hpp"
 
+#include <cerrno>
+
 extern "C" {
 #include <libavutil/error.h>
 }
@@ -13,11 +15,22 @@ std::string avErrorText(int errorCode)
     return text;
 }
 
-int checkAv(int errorCode, const std::string& what)
+int checkAv(int errorCode, const std::string& what, ConverterStatus kind)
 {
     if (errorCode < 0)
-        throw ConversionError(what + ": " + avErrorText(errorCode));
+        throw ConversionError(what + ": " + avErrorText(errorCode), kind);
     return errorCode;
+}
+
+ConverterStatus writeFailureKind(int errnoValue)
+{
+    return errnoValue == ENOSPC || errnoValue == EDQUOT ? ConverterStatus::OutOfSpace
+                                                        : ConverterStatus::OutputUnwritable;
+}
+
+int checkAvWrite(int errorCode, const std::string& what)
+{
+    return checkAv(errorCode, what, writeFailureKind(AVUNERROR(errorCode)));
 }
 
 } // namespace conv

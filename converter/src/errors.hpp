@@ -1,21 +1,40 @@
 #pragma once
 
+#include "ConverterStatus.h"
+
 #include <stdexcept>
 #include <string>
 
 namespace conv {
 
-// A conversion that cannot go on; the message is shown to the user as one line.
+using tovaro::ConverterStatus;
+
+// A conversion that cannot go on; the message is shown to the user as one
+// line, and the kind becomes the program's exit status.
 class ConversionError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit ConversionError(const std::string& message, ConverterStatus kind = ConverterStatus::Failed)
+        : std::runtime_error(message), kind_(kind)
+    {
+    }
+    ConverterStatus kind() const { return kind_; }
+
+private:
+    ConverterStatus kind_;
 };
 
 // FFmpeg's text for an AVERROR code.
 std::string avErrorText(int errorCode);
 
-// Throws ConversionError("what: FFmpeg's reason") when errorCode is negative;
-// returns errorCode otherwise so calls can be wrapped in place.
-int checkAv(int errorCode, const std::string& what);
+// Throws ConversionError("what: FFmpeg's reason", kind) when errorCode is
+// negative; returns errorCode otherwise so calls can be wrapped in place.
+int checkAv(int errorCode, const std::string& what, ConverterStatus kind = ConverterStatus::Failed);
+
+// What a failed write of the output means: a full disk or quota, or any other
+// refusal of the output.
+ConverterStatus writeFailureKind(int errnoValue);
+
+// checkAv for writing the output: the kind follows from FFmpeg's error code.
+int checkAvWrite(int errorCode, const std::string& what);
 
 } // namespace conv

@@ -20,4 +20,18 @@ PacketHandle allocatePacket()
     return packet;
 }
 
+IoContextHandle readingIoContext(void* opaque, int bufferSize, int (*read)(void*, std::uint8_t*, int),
+                                 std::int64_t (*seek)(void*, std::int64_t, int))
+{
+    auto* buffer = static_cast<std::uint8_t*>(av_malloc(static_cast<std::size_t>(bufferSize)));
+    if (!buffer)
+        throw std::bad_alloc();
+    IoContextHandle io(avio_alloc_context(buffer, bufferSize, 0, opaque, read, nullptr, seek));
+    if (!io) {
+        av_free(buffer);
+        throw std::bad_alloc();
+    }
+    return io;
+}
+
 } // namespace conv

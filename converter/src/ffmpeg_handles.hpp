@@ -2,6 +2,7 @@
 
 // Owning handles for FFmpeg objects: each type has exactly one way to be freed.
 
+#include <cstdint>
 #include <memory>
 
 extern "C" {
@@ -73,13 +74,12 @@ struct IoContextDeleter {
 };
 using IoContextHandle = std::unique_ptr<AVIOContext, IoContextDeleter>;
 
-// An AVIOContext opened with avio_open2.
-struct OpenedIoDeleter {
-    void operator()(AVIOContext* context) const { avio_closep(&context); }
-};
-using OpenedIoHandle = std::unique_ptr<AVIOContext, OpenedIoDeleter>;
-
 FrameHandle allocateFrame();
 PacketHandle allocatePacket();
+
+// A reading AVIOContext with a buffer of `bufferSize` bytes that calls `read`
+// and `seek` with `opaque`.
+IoContextHandle readingIoContext(void* opaque, int bufferSize, int (*read)(void*, std::uint8_t*, int),
+                                 std::int64_t (*seek)(void*, std::int64_t, int));
 
 } // namespace conv

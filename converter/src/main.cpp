@@ -7,10 +7,18 @@
 #include "errors.hpp"
 #include "stop_signals.hpp"
 
+#include "ConverterStatus.h"
+
 #include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #if defined(TOVARO_SANITIZED)
 #include <sanitizer/lsan_interface.h>
@@ -24,11 +32,32 @@ extern "C" {
 
 namespace {
 
-enum ExitStatus { kSuccess = 0, kConversionFailed = 1, kUsageError = 2 };
+using tovaro::ConverterStatus;
+
+// Runs before the libraries' initialisation and main, so it makes system
+// calls itself: the C library and the sanitizers are not set up yet.
+// - A standard descriptor closed at start would go to the next file opened
+//   (the signal watcher's), and the progress would be written into that.
+// - A stop signal this early waits, blocked, for the watcher instead of
+//   ending the process without a word.
+extern "C" void prepareProcess(int, char**, char**)
+{
+    for (int fd = 0; fd <= 2; ++fd)
+        if (syscall(SYS_fcntl, fd, F_GETFD) < 0 && errno == EBADF)
+            syscall(SYS_openat, AT_FDCWD, "/dev/null", O_RDWR);
+    const unsigned long stopMask = (1UL << (SIGINT - 1)) | (1UL << (SIGTERM - 1)) | (1UL << (SIGHUP - 1));
+    syscall(SYS_rt_sigprocmask, SIG_BLOCK, &stopMask, nullptr, sizeof stopMask);
+}
+[[gnu::section(".preinit_array"), gnu::used]] void (*const prepareProcessFirst)(int, char**, char**) = prepareProcess;
+
+int exitStatus(ConverterStatus status)
+{
+    return static_cast<int>(status);
+}
 
 void printError(const std::string& message)
 {
-    std::fprintf(stderr, "conv.dll: %s\n", message.c_str());
+    std::fprintf(stderr, "%s%s\n", tovaro::kConverterMessagePrefix, message.c_str());
 }
 
 // The output is complete, but the source was not all there.
@@ -68,10 +97,10 @@ int main(int argc, char** argv)
         switch (command.kind) {
         case conv::CommandKind::Help:
             std::fputs(conv::usageText().c_str(), stdout);
-            return kSuccess;
+            return exitStatus(ConverterStatus::Written);
         case conv::CommandKind::Version:
             printVersion();
-            return kSuccess;
+            return exitStatus(ConverterStatus::Written);
         case conv::CommandKind::Convert:
             break;
         }
@@ -92,15 +121,15 @@ int main(int argc, char** argv)
             conv::convert(command.request, progress, stopRequested, {}, confineThenWatch);
         if (outcome.sourceDamaged())
             printWarning(outcome);
-        return kSuccess;
+        return exitStatus(ConverterStatus::Written);
     } catch (const conv::UsageError& error) {
         printError(std::string(error.what()) + " (try --help)");
-        return kUsageError;
+        return exitStatus(ConverterStatus::UsageError);
     } catch (const conv::ConversionError& error) {
         printError(error.what());
-        return kConversionFailed;
+        return exitStatus(error.kind());
     } catch (const std::exception& error) {
         printError(std::string("conversion failed: ") + error.what());
-        return kConversionFailed;
+        return exitStatus(ConverterStatus::Failed);
     }
 }

@@ -2,21 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 namespace conv {
 
-MemoryInput::MemoryInput(std::span<const std::uint8_t> bytes) : bytes_(bytes)
+MemoryInput::MemoryInput(std::span<const std::uint8_t> bytes)
+    : bytes_(bytes), io_(readingIoContext(this, 4096, &MemoryInput::read, &MemoryInput::seek))
 {
-    constexpr int kBufferSize = 4096;
-    auto* buffer = static_cast<std::uint8_t*>(av_malloc(kBufferSize));
-    if (!buffer)
-        throw std::bad_alloc();
-    io_.reset(avio_alloc_context(buffer, kBufferSize, 0, this, &MemoryInput::read, nullptr, &MemoryInput::seek));
-    if (!io_) {
-        av_free(buffer);
-        throw std::bad_alloc();
-    }
 }
 
 int MemoryInput::read(void* opaque, std::uint8_t* buffer, int size)

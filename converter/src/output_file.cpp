@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <system_error>
 
@@ -41,11 +42,25 @@ std::string fdPath(int fd)
     return "/proc/self/fd/" + std::to_string(fd);
 }
 
+[[noreturn]] void refuseOutput(const fs::path& finalPath, const std::string& why)
+{
+    throw ConversionError("'" + finalPath.string() + "' " + why, ConverterStatus::OutputUnwritable);
+}
+
 void refuseExisting(const fs::path& finalPath)
 {
     std::error_code error;
     if (fs::exists(finalPath, error))
-        throw ConversionError("'" + finalPath.string() + "' already exists (use -y to replace it)");
+        refuseOutput(finalPath, "already exists (use -y to replace it)");
+}
+
+// Only a regular file (or a link to one) is ever replaced: run as root,
+// replacing /dev/null or a FIFO others read would break them.
+void refuseSpecialFile(const fs::path& finalPath)
+{
+    struct stat status {};
+    if (stat(finalPath.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+        refuseOutput(finalPath, S_ISDIR(status.st_mode) ? "is a folder" : "is not a regular file");
 }
 
 // The folder the finished file goes to: working files live there too, so
@@ -53,6 +68,18 @@ void refuseExisting(const fs::path& finalPath)
 fs::path folderOf(const fs::path& finalPath)
 {
     return finalPath.has_parent_path() ? finalPath.parent_path() : fs::path(".");
+}
+
+// A name the folder's file system cannot take fails now, not after the
+// whole conversion.
+void refuseUnusableName(const fs::path& finalPath)
+{
+    const long longestName = pathconf(folderOf(finalPath).c_str(), _PC_NAME_MAX);
+    if (longestName > 0 && finalPath.filename().string().size() > static_cast<std::size_t>(longestName))
+        refuseOutput(finalPath, "has a name longer than its folder allows (" + std::to_string(longestName)
+                                    + " bytes)");
+    if (finalPath.string().size() >= PATH_MAX)
+        refuseOutput(finalPath, "is too long a path");
 }
 
 // A short hidden name in `folder` that nothing uses yet; short so that the
@@ -73,11 +100,10 @@ void removeNamedWorkingFileNow()
 OutputFile::OutputFile(const std::string& finalPath, bool replaceExisting)
     : finalPath_(finalPath), replaceExisting_(replaceExisting)
 {
-    std::error_code error;
-    if (fs::is_directory(finalPath_, error))
-        throw ConversionError("'" + finalPath + "' is a folder");
+    refuseSpecialFile(finalPath_);
     if (!replaceExisting_)
         refuseExisting(finalPath_);
+    refuseUnusableName(finalPath_);
 
     const fs::path folder = folderOf(finalPath_);
     fd_ = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
@@ -89,7 +115,8 @@ OutputFile::OutputFile(const std::string& finalPath, bool replaceExisting)
             break;
     }
     if (fd_ < 0)
-        throw ConversionError("cannot write beside '" + finalPath + "': " + systemError(errno));
+        throw ConversionError("cannot write beside '" + finalPath + "': " + systemError(errno),
+                              writeFailureKind(errno));
     if (!namedPath_.empty())
         registerNamedWorkingFile(namedPath_);
     openMuxer();
@@ -128,8 +155,8 @@ void OutputFile::openMuxer()
     AVFormatContext* raw = nullptr;
     checkAv(avformat_alloc_output_context2(&raw, nullptr, "3gp", url.c_str()), "cannot set up a 3GP file");
     format_.reset(raw);
-    checkAv(avio_open(&format_->pb, url.c_str(), AVIO_FLAG_WRITE),
-            "cannot write beside '" + finalPath_.string() + "'");
+    checkAvWrite(avio_open(&format_->pb, url.c_str(), AVIO_FLAG_WRITE),
+                 "cannot write beside '" + finalPath_.string() + "'");
 }
 
 int OutputFile::addVideo(const AVCodecContext& encoder, int displayWidth)
@@ -179,20 +206,20 @@ void OutputFile::start()
     av_dict_set(&options, "movflags", "+faststart", 0);
     const int started = avformat_write_header(format_.get(), &options);
     av_dict_free(&options);
-    checkAv(started, "cannot start the 3GP file");
+    checkAvWrite(started, "cannot start the 3GP file");
 }
 
 void OutputFile::write(AVPacket& packet, int streamIndex, AVRational timeBase)
 {
     packet.stream_index = streamIndex;
     av_packet_rescale_ts(&packet, timeBase, format_->streams[streamIndex]->time_base);
-    checkAv(av_interleaved_write_frame(format_.get(), &packet), "cannot write the 3GP file");
+    checkAvWrite(av_interleaved_write_frame(format_.get(), &packet), "cannot write the 3GP file");
 }
 
 void OutputFile::finish(const Touch& touch)
 {
-    checkAv(av_write_trailer(format_.get()), "cannot finish the 3GP file");
-    checkAv(avio_closep(&format_->pb), "cannot finish the 3GP file");
+    checkAvWrite(av_write_trailer(format_.get()), "cannot finish the 3GP file");
+    checkAvWrite(avio_closep(&format_->pb), "cannot finish the 3GP file");
     if (touch) {
         struct stat status {};
         if (fstat(fd_, &status) != 0)
@@ -201,7 +228,7 @@ void OutputFile::finish(const Touch& touch)
     }
     if (!inMemory_) {
         if (fsync(fd_) != 0)
-            throw ConversionError("cannot finish the 3GP file: " + systemError(errno));
+            throw ConversionError("cannot finish the 3GP file: " + systemError(errno), writeFailureKind(errno));
         linkIntoPlace();
     }
     finished_ = true;
@@ -220,9 +247,10 @@ void OutputFile::linkIntoPlace()
     }
     const int linkError = errno;
     if (linkError != EEXIST)
-        throw ConversionError(cannotMove + systemError(linkError));
+        throw ConversionError(cannotMove + systemError(linkError), writeFailureKind(linkError));
     if (!replaceExisting_)
         refuseExisting(finalPath_);
+    refuseSpecialFile(finalPath_); // it may have become one meanwhile
 
     // Replacing: only a rename swaps a file in place in one step, and it needs
     // a name to start from. For the unnamed file that name lives for two system
@@ -233,15 +261,15 @@ void OutputFile::linkIntoPlace()
         if (linkat(AT_FDCWD, source.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0)
             named = candidate;
         else if (errno != EEXIST)
-            throw ConversionError(cannotMove + systemError(errno));
+            throw ConversionError(cannotMove + systemError(errno), writeFailureKind(errno));
     }
     if (named.empty())
-        throw ConversionError(cannotMove + "no free working name");
+        throw ConversionError(cannotMove + "no free working name", ConverterStatus::OutputUnwritable);
     if (std::rename(named.c_str(), finalPath_.c_str()) != 0) {
         const int renameError = errno;
         if (named != namedPath_)
             unlink(named.c_str());
-        throw ConversionError(cannotMove + systemError(renameError));
+        throw ConversionError(cannotMove + systemError(renameError), writeFailureKind(renameError));
     }
 }
 

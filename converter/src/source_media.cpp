@@ -3,6 +3,7 @@
 #include "accepted_formats.hpp"
 #include "errors.hpp"
 #include "frame_geometry.hpp"
+#include "source_limits.hpp"
 
 #include <algorithm>
 #include <cstdarg>
@@ -13,6 +14,7 @@
 extern "C" {
 #include <libavutil/display.h>
 #include <libavutil/log.h>
+#include <libavutil/mem.h>
 }
 
 namespace conv {
@@ -94,19 +96,6 @@ AVFormatContext* heldToTheSource(const AVIOInterruptCB& interrupt)
     return context;
 }
 
-// Reads the named file through FFmpeg's file protocol and nothing else: a name
-// that looks like a URL is a file name all the same.
-OpenedIoHandle openSourceFile(const std::string& path, const AVIOInterruptCB* interrupt)
-{
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    AVIOContext* io = nullptr;
-    const int opened = avio_open2(&io, ("file:" + path).c_str(), AVIO_FLAG_READ, interrupt, &options);
-    av_dict_free(&options);
-    checkAv(opened, "cannot open '" + path + "'");
-    return OpenedIoHandle(io);
-}
-
 } // namespace
 
 int clockwiseQuarterTurns(const AVStream& stream)
@@ -136,23 +125,52 @@ int videoDecoderThreads(const AVCodecParameters& video, unsigned cores)
     return light && standardDefinition ? 1 : static_cast<int>(cores);
 }
 
-SourceMedia::SourceMedia(const std::string& path, AVIOContext* io, const std::atomic<bool>* stopRequested,
+namespace {
+
+struct ProbedFormat {
+    const AVInputFormat* format = nullptr;
+    // Whether the content itself looked like this kind of file, rather than
+    // only its name's extension.
+    bool byContent = false;
+};
+
+// The demuxer for the source, when it is one of the accepted ones. Probed
+// here rather than by avformat_open_input so that a file of another kind
+// fails as not a video, and a read error as an unreadable source.
+ProbedFormat acceptedFormatOf(AVIOContext& io, const std::string& name)
+{
+    const AVInputFormat* format = nullptr;
+    const int probed = av_probe_input_buffer2(&io, &format, name.c_str(), nullptr, 0, 0);
+    if (probed < 0 && probed != AVERROR_INVALIDDATA && probed != AVERROR_EOF)
+        checkAv(probed, "cannot read '" + name + "'", ConverterStatus::SourceUnreadable);
+    if (!format)
+        throw ConversionError("'" + name + "' is not a video: its kind of file is unknown", ConverterStatus::NotAVideo);
+    if (!isAcceptedDemuxer(format->name))
+        throw ConversionError("'" + name + "' is not a video but " + (format->long_name ? format->long_name : format->name),
+                              ConverterStatus::NotAVideo);
+    return {format, probed > AVPROBE_SCORE_EXTENSION};
+}
+
+} // namespace
+
+SourceMedia::SourceMedia(const std::string& name, AVIOContext& io, const std::atomic<bool>* stopRequested,
                          int videoThreads)
 {
+    limitAllocations();
+    const ProbedFormat probed = acceptedFormatOf(io, name);
     const AVIOInterruptCB interrupt =
         stopRequested ? AVIOInterruptCB{&stopWasRequested, const_cast<std::atomic<bool>*>(stopRequested)}
                       : AVIOInterruptCB{};
-    if (!io) {
-        file_ = openSourceFile(path, &interrupt);
-        io = file_.get();
-    }
     AVFormatContext* raw = heldToTheSource(interrupt);
-    raw->pb = io;
+    raw->pb = &io;
     raw->flags |= AVFMT_FLAG_CUSTOM_IO;
     // avformat_open_input frees the context itself when it fails.
-    checkAv(avformat_open_input(&raw, path.c_str(), nullptr, nullptr), "cannot open '" + path + "'");
+    // A file that has only the name of a video (text called .avi) is not one.
+    checkAv(avformat_open_input(&raw, name.c_str(), probed.format, nullptr), "cannot read '" + name + "'",
+            probed.byContent ? ConverterStatus::SourceDamaged : ConverterStatus::NotAVideo);
     format_.reset(raw);
-    checkAv(avformat_find_stream_info(format_.get(), nullptr), "cannot read the streams of '" + path + "'");
+    checkAv(avformat_find_stream_info(format_.get(), nullptr), "cannot read the streams of '" + name + "'",
+            ConverterStatus::SourceDamaged);
 
     if (format_->pb)
         sizeBytes_ = avio_size(format_->pb);
@@ -160,7 +178,8 @@ SourceMedia::SourceMedia(const std::string& path, AVIOContext* io, const std::at
     openDecoder(video_, AVMEDIA_TYPE_VIDEO, videoThreads);
     openDecoder(audio_, AVMEDIA_TYPE_AUDIO, 1);
     if (!video_ && !audio_)
-        throw ConversionError("'" + path + "' has no video or audio that can be decoded");
+        throw ConversionError("'" + name + "' is not a video: it has no video or audio that can be decoded",
+                              ConverterStatus::NotAVideo);
 
     for (unsigned i = 0; i < format_->nb_streams; ++i) {
         AVStream* stream = format_->streams[i];
@@ -190,12 +209,14 @@ void SourceMedia::openDecoder(std::optional<DecodedStream>& target, AVMediaType 
     // Cover art in a music file is not a video.
     if (stream->disposition & AV_DISPOSITION_ATTACHED_PIC)
         return;
+    checkStreamParameters(*stream);
 
     CodecContextHandle decoder(avcodec_alloc_context3(codec));
     if (!decoder)
         throw std::bad_alloc();
     checkAv(avcodec_parameters_to_context(decoder.get(), stream->codecpar), "cannot set up the decoder");
     decoder->pkt_timebase = stream->time_base;
+    decoder->max_pixels = kMostPixels;
     decoder->thread_count =
         threads > 0 ? threads : videoDecoderThreads(*stream->codecpar, coreCount());
     decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;

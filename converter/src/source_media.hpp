@@ -48,11 +48,14 @@ int decodeFrames(AVCodecContext& decoder, const AVPacket* packet, AVFrame& frame
 // their decoders. Other streams are discarded by the demuxer.
 class SourceMedia {
 public:
-    // `io` (optional) replaces file access: the source is read through it.
-    // While `stopRequested` (optional) is true, reading gives up at once, also
-    // when it waits for data that does not come. `videoThreads` 0 lets
-    // videoDecoderThreads() choose.
-    SourceMedia(const std::string& path, AVIOContext* io = nullptr, const std::atomic<bool>* stopRequested = nullptr,
+    // Reads the source through `io`; `name` names it in messages (and its
+    // extension helps to tell its kind). Throws ConversionError: NotAVideo
+    // for a file of a kind not accepted (see accepted_formats.hpp) or with
+    // nothing to play, SourceDamaged for one whose headers or stream
+    // parameters are broken. While `stopRequested` (optional) is true,
+    // reading gives up at once. `videoThreads` 0 lets videoDecoderThreads()
+    // choose.
+    SourceMedia(const std::string& name, AVIOContext& io, const std::atomic<bool>* stopRequested = nullptr,
                 int videoThreads = 0);
 
     DecodedStream* video() { return video_ ? &*video_ : nullptr; }
@@ -95,7 +98,6 @@ public:
 private:
     void openDecoder(std::optional<DecodedStream>& target, AVMediaType type, int threads);
 
-    OpenedIoHandle file_; // the source file, unless read through `io`; outlives format_
     InputFormatHandle format_;
     std::optional<DecodedStream> video_;
     std::optional<DecodedStream> audio_;

@@ -2,6 +2,8 @@
 
 #include "output_file.hpp"
 
+#include "ConverterStatus.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -94,8 +96,8 @@ void StopSignals::watch()
             stoppedAt = Clock::now();
         if (Clock::now() - stoppedAt > kGraceTime) {
             removeNamedWorkingFileNow();
-            std::fputs("conv.dll: stopped on request\n", stderr);
-            _exit(1);
+            std::fprintf(stderr, "%sstopped on request\n", tovaro::kConverterMessagePrefix);
+            _exit(static_cast<int>(tovaro::ConverterStatus::Stopped));
         }
         pthread_kill(mainThread_, kWakeSignal);
     }

@@ -8,9 +8,9 @@ namespace conv {
 
 // Turns SIGINT, SIGTERM and SIGHUP into a stop request that the conversion
 // sees at once, also while the main thread waits in a read that never returns
-// (a FIFO without writer, a hung network share): a watcher thread takes the
-// signals and keeps interrupting the main thread's system calls until the run
-// has unwound. A run that still has not after a few seconds is ended there,
+// (a hung network share): a watcher thread takes the signals and keeps
+// interrupting the main thread's system calls until the run has unwound. A
+// run that still has not after a few seconds is ended there,
 // which leaves nothing behind either (see OutputFile). SIGPIPE is ignored, so a
 // closed stderr is a failed write, not a silent death.
 //

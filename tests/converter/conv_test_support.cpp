@@ -5,15 +5,25 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QThread>
 
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace convtest {
 
 QString convPath()
 {
-    return QStringLiteral(CONV_DLL);
+    return qEnvironmentVariable("CONV_UNDER_TEST", QStringLiteral(CONV_DLL));
 }
 
 QString sharedMedia(const QString& fileName)
@@ -79,6 +89,43 @@ RunResult run(const QString& program, const QStringList& arguments, int timeoutS
 RunResult runConv(const QStringList& arguments, int timeoutSeconds)
 {
     return run(convPath(), arguments, timeoutSeconds);
+}
+
+double peakMegabytesOfConv(const QStringList& arguments, int timeoutSeconds, int* exitCode)
+{
+    std::vector<QByteArray> words{QFile::encodeName(convPath())};
+    for (const QString& argument : arguments)
+        words.push_back(QFile::encodeName(argument));
+    std::vector<char*> argv;
+    for (QByteArray& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    const pid_t child = fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        for (int fd = 0; fd <= 2; ++fd)
+            dup2(null, fd);
+        setenv("ASAN_OPTIONS", "quarantine_size_mb=8:detect_leaks=0", 1);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (child < 0)
+        return -1;
+    QElapsedTimer timer;
+    timer.start();
+    int status = 0;
+    rusage usage{};
+    while (wait4(child, &status, WNOHANG, &usage) == 0) {
+        if (timer.elapsed() > timeoutSeconds * 1000) {
+            ::kill(child, SIGKILL);
+            wait4(child, &status, 0, &usage);
+            return -1;
+        }
+        QThread::msleep(20);
+    }
+    *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return static_cast<double>(usage.ru_maxrss) / 1024;
 }
 
 QStringList windowCommand(const QString& input, const QString& output, const QString& size, const QString& rate,

@@ -11,6 +11,8 @@
 
 namespace convtest {
 
+// The built conv.dll, or the program CONV_UNDER_TEST names (to see a test
+// fail on another build).
 QString convPath();
 QString sharedMedia(const QString& fileName);
 
@@ -29,6 +31,11 @@ struct RunResult {
 
 RunResult run(const QString& program, const QStringList& arguments, int timeoutSeconds = 300);
 RunResult runConv(const QStringList& arguments, int timeoutSeconds = 300);
+
+// Runs conv.dll with stdin, stdout and stderr on /dev/null, and returns the
+// largest resident size it reached, in MB, or -1 if it did not finish in
+// time. AddressSanitizer's store of freed memory is kept small for it.
+double peakMegabytesOfConv(const QStringList& arguments, int timeoutSeconds, int* exitCode);
 
 // The command line exactly as the window composes it (split at blanks: the two
 // blanks before the output give an empty word).

@@ -11,6 +11,9 @@
 
 #include <cmath>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace convtest;
 
 namespace {
@@ -373,14 +376,14 @@ private slots:
         // Without -y an existing file is kept.
         QStringList noReplace = windowCommand(shortClip_, output);
         noReplace.removeAll(QStringLiteral("-y"));
-        QVERIFY(runConv(noReplace).exitedWith(1));
+        QVERIFY(runConv(noReplace).exitedWith(6));
         // A failing run with -y leaves it alone as well.
         const QString text = folder.filePath(QStringLiteral("text.avi"));
         QFile textFile(text);
         QVERIFY(textFile.open(QIODevice::WriteOnly));
         textFile.write("this is not a video\n");
         textFile.close();
-        QVERIFY(runConv(windowCommand(text, output)).exitedWith(1));
+        QVERIFY(runConv(windowCommand(text, output)).exitedWith(4));
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("an earlier result"));
         old.close();
@@ -390,6 +393,64 @@ private slots:
         QVERIFY(runConv(windowCommand(shortClip_, output)).exitedWith(0));
         QCOMPARE(probe(output).video.size(), 1);
         QCOMPARE(filesIn(folder.path()), (QStringList{QStringLiteral("out.3gp"), QStringLiteral("text.avi")}));
+    }
+
+    // An output the converter must not or cannot write is refused before the
+    // source is read (no progress), with its status and one line, and nothing
+    // is touched: run as root, replacing a device would break the machine.
+    void refusedOutputsSayWhy_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("FIFO") << "fifo.3gp";
+        QTest::newRow("link to a FIFO") << "link.3gp";
+        QTest::newRow("folder") << "folder.3gp";
+        QTest::newRow("name of 256 bytes") << QString(252, QLatin1Char('n')) + QStringLiteral(".3gp");
+        QTest::newRow("missing folder") << "missing/out.3gp";
+    }
+    void refusedOutputsSayWhy()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir folder;
+        const QString output = folder.filePath(name);
+        const QByteArray fifo = QFile::encodeName(folder.filePath(QStringLiteral("fifo.3gp")));
+        if (name != QLatin1String("folder.3gp"))
+            QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+        if (name == QLatin1String("link.3gp"))
+            QCOMPARE(symlink(fifo.constData(), QFile::encodeName(output).constData()), 0);
+        if (name == QLatin1String("folder.3gp"))
+            QVERIFY(QDir(folder.path()).mkdir(name));
+        const QStringList before = QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+
+        const RunResult result = runConv(windowCommand(longClip_, output));
+        QVERIFY2(result.exitedWith(6), qPrintable(QString::number(result.exitCode) + QLatin1Char(' ')
+                                                  + QString::fromUtf8(result.standardError)));
+        QCOMPARE(result.progressLines(), QStringList());
+        QCOMPARE(result.messages().size(), 1);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                 before);
+        struct stat status {};
+        if (name != QLatin1String("folder.3gp"))
+            QVERIFY(stat(fifo.constData(), &status) == 0 && S_ISFIFO(status.st_mode));
+    }
+
+    // A disk that fills up has a status of its own, and leaves nothing behind.
+    void fullDiskSaysSo()
+    {
+        QTemporaryDir folder;
+        // A small file system of its own, in a mount namespace of the run.
+        const QString mountSmall = QStringLiteral("mount -t tmpfs -o size=128k none \"$1\" && shift && exec \"$@\"");
+        const QStringList inNamespace{QStringLiteral("-r"), QStringLiteral("-m"), QStringLiteral("sh"),
+                                      QStringLiteral("-c"), mountSmall, QStringLiteral("sh"), folder.path()};
+        if (!run(QStringLiteral("unshare"), inNamespace + QStringList{QStringLiteral("true")}).exitedWith(0))
+            QSKIP("cannot mount a small file system here (no user namespaces)");
+        const QString output = folder.filePath(QStringLiteral("out.3gp"));
+        const RunResult result = run(QStringLiteral("unshare"),
+                                     inNamespace + QStringList{convPath()} + windowCommand(longClip_, output, QStringLiteral("352x288"),
+                                                                             QStringLiteral("25.0"), QStringLiteral("256")));
+        QVERIFY2(result.exitedWith(7), qPrintable(QString::number(result.exitCode) + QLatin1Char(' ')
+                                                  + QString::fromUtf8(result.standardError)));
+        QCOMPARE(result.messages().size(), 1);
+        QVERIFY(result.messages().first().startsWith(QLatin1String("conv.dll: ")));
     }
 
     void progressIsReportedInOneForm()

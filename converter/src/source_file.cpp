@@ -1,0 +1,73 @@
+#include "source_file.hpp"
+
+#include "errors.hpp"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace conv {
+namespace {
+
+constexpr int kBufferSize = 32768;
+
+[[noreturn]] void unreadable(const std::string& path, const std::string& why)
+{
+    throw ConversionError("cannot open '" + path + "': " + why, ConverterStatus::SourceUnreadable);
+}
+
+} // namespace
+
+SourceFile::SourceFile(const std::string& path, const std::atomic<bool>* stopRequested)
+    : stopRequested_(stopRequested)
+{
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+    fd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0)
+        unreadable(path, std::strerror(errno));
+    struct stat status {};
+    if (fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
+        close(fd_);
+        unreadable(path, S_ISDIR(status.st_mode) ? "it is a folder" : "it is not a regular file");
+    }
+    fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    io_ = readingIoContext(this, kBufferSize, &SourceFile::read, &SourceFile::seek);
+}
+
+SourceFile::~SourceFile()
+{
+    io_.reset();
+    close(fd_);
+}
+
+int SourceFile::read(void* opaque, std::uint8_t* buffer, int size)
+{
+    auto* self = static_cast<SourceFile*>(opaque);
+    for (;;) {
+        const ssize_t count = ::read(self->fd_, buffer, static_cast<std::size_t>(size));
+        if (count > 0)
+            return static_cast<int>(count);
+        if (count == 0)
+            return AVERROR_EOF;
+        if (errno != EINTR)
+            return AVERROR(errno);
+        if (self->stopRequested_ && self->stopRequested_->load())
+            return AVERROR_EXIT;
+    }
+}
+
+std::int64_t SourceFile::seek(void* opaque, std::int64_t offset, int whence)
+{
+    auto* self = static_cast<SourceFile*>(opaque);
+    if ((whence & ~AVSEEK_FORCE) == AVSEEK_SIZE) {
+        struct stat status {};
+        return fstat(self->fd_, &status) == 0 ? status.st_size : AVERROR(errno);
+    }
+    const off_t position = lseek(self->fd_, offset, whence & ~AVSEEK_FORCE);
+    return position < 0 ? AVERROR(errno) : position;
+}
+
+} // namespace conv
