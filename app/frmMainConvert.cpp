@@ -4,17 +4,27 @@
 
 #include "frmMain.h"
 
+#include "DesktopEntry.h"
 #include "conversion/BusyIndicator.h"
-#include "conversion/ConversionRun.h"
 #include "conversion/RunView.h"
 #include "dialogs/MessageBox.h"
+#include "platform/DesktopSignals.h"
 #include "platform/ShellOpen.h"
 #include "ui/BusySquare.h"
 #include "ui/SettingsPanel.h"
 #include "ui/SkinImage.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTimer>
+
+namespace {
+
+const QString kTitle = QStringLiteral("Tovaro PRO");
+
+QString desktopEntryId() { return QString::fromLatin1(tovaro::kDesktopEntryId); }
+
+}  // namespace
 
 void frmMain::connectConversion() { connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer); }
 
@@ -40,13 +50,35 @@ void frmMain::Convert()
 
     converting = true;
     showConverting();
+    connect(&run, &conversion::ConversionRun::progressChanged, this, &frmMain::showProgress);
     QCoreApplication::processEvents();
     const conversion::Outcome outcome = run.exec();
     lastCommandLine = run.commandLine();
     showConversionEnded(outcome.converted);
     converting = false;
+    reportOutcome(outcome);
+}
+
+// The one place a run's outcome reaches the user: the warning in the window, and
+// the same words in a notification for someone looking elsewhere.
+void frmMain::reportOutcome(const conversion::Outcome& outcome)
+{
+    if (!isActiveWindow()) {
+        if (outcome.converted)
+            platform::notify(desktopEntryId(), QStringLiteral("转换完成"), QFileInfo(outcome.resultPath).fileName());
+        else
+            platform::notify(desktopEntryId(), QStringLiteral("转换失败"), outcome.warning);
+    }
     if (!outcome.converted)
-        warn(outcome.warning);
+        dialogs::showMessage(this, {source::warningTitle(), outcome.warning, dialogs::MessageIcon::Warning});
+}
+
+// The frameless window draws no title, but every task bar shows it.
+void frmMain::showProgress(std::optional<int> percent)
+{
+    setWindowTitle(percent ? QStringLiteral("%1 - %2%").arg(kTitle).arg(*percent) : kTitle);
+    platform::showLauncherProgress(desktopEntryId(),
+                                   percent ? std::optional<double>(*percent / 100.0) : std::nullopt);
 }
 
 // Input is refused from the start, not only once the converter runs: the copies
@@ -65,6 +97,7 @@ void frmMain::showConverting()
 
 void frmMain::showConversionEnded(bool converted)
 {
+    showProgress(std::nullopt);
     source::showRunEnded(source, converted);
     showSource();
     setEnabled(true);

@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace conversion {
 
@@ -57,11 +58,15 @@ public:
 signals:
     // The converter process has just started.
     void converterStarted();
+    // The converter reported how far it is: a whole percentage, or nothing when the
+    // source's length is unknown. Sent only when it changes.
+    void progressChanged(std::optional<int> percent);
 
 private:
     Outcome failed(const QString& what, const QString& detail) const;
     platform::Status offThread(const std::function<platform::Status()>& work);
     void readErrors(const QByteArray& chunk);
+    void reportProgress(std::optional<int> percent);
 
     RunSetup m_setup;
     platform::ExclusiveLock m_workingLock;
@@ -69,6 +74,7 @@ private:
     command::ConverterCommand m_command;
     QByteArray m_errorTail;    // stderr after its last complete line
     QString m_lastError;       // the converter's last "conv.dll: " line
+    std::optional<std::optional<int>> m_lastPercent;  // what progressChanged last said
 };
 
 }  // namespace conversion

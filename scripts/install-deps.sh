@@ -16,6 +16,8 @@ build_packages=(
 test_packages=(
   xvfb xauth openbox xdotool x11-utils imagemagick ffmpeg
   clang libclang-rt-14-dev hyperfine time python3-numpy
+  dbus-daemon dbus-bin
+  weston qt6-wayland
 )
 
 wanted=("${build_packages[@]}")
