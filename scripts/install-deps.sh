@@ -12,6 +12,7 @@ build_packages=(
   libopencore-amrnb-dev
   fonts-noto-cjk fonts-dejavu-core
   xdg-utils
+  libxcb-shape0-dev
 )
 test_packages=(
   xvfb xauth openbox xdotool x11-utils imagemagick ffmpeg
