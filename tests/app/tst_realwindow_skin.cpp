@@ -1,12 +1,15 @@
 // The live skin of the built program in a real X session (Xvfb with openbox): moving
 // the window by its surface, minimising it from the drawn glyph and getting it back
-// whole, the hover picture on the screen, a popup menu driven by the keyboard, and
-// the window on a screen scaled to 2. Run through tests/with-display.sh, which
-// provides the display.
+// whole, the hover picture on the screen, a popup menu driven by the keyboard, the
+// window on a screen scaled to 2, and the window on Wayland (weston, shown in a
+// window of that X session). Run through tests/with-display.sh, which provides the
+// display.
 
 #include "RealProgram.h"
 #include "ui/layout/WindowLayout.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -104,6 +107,17 @@ double edgeWidth(const QImage& image, const QRect& area, bool acrossColumns = fa
                 ++width;
         }
     return crossings > 0 ? double(width) / crossings : 0;
+}
+
+// The smallest rectangle of `area` whose pixels differ from `backdrop`.
+QRect drawnOver(const QImage& screen, const QRect& area, QRgb backdrop)
+{
+    QRect drawn;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (screen.pixel(x, y) != backdrop)
+                drawn |= QRect(x, y, 1, 1);
+    return drawn;
 }
 
 int magentaPixels(const QImage& screen, const QRect& area)
@@ -253,6 +267,71 @@ private slots:
         const double disc1x = edgeWidth(design, discTop, true);
         const double disc2x = edgeWidth(shot, at2x(discTop), true);
         QVERIFY2(disc1x > 0 && disc2x < 2 * disc1x, qPrintable(QStringLiteral("%1 %2").arg(disc1x).arg(disc2x)));
+    }
+
+    // Weston on its X11 back-end: a Wayland desktop in a window of this session,
+    // whose input comes from xdotool and whose picture comes from the X screenshot.
+    void onWaylandTheKeyIsSeeThroughAndDraggingMoves()
+    {
+        m_program->kill();
+        const QRgb backdrop = qRgb(0x20, 0x40, 0x80);
+        QTemporaryDir runtime;  // weston's and the program's XDG_RUNTIME_DIR
+        QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QFile config(runtime.filePath(QStringLiteral("weston.ini")));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("[core]\nidle-time=0\n[shell]\nbackground-color=0xff204080\npanel-position=none\n"
+                     "locking=false\nanimation=none\nstartup-animation=none\n");
+        config.close();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        QProcess weston;
+        weston.setProcessEnvironment(environment);
+        weston.setStandardOutputFile(runtime.filePath(QStringLiteral("weston.log")));
+        weston.setStandardErrorFile(runtime.filePath(QStringLiteral("weston.log")));
+        weston.start(QStringLiteral("weston"), {QStringLiteral("--backend=x11-backend.so"), QStringLiteral("--use-pixman"),
+                                               QStringLiteral("--width=900"), QStringLiteral("--height=600"),
+                                               QStringLiteral("--socket=tovaro-test"),
+                                               QStringLiteral("--config=") + config.fileName()});
+        QVERIFY(weston.waitForStarted());
+        QPoint output;
+        QVERIFY(!waitForWindow(QStringLiteral("Weston Compositor - screen0"), &output).isEmpty());
+        QTRY_VERIFY(QFileInfo::exists(runtime.filePath(QStringLiteral("tovaro-test"))));
+
+        RealProgram onWayland(QStringLiteral(TOVARO_PROGRAM), m_scratch.filePath(QStringLiteral("wayland")));
+        environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("tovaro-test"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        environment.insert(QStringLiteral("TMPDIR"), m_scratch.path());
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.start(onWayland.applicationFolder() + QStringLiteral("/tovaro"), {});
+        QVERIFY(program.waitForStarted());
+
+        // The window is what differs from weston's plain background: its body, with
+        // nothing of the colour key around it.
+        const QRect desktop(output, QSize(900, 560));
+        const QString shotPath = m_scratch.filePath(QStringLiteral("wayland.png"));
+        QRect body;
+        QTRY_COMPARE((body = drawnOver(screenshot(shotPath), desktop, backdrop)).size(), QSize(548, 366));
+        QImage shot = screenshot(shotPath);
+        QCOMPARE(magentaPixels(shot, desktop), 0);
+
+        const QPoint grip = body.topLeft() - QPoint(5, 5) + kBareSurface;
+        moveTo(grip);
+        xdotool({QStringLiteral("mousedown"), QStringLiteral("1")});
+        for (int step = 1; step <= 4; ++step) {
+            QTest::qWait(60);
+            moveTo(grip + QPoint(-15, 10) * step);
+        }
+        QTest::qWait(100);
+        xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+        QTRY_COMPARE(drawnOver(screenshot(shotPath), desktop, backdrop).topLeft(), body.topLeft() + QPoint(-60, 40));
+        QCOMPARE(magentaPixels(screenshot(shotPath), desktop), 0);
+
+        program.kill();
+        program.waitForFinished();
+        weston.terminate();
+        weston.waitForFinished();
     }
 
 private:
