@@ -13,8 +13,11 @@
 // be made is no reason to keep the window from showing.
 void frmMain::Form_Load()
 {
+    const QRgb key = layout::argb(layout::kColourKey);
     platform::makeLayered(this);
-    platform::setColourKey(this, layout::argb(layout::kColourKey));
+    if (platform::hasAlpha(this))
+        m_pictures.background = platform::withKeyTransparent(m_pictures.background, key);
+    platform::setColourKey(this, key);
     BusyStep = 0;
 
     // The temporary folder is only used when it is safely ours.

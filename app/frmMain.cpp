@@ -13,7 +13,9 @@
 #include <QScreen>
 
 frmMain::frmMain(StartupPaths paths, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_paths(std::move(paths)), m_pictures(skin::loadPictures())
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      m_paths(std::move(paths)),
+      m_pictures(skin::loadPictures(devicePixelRatioF()))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tovaro PRO"));

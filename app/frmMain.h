@@ -4,6 +4,7 @@
 
 #include "WorkingFolders.h"
 #include "conversion/ActionDispatch.h"
+#include "conversion/ConversionRun.h"
 #include "conversion/SourceSelection.h"
 #include "ui/SkinPictures.h"
 #include "ui/layout/WindowLayout.h"
@@ -128,6 +129,10 @@ private:
     void refuseInput(bool refused);
     void showResult(const QString& resultPath);
     void showHelpText(const QString& path);
+    // Progress and outcome where people look from afar: the title, the task bar's
+    // launcher, and a notification when the window is not the active one.
+    void showProgress(std::optional<int> percent);
+    void reportOutcome(const conversion::Outcome& outcome);
 
     StartupPaths m_paths;
     WorkingFolders m_folders;

@@ -4,18 +4,28 @@
 
 #include "frmMain.h"
 
+#include "DesktopEntry.h"
 #include "Shutdown.h"
 #include "conversion/BusyIndicator.h"
-#include "conversion/ConversionRun.h"
 #include "conversion/RunView.h"
 #include "dialogs/MessageBox.h"
+#include "platform/DesktopSignals.h"
 #include "platform/ShellOpen.h"
 #include "ui/BusySquare.h"
 #include "ui/SettingsPanel.h"
 #include "ui/SkinImage.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTimer>
+
+namespace {
+
+const QString kTitle = QStringLiteral("Tovaro PRO");
+
+QString desktopEntryId() { return QString::fromLatin1(tovaro::kDesktopEntryId); }
+
+}  // namespace
 
 void frmMain::connectConversion() { connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer); }
 
@@ -41,6 +51,7 @@ void frmMain::Convert()
     converting = true;
     m_run = &run;
     showConverting();
+    connect(&run, &conversion::ConversionRun::progressChanged, this, &frmMain::showProgress);
     QCoreApplication::processEvents();
     const conversion::Outcome outcome = run.exec();
     m_run = nullptr;
@@ -49,10 +60,24 @@ void frmMain::Convert()
         endProgram();  // what the user asked for; the working files are gone by now
     showConversionEnded(outcome.converted);
     converting = false;
+    reportOutcome(outcome);
+}
+
+// The one place a run's outcome reaches the user: in the window, and in a
+// notification for someone looking elsewhere.
+void frmMain::reportOutcome(const conversion::Outcome& outcome)
+{
+    if (!isActiveWindow()) {
+        if (outcome.converted)
+            platform::notify(desktopEntryId(), QStringLiteral("转换完成"), QFileInfo(outcome.resultPath).fileName());
+        else if (!outcome.stopped)
+            platform::notify(desktopEntryId(), QStringLiteral("转换失败"), outcome.warning);
+    }
     if (outcome.converted)
         showResult(outcome.resultPath);
     else if (!outcome.stopped)
-        warn(outcome.warning, outcome.detail);
+        dialogs::showMessage(this, {source::warningTitle(), outcome.warning, dialogs::MessageIcon::Warning,
+                                    outcome.detail});
 }
 
 // The output folder opens on the desktop. Where nothing can open it, the user is told
@@ -64,6 +89,14 @@ void frmMain::showResult(const QString& resultPath)
             dialogs::showMessage(this, {QStringLiteral("完成"), QStringLiteral("转换完成，结果保存在：\n%1").arg(resultPath),
                                         dialogs::MessageIcon::Information});
     });
+}
+
+// The frameless window draws no title, but every task bar shows it.
+void frmMain::showProgress(std::optional<int> percent)
+{
+    setWindowTitle(percent ? QStringLiteral("%1 - %2%").arg(kTitle).arg(*percent) : kTitle);
+    platform::showLauncherProgress(desktopEntryId(),
+                                   percent ? std::optional<double>(*percent / 100.0) : std::nullopt);
 }
 
 // Input is refused from the start, not only once the converter runs: the copies
@@ -82,6 +115,7 @@ void frmMain::showConverting()
 
 void frmMain::showConversionEnded(bool converted)
 {
+    showProgress(std::nullopt);
     source::showRunEnded(source, converted);
     showSource();
     refuseInput(false);

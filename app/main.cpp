@@ -1,3 +1,4 @@
+#include "DesktopEntry.h"
 #include "frmMain.h"
 
 #include "conversion/SourceArrival.h"
@@ -9,8 +10,8 @@
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    // The desktop entry's id: desktops match the window to its menu entry and icon by it.
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.tovaropro.TovaroPRO"));
+    // Ties the window to its desktop entry: the Wayland app id, the task bar's icon.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(tovaro::kDesktopEntryId));
     (void)dialogs::installChineseQtTexts(application);
     frmMain window({QCoreApplication::applicationDirPath(), platform::temporaryBase()});
     window.Form_Load();

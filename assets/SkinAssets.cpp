@@ -64,6 +64,11 @@ QString handCursorFile() { return QStringLiteral("hand.cur"); }
 
 QString resourcePath(const QString &file) { return QStringLiteral(":/skin/") + file; }
 
+QString densityFolder(qreal density) { return QString::number(density) + QStringLiteral("x/"); }
+QString denseFile(const QString &file) { return file.section(QLatin1Char('.'), 0, 0) + QStringLiteral(".png"); }
+QString denseIconFile(int size) { return numbered("icon-", size, ".png"); }
+QString denseCursorFile() { return denseFile(handCursorFile()); }
+
 QList<QImage> windowIconImages()
 {
     QFile file(resourcePath(iconFile()));

@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QList>
+#include <QPoint>
 #include <QString>
 
 namespace skin {
@@ -18,9 +19,20 @@ QString loadedPatchFile();              // JPEG, banner patch "file loaded"
 QString waitPatchFile();                // JPEG, banner patch "converting"
 QString iconFile();                     // ICO, 48/32/16 px
 QString handCursorFile();               // CUR, 1 bpp, hot spot (6, 0)
+inline constexpr QPoint kHandHotSpot{6, 0};
 
 // Where an asset lives once embedded: ":/skin/" + file name.
 QString resourcePath(const QString &file);
+
+// Besides the 1x set above, the build draws the skin at these densities for scaled
+// screens. Each set keeps every picture loss-free as PNG, its window icon as one PNG
+// per size and its cursor as a PNG (hot spot as at 1x, in window pixels).
+inline constexpr qreal kDenseScales[] = {1.25, 1.5, 2.0};
+inline constexpr int kWindowIconSizes[] = {48, 32, 16};
+QString densityFolder(qreal density);              // "2x/", "1.5x/", ...
+QString denseFile(const QString &file);            // the 1x name with ".png"
+QString denseIconFile(int size);                   // "icon-48.png": 48 window pixels
+QString denseCursorFile();
 
 // The window icon's images with their masks applied. Qt's ICO reader ignores the
 // transparency mask of 24-bit entries (the corners would show black), so the masks

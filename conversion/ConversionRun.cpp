@@ -2,6 +2,7 @@
 
 #include "ConverterStatus.h"
 #include "FailureText.h"
+#include "ProgressLine.h"
 #include "ResultName.h"
 #include "platform/FileOperations.h"
 #include "platform/Process.h"
@@ -278,7 +279,8 @@ platform::Status ConversionRun::offThread(std::function<platform::Status()> work
     return *state->status;
 }
 
-// Progress lines are dropped; the last error line is kept for the failure's detail.
+// Progress lines become progressChanged; the last error line is kept for the
+// failure warning.
 void ConversionRun::readErrors(const QByteArray& chunk)
 {
     m_errorTail += chunk;
@@ -287,9 +289,19 @@ void ConversionRun::readErrors(const QByteArray& chunk)
         m_errorTail.remove(0, end + 1);
         if (line.startsWith(kErrorPrefix))
             m_lastError = QString::fromUtf8(line);
+        else if (const auto progress = ProgressLine::read(line))
+            reportProgress(progress->percent());
     }
     if (m_errorTail.size() > kLongestLine)
         m_errorTail.clear();  // no line is that long; do not hoard it
+}
+
+void ConversionRun::reportProgress(std::optional<int> percent)
+{
+    if (m_lastPercent == percent)
+        return;
+    m_lastPercent = percent;
+    emit progressChanged(percent);
 }
 
 }  // namespace conversion

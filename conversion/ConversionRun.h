@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QProcess;
 
@@ -74,6 +75,9 @@ signals:
     // The converter process has just started.
     void converterStarted();
     void stopRequested();
+    // The converter reported how far it is: a whole percentage, or nothing when the
+    // source's length is unknown. Sent only when it changes.
+    void progressChanged(std::optional<int> percent);
 
 private:
     Outcome failed(const QString& what, const QString& detail) const;
@@ -83,6 +87,7 @@ private:
                                          QString* placed);
     platform::Status offThread(std::function<platform::Status()> work);
     void readErrors(const QByteArray& chunk);
+    void reportProgress(std::optional<int> percent);
 
     RunSetup m_setup;
     platform::ExclusiveLock m_workingLock;
@@ -92,6 +97,7 @@ private:
     bool m_stopped = false;
     QByteArray m_errorTail;    // stderr after its last complete line
     QString m_lastError;       // the converter's last "conv.dll: " line
+    std::optional<std::optional<int>> m_lastPercent;  // what progressChanged last said
 };
 
 }  // namespace conversion

@@ -14,11 +14,14 @@ build_packages=(
   fonts-noto-cjk fonts-dejavu-core
   qt6-translations-l10n
   xdg-utils
+  libxcb-shape0-dev
 )
 test_packages=(
   xvfb xauth openbox xdotool x11-utils imagemagick ffmpeg
   clang libclang-rt-14-dev hyperfine time python3-numpy
   lintian desktop-file-utils appstream
+  dbus-daemon dbus-bin
+  weston qt6-wayland
 )
 # The package's dependencies are worked out from its binaries (dpkg-shlibdeps, file).
 package_packages=(dpkg-dev file)

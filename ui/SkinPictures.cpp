@@ -3,30 +3,81 @@
 #include "CursorFile.h"
 #include "SkinAssets.h"
 
+#include <QFile>
+
 namespace skin {
 
 namespace {
-QPixmap picture(const QString& file) { return QPixmap(resourcePath(file)); }
+
+// The committed 1x set, or a set the build drew for scaled screens.
+struct PictureSet {
+    qreal density = 1;
+
+    QPixmap picture(const QString& file) const
+    {
+        if (density == 1)
+            return QPixmap(resourcePath(file));
+        QPixmap dense(resourcePath(densityFolder(density) + denseFile(file)));
+        dense.setDevicePixelRatio(density);
+        return dense;
+    }
+
+    QIcon icon() const
+    {
+        QIcon icon = windowIcon();
+        if (density != 1)
+            for (const int size : kWindowIconSizes)
+                icon.addFile(resourcePath(densityFolder(density) + denseIconFile(size)));
+        return icon;
+    }
+
+    QCursor hand() const
+    {
+        const QCursor fallback(Qt::PointingHandCursor);
+        if (density == 1)
+            return loadCursorFile(resourcePath(handCursorFile())).value_or(fallback);
+        QPixmap dense(resourcePath(densityFolder(density) + denseCursorFile()));
+        if (dense.isNull())
+            return fallback;
+        dense.setDevicePixelRatio(density);
+        return QCursor(dense, kHandHotSpot.x(), kHandHotSpot.y());
+    }
+};
+
 }  // namespace
 
-Pictures loadPictures()
+qreal pictureDensity(qreal screenDensity)
 {
+    if (screenDensity <= 1)
+        return 1;
+    // The nearest set at or above the screen's density, scaled down by the painter,
+    // stays sharper than one scaled up.
+    for (const qreal dense : kDenseScales)
+        if (dense >= screenDensity - 0.01)
+            return dense;
+    return std::end(kDenseScales)[-1];
+}
+
+Pictures loadPictures(qreal screenDensity)
+{
+    const PictureSet set{pictureDensity(screenDensity)};
     Pictures pictures;
-    pictures.background = picture(backgroundFile());
+    pictures.density = set.density;
+    pictures.background = set.picture(backgroundFile());
     for (int i = 0; i < layout::kToolButtonCount; ++i) {
         const auto slot = static_cast<std::size_t>(i);
-        pictures.buttonHover[slot] = picture(toolButtonHoverFile(i));
-        pictures.buttonPush[slot] = picture(toolButtonPressedFile(i));
+        pictures.buttonHover[slot] = set.picture(toolButtonHoverFile(i));
+        pictures.buttonPush[slot] = set.picture(toolButtonPressedFile(i));
     }
     for (int j = 0; j < layout::kMenuItemCount; ++j) {
         const auto slot = static_cast<std::size_t>(j);
-        pictures.menuHover[slot] = picture(menuHoverFile(j));
-        pictures.menuPush[slot] = picture(menuPressedFile(j));
+        pictures.menuHover[slot] = set.picture(menuHoverFile(j));
+        pictures.menuPush[slot] = set.picture(menuPressedFile(j));
     }
-    pictures.loadedPatch = picture(loadedPatchFile());
-    pictures.waitPatch = picture(waitPatchFile());
-    pictures.icon = windowIcon();
-    pictures.hand = loadCursorFile(resourcePath(handCursorFile())).value_or(QCursor(Qt::PointingHandCursor));
+    pictures.loadedPatch = set.picture(loadedPatchFile());
+    pictures.waitPatch = set.picture(waitPatchFile());
+    pictures.icon = set.icon();
+    pictures.hand = set.hand();
     return pictures;
 }
 

@@ -12,6 +12,7 @@
 namespace skin {
 
 struct Pictures {
+    qreal density = 1;  // device pixels per window pixel the pictures were drawn at
     QPixmap background;
     std::array<QPixmap, layout::kToolButtonCount> buttonHover;
     std::array<QPixmap, layout::kToolButtonCount> buttonPush;
@@ -23,7 +24,12 @@ struct Pictures {
     QCursor hand;
 };
 
-// Loads every picture. A picture that is missing stays null and simply shows nothing.
-Pictures loadPictures();
+// The density of the set drawn for a screen of `screenDensity`: 1, or the nearest
+// of the build's dense sets.
+qreal pictureDensity(qreal screenDensity);
+
+// Loads every picture, drawn for a screen of `screenDensity` device pixels per
+// window pixel. A picture that is missing stays null and simply shows nothing.
+Pictures loadPictures(qreal screenDensity = 1);
 
 }  // namespace skin

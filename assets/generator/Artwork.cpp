@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <QtMath>
+
 #include <algorithm>
 #include <vector>
 
@@ -27,9 +29,11 @@ constexpr qreal kBannerCentreX = (layout::kBannerFrame.left + layout::kBannerFra
 constexpr qreal kTitleCentreY = 236.0;
 constexpr qreal kPatchLineCentreY = 201.0;
 
-QImage newPicture(int width, int height, const QColor &fill)
+// Painters on it draw in window pixels; pixel loops go over its device pixels.
+QImage newPicture(int width, int height, const QColor &fill, qreal density)
 {
-    QImage img(width, height, QImage::Format_RGB32);
+    QImage img(qCeil(width * density), qCeil(height * density), QImage::Format_RGB32);
+    img.setDevicePixelRatio(density);
     img.fill(fill);
     return img;
 }
@@ -138,7 +142,9 @@ void paintBannerTitle(QPainter &p)
     // Soft shadow drawn in window coordinates, so every piece cut from the
     // banner carries exactly the same pixels.
     const QRect box = text.boundingRect().toAlignedRect().adjusted(-8, -8, 10, 10);
-    QImage shadow(box.size(), QImage::Format_ARGB32);
+    const qreal density = p.device()->devicePixelRatio();
+    QImage shadow(box.size() * density, QImage::Format_ARGB32);
+    shadow.setDevicePixelRatio(density);
     shadow.fill(Qt::transparent);
     {
         QPainter sp(&shadow);
@@ -146,7 +152,7 @@ void paintBannerTitle(QPainter &p)
         sp.translate(-box.topLeft() + QPoint(2, 3));
         sp.fillPath(text, QColor(30, 0, 20));
     }
-    blurAlpha(shadow, 2);
+    blurAlpha(shadow, qRound(2 * density));
     p.save();
     p.setOpacity(0.85);
     p.drawImage(box.topLeft(), shadow);
@@ -287,10 +293,11 @@ void avoidColourKey(QImage &img)
 
 // Cuts the window outline: the rounded body stays, all else becomes the colour key.
 // Corner pixels are either fully inside or fully outside, never a blend with the
-// key, and the outermost ring of the body gets a darker edge.
+// key, and the outermost ring of the body, one window pixel wide, gets a darker edge.
 void cutWindowShape(QImage &img)
 {
     QImage coverage(img.size(), QImage::Format_ARGB32);
+    coverage.setDevicePixelRatio(img.devicePixelRatio());
     coverage.fill(Qt::transparent);
     {
         QPainter p(&coverage);
@@ -303,11 +310,12 @@ void cutWindowShape(QImage &img)
     auto inside = [&coverage](int x, int y) {
         return coverage.rect().contains(x, y) && qAlpha(coverage.pixel(x, y)) >= 128;
     };
+    const int ring = std::max(1, qRound(img.devicePixelRatio()));
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x) {
             if (!inside(x, y))
                 img.setPixel(x, y, kColourKey);
-            else if (!inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1))
+            else if (!inside(x - ring, y) || !inside(x + ring, y) || !inside(x, y - ring) || !inside(x, y + ring))
                 img.setPixel(x, y, kBodyOutline.rgb());
         }
 }
@@ -322,12 +330,12 @@ const FrameLook kSunken{QColor(170, 173, 177), QColor(196, 198, 200), QColor(108
 
 // A rounded box filling the whole picture; the corners outside it stay body grey so
 // the picture blends in when laid over the background.
-QImage framedPicture(const layout::Rect &zone, qreal radius, const FrameLook &look)
+QImage framedPicture(const layout::Rect &zone, qreal radius, const FrameLook &look, qreal density)
 {
-    QImage img = newPicture(zone.width, zone.height, kBodyGrey);
+    QImage img = newPicture(zone.width, zone.height, kBodyGrey, density);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF frame = QRectF(img.rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QRectF frame = QRectF(0, 0, zone.width, zone.height).adjusted(0.5, 0.5, -0.5, -0.5);
     QLinearGradient fill(frame.topLeft(), frame.bottomLeft());
     fill.setColorAt(0, look.top);
     fill.setColorAt(1, look.bottom);
@@ -348,18 +356,18 @@ QImage framedPicture(const layout::Rect &zone, qreal radius, const FrameLook &lo
     return img;
 }
 
-QImage buttonPicture(int i, const FrameLook &look)
+QImage buttonPicture(int i, const FrameLook &look, qreal density)
 {
-    QImage img = framedPicture(layout::toolButton(i), 5, look);
+    QImage img = framedPicture(layout::toolButton(i), 5, look, density);
     QPainter p(&img);
     // A held button's face moves one pixel down and right.
     drawToolButtonFace(p, i, look.sunken ? QPointF(1, 1) : QPointF(0, 0));
     return img;
 }
 
-QImage menuPicture(int j, const FrameLook &look)
+QImage menuPicture(int j, const FrameLook &look, qreal density)
 {
-    QImage img = framedPicture(layout::menuItem(j), 2.5, look);
+    QImage img = framedPicture(layout::menuItem(j), 2.5, look, density);
     QPainter p(&img);
     drawMenuCaption(p, j, QPointF(0, 0));
     return img;
@@ -367,9 +375,9 @@ QImage menuPicture(int j, const FrameLook &look)
 
 }  // namespace
 
-QImage background()
+QImage background(qreal density)
 {
-    QImage img = newPicture(layout::kBackgroundWidth, layout::kBackgroundHeight, kBodyGrey);
+    QImage img = newPicture(layout::kBackgroundWidth, layout::kBackgroundHeight, kBodyGrey, density);
     {
         QPainter p(&img);
         paintTitleStrip(p);
@@ -391,14 +399,14 @@ QImage background()
     return img;
 }
 
-QImage toolButtonHover(int i) { return buttonPicture(i, kRaised); }
-QImage toolButtonPressed(int i) { return buttonPicture(i, kSunken); }
-QImage menuHover(int j) { return menuPicture(j, kRaised); }
-QImage menuPressed(int j) { return menuPicture(j, kSunken); }
+QImage toolButtonHover(int i, qreal density) { return buttonPicture(i, kRaised, density); }
+QImage toolButtonPressed(int i, qreal density) { return buttonPicture(i, kSunken, density); }
+QImage menuHover(int j, qreal density) { return menuPicture(j, kRaised, density); }
+QImage menuPressed(int j, qreal density) { return menuPicture(j, kSunken, density); }
 
-QImage bannerPatch(const layout::Rect &patch, const QString &line)
+QImage bannerPatch(const layout::Rect &patch, const QString &line, qreal density)
 {
-    QImage img = newPicture(patch.width, patch.height, kBodyGrey);
+    QImage img = newPicture(patch.width, patch.height, kBodyGrey, density);
     {
         QPainter p(&img);
         p.translate(-patch.left, -patch.top);

@@ -1,6 +1,8 @@
 #pragma once
 // The skin pictures, each drawn whole. Geometry comes from ui/layout/WindowLayout.h so
-// the pictures line up with the window's hot zones.
+// the pictures line up with the window's hot zones. Sizes are in window pixels; a
+// picture drawn at `density` has that many device pixels to each of them (its
+// device pixel ratio), for screens scaled beyond 1.
 
 #include "ui/layout/WindowLayout.h"
 
@@ -9,19 +11,19 @@
 
 namespace art {
 
-QImage background();                 // 558 x 376, magenta outside the rounded body
-QImage toolButtonHover(int i);       // 60 x 72
-QImage toolButtonPressed(int i);
-QImage menuHover(int j);             // 54 x 16
-QImage menuPressed(int j);
+QImage background(qreal density = 1);                // 558 x 376, magenta outside the rounded body
+QImage toolButtonHover(int i, qreal density = 1);    // 60 x 72
+QImage toolButtonPressed(int i, qreal density = 1);
+QImage menuHover(int j, qreal density = 1);          // 54 x 16
+QImage menuPressed(int j, qreal density = 1);
 // A piece of the banner at `patch` with `line` above the product name.
-QImage bannerPatch(const layout::Rect &patch, const QString &line);
+QImage bannerPatch(const layout::Rect &patch, const QString &line, qreal density = 1);
 
 }  // namespace art
 
 namespace art {
 
-QImage appIcon(int size);  // ARGB32, rounded square in the banner's colours
-QImage handCursor();       // 32 x 32 ARGB32: black, white or transparent only
+QImage appIcon(int size);                // ARGB32, rounded square in the banner's colours
+QImage handCursor(qreal density = 1);    // 32 x 32 ARGB32: black, white or transparent only
 
 }  // namespace art

@@ -4,6 +4,9 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QtMath>
+
+#include <algorithm>
 
 namespace art {
 
@@ -45,8 +48,9 @@ QImage appIcon(int size)
 }
 
 // A pointing hand, fingertip at (6, 0): white body built from pixel spans, then a
-// black outline one pixel wide all around it, as cursors traditionally look.
-QImage handCursor()
+// black outline one pixel wide all around it, as cursors traditionally look. At a
+// higher density the outline stays one window pixel wide.
+QImage handCursor(qreal density)
 {
     constexpr int kSize = 32;
     struct Span { int row, from, to; };
@@ -68,7 +72,9 @@ QImage handCursor()
         {22, 5, 19}, {23, 6, 19}, {24, 6, 18}, {25, 7, 18}, {26, 7, 17}, {27, 8, 17},
     };
 
-    QImage body(kSize, kSize, QImage::Format_ARGB32);
+    const int deviceSize = qCeil(kSize * density);
+    QImage body(deviceSize, deviceSize, QImage::Format_ARGB32);
+    body.setDevicePixelRatio(density);
     body.fill(Qt::transparent);
     {
         QPainter p(&body);
@@ -76,25 +82,26 @@ QImage handCursor()
             p.fillRect(QRect(s.from, s.row, s.to - s.from + 1, 1), Qt::white);
     }
 
-    QImage img(kSize, kSize, QImage::Format_ARGB32);
+    QImage img(deviceSize, deviceSize, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
-    QPainter p(&img);
     auto filled = [&body](int x, int y) {
         return body.rect().contains(x, y) && qAlpha(body.pixel(x, y)) != 0;
     };
-    for (int y = 0; y < kSize; ++y)
-        for (int x = 0; x < kSize; ++x) {
+    const int outline = std::max(1, qRound(density));
+    for (int y = 0; y < deviceSize; ++y)
+        for (int x = 0; x < deviceSize; ++x) {
             if (filled(x, y)) {
-                p.fillRect(QRect(x, y, 1, 1), Qt::white);
+                img.setPixel(x, y, qRgb(255, 255, 255));
                 continue;
             }
             bool touches = false;
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -outline; dy <= outline; ++dy)
+                for (int dx = -outline; dx <= outline; ++dx)
                     touches = touches || filled(x + dx, y + dy);
             if (touches)
-                p.fillRect(QRect(x, y, 1, 1), Qt::black);
+                img.setPixel(x, y, qRgb(0, 0, 0));
         }
+    img.setDevicePixelRatio(density);
     return img;
 }
 

@@ -1,5 +1,7 @@
 // The settings panel's buttons and the Convert action in the window, with stand-in
-// converters: what the window shows before, during and after a run.
+// converters: what the window shows before, during and after a run, and what it
+// tells the desktop. Run on a private session bus (dbus-run-session), where this
+// test itself plays the notification service and the task bar.
 
 #include "../conversion/StandInConverter.h"
 #include "app/Shutdown.h"
@@ -14,6 +16,9 @@
 #include "ui/SkinImage.h"
 
 #include <QComboBox>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -34,6 +39,59 @@ int litSquare(const frmMain& window)
     return -1;
 }
 
+// The desktop's side of the session bus, on a connection of its own so that every
+// message really travels through the bus: a notification service that notes each
+// call, and a task bar that notes each launcher update.
+class Desktop : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    struct Notification {
+        QString summary, body, desktopEntry;
+    };
+    struct LauncherUpdate {
+        QString entry;
+        bool visible;
+        double progress;
+    };
+    QList<Notification> notifications;
+    QList<LauncherUpdate> launcher;
+
+    // The progress of every update that shows a bar.
+    QList<double> shownProgress() const
+    {
+        QList<double> shown;
+        for (const LauncherUpdate& update : launcher)
+            if (update.visible)
+                shown << update.progress;
+        return shown;
+    }
+
+    bool connectToBus()
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("desktop"));
+        return bus.registerService(QStringLiteral("org.freedesktop.Notifications")) &&
+               bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this, QDBusConnection::ExportAllSlots) &&
+               bus.connect(QString(), QString(), QStringLiteral("com.canonical.Unity.LauncherEntry"),
+                           QStringLiteral("Update"), this, SLOT(launcherUpdated(QDBusMessage)));
+    }
+
+public slots:
+    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body, const QStringList&,
+                const QVariantMap& hints, int)
+    {
+        notifications << Notification{summary, body, hints.value(QStringLiteral("desktop-entry")).toString()};
+        return static_cast<uint>(notifications.size());
+    }
+    void launcherUpdated(const QDBusMessage& message)
+    {
+        const auto properties = qdbus_cast<QVariantMap>(message.arguments().value(1));
+        launcher << LauncherUpdate{message.arguments().value(0).toString(),
+                                   properties.value(QStringLiteral("progress-visible")).toBool(),
+                                   properties.value(QStringLiteral("progress")).toDouble()};
+    }
+};
+
 }  // namespace
 
 class ConvertTest : public QObject {
@@ -48,7 +106,7 @@ private slots:
         m_openerLog = m_tools.filePath(QStringLiteral("opened.txt"));
         QVERIFY(standin::installOpener(m_tools.path(), m_openerLog));
         qputenv("PATH", QFile::encodeName(m_tools.path()) + ':' + qgetenv("PATH"));
-        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
+        QVERIFY2(m_desktop.connectToBus(), "needs a private session bus: run it under dbus-run-session");
         dialogs::setMessageSink([this](const dialogs::Message& message) { m_messages << message; });
         setProgramEndObserver([this] { ++m_ends; });
     }
@@ -65,6 +123,8 @@ private slots:
         source.write("source bytes");
         m_messages.clear();
         m_ends = 0;
+        m_desktop.notifications.clear();
+        m_desktop.launcher.clear();
         QFile::remove(m_openerLog);
 
         m_window = std::make_unique<frmMain>(StartupPaths{m_app, m_scratch->filePath(QStringLiteral("tmp"))});
@@ -234,6 +294,69 @@ private slots:
         QVERIFY(standin::installOpener(m_tools.path(), m_openerLog));
     }
 
+    // The title and the launcher follow the converter's progress lines, and both are
+    // cleared at the end, after a success as after a failure.
+    void progressShowsOnTheTaskBarAndClearsAtTheEnd()
+    {
+        const QString entry = QStringLiteral("application://org.tovaropro.TovaroPRO.desktop");
+        QVERIFY(standin::install(m_app, QStringLiteral("echo 'progress: time=21.00 duration=50.00' >&2\n") +
+                                            standin::waitsForRelease(m_app)));
+        load();
+        QString titleWhileRunning;
+        whileConverterRuns([&] {
+            titleWhileRunning = m_window->windowTitle();
+            return !m_desktop.shownProgress().isEmpty();
+        });
+        m_window->imgButton_MouseUp(2);
+        QCOMPARE(titleWhileRunning, QStringLiteral("Tovaro PRO - 42%"));
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Tovaro PRO"));
+        QCOMPARE(m_desktop.shownProgress(), QList<double>{0.42});
+        QTRY_VERIFY(!m_desktop.launcher.last().visible);
+        for (const Desktop::LauncherUpdate& update : m_desktop.launcher)
+            QCOMPARE(update.entry, entry);
+
+        m_desktop.launcher.clear();
+        QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kFails)));  // 25 %, then fails
+        load();
+        m_window->imgButton_MouseUp(2);
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Tovaro PRO"));
+        QTRY_COMPARE(m_desktop.shownProgress(), QList<double>{0.25});
+        QTRY_VERIFY(!m_desktop.launcher.last().visible);
+    }
+
+    // A word when a run ends while the window is not the active one, with the
+    // result's name or the warning's reason; none while the user looks at it.
+    void notifiesTheEndOnlyWhenTheWindowIsNotActive()
+    {
+        QWidget elsewhere;  // the window the user turned to
+        elsewhere.show();
+        elsewhere.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+        QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
+        load();
+        m_window->imgButton_MouseUp(2);
+        QTRY_COMPARE(m_desktop.notifications.size(), 1);
+        const QStringList results = QDir(m_app + QStringLiteral("/output")).entryList(QDir::Files);
+        QCOMPARE(m_desktop.notifications[0].summary, QStringLiteral("转换完成"));
+        QCOMPARE(m_desktop.notifications[0].body, results.value(0));
+        QCOMPARE(m_desktop.notifications[0].desktopEntry, QStringLiteral("org.tovaropro.TovaroPRO"));
+
+        QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kFails)));
+        load();
+        m_window->imgButton_MouseUp(2);
+        QTRY_COMPARE(m_desktop.notifications.size(), 2);
+        QCOMPARE(m_desktop.notifications[1].summary, QStringLiteral("转换失败"));
+        QCOMPARE(m_desktop.notifications[1].body, m_messages.value(0).text);
+
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        m_window->imgButton_MouseUp(2);  // fails again, in front of the user
+        QCOMPARE(m_messages.size(), 2);
+        QTest::qWait(300);
+        QCOMPARE(m_desktop.notifications.size(), 2);
+    }
+
     void busyStepContinuesAcrossRuns()
     {
         QVERIFY(standin::install(m_app, standin::waitsForRelease(m_app)));
@@ -302,6 +425,7 @@ private:
     std::unique_ptr<frmMain> m_window;
     QList<dialogs::Message> m_messages;
     int m_ends = 0;  // times the program would have ended
+    Desktop m_desktop;
 };
 
 QTEST_MAIN(ConvertTest)

@@ -1,11 +1,15 @@
 // The live skin of the built program in a real X session (Xvfb with openbox): moving
 // the window by its surface, minimising it from the drawn glyph and getting it back
-// whole, the hover picture on the screen, and a popup menu driven by the keyboard.
-// Run through tests/with-display.sh, which provides the display.
+// whole, the hover picture on the screen, a popup menu driven by the keyboard, the
+// window on a screen scaled to 2, and the window on Wayland (weston, shown in a
+// window of that X session). Run through tests/with-display.sh, which provides the
+// display.
 
 #include "RealProgram.h"
 #include "ui/layout/WindowLayout.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -58,7 +62,78 @@ QImage skinPicture(const QString& file)
     return QImage(QStringLiteral(SKIN_FOLDER "/") + file).convertToFormat(QImage::Format_RGB32);
 }
 
+QImage densePicture(const QString& file)
+{
+    return QImage(QStringLiteral(DENSE_SKIN_FOLDER "/2x/") + file).convertToFormat(QImage::Format_RGB32);
+}
+
 QPoint centreOf(const layout::Rect& r) { return {r.left + r.width / 2, r.top + r.height / 2}; }
+
+// How many pixels an edge in `area` takes to go from dark to light, on average:
+// where a row (or, `across` columns, a column) crosses the middle level, the pixels
+// on either side between a quarter and three quarters of the way. A picture
+// enlarged from half the density has edges exactly twice as wide.
+double edgeWidth(const QImage& image, const QRect& area, bool acrossColumns = false)
+{
+    const auto gray = [&](int along, int at) {
+        return acrossColumns ? qGray(image.pixel(area.left() + at, area.top() + along))
+                             : qGray(image.pixel(area.left() + along, area.top() + at));
+    };
+    const int length = acrossColumns ? area.height() : area.width();
+    const int lines = acrossColumns ? area.width() : area.height();
+    int darkest = 255;
+    int lightest = 0;
+    for (int at = 0; at < lines; ++at)
+        for (int along = 0; along < length; ++along) {
+            darkest = std::min(darkest, gray(along, at));
+            lightest = std::max(lightest, gray(along, at));
+        }
+    const int span = lightest - darkest;
+    const auto dark = [&](int along, int at) { return gray(along, at) - darkest < span / 2; };
+    const auto between = [&](int along, int at) {
+        const int level = gray(along, at) - darkest;
+        return level > span / 4 && level < span * 3 / 4;
+    };
+    int width = 0;
+    int crossings = 0;
+    for (int at = 0; at < lines; ++at)
+        for (int along = 1; along < length; ++along) {
+            if (dark(along - 1, at) == dark(along, at))
+                continue;
+            ++crossings;
+            for (int before = along - 1; before >= 0 && between(before, at); --before)
+                ++width;
+            for (int after = along; after < length && between(after, at); ++after)
+                ++width;
+        }
+    return crossings > 0 ? double(width) / crossings : 0;
+}
+
+// The smallest rectangle of `area` that holds every pixel of `colour`.
+QRect boundsOf(const QImage& screen, const QRect& area, QRgb colour)
+{
+    int left = area.right() + 1, right = area.left() - 1, top = area.bottom() + 1, bottom = area.top() - 1;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(screen.constScanLine(y));
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (row[x] == colour) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    }
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+int magentaPixels(const QImage& screen, const QRect& area)
+{
+    int magenta = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            magenta += screen.pixel(x, y) == layout::argb(layout::kColourKey);
+    return magenta;
+}
 
 const QPoint kBareSurface{300, 350};  // the status strip
 
@@ -180,6 +255,118 @@ private slots:
         QTRY_VERIFY(popupWindow().isEmpty());
         QTRY_COMPARE(screenshot(shotPath).pixel(inPanel), qRgb(255, 255, 255));
         QCOMPARE(m_program->process().state(), QProcess::Running);
+    }
+
+    // On a screen scaled to 2 the window shows the pictures the build drew at that
+    // density, each on its hot zone and cut by the shape to the screen's pixel, and
+    // its text and icons are as sharp as at 1x.
+    void scaledScreenGetsPicturesDrawnAtItsDensity()
+    {
+        m_program->kill();
+        RealProgram scaled(QStringLiteral(TOVARO_PROGRAM), m_scratch.filePath(QStringLiteral("scaled")));
+        scaled.environment = m_program->environment;
+        scaled.environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+        QVERIFY(scaled.start());
+        const QPoint origin = scaled.origin();
+        const QString shape = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), scaled.windowId(), QStringLiteral("-shape")});
+        QVERIFY2(shape.contains(QStringLiteral("Width: 1114")), qPrintable(shape));
+        QVERIFY2(shape.contains(QStringLiteral("Window shape extents:  1096x732+10+10")), qPrintable(shape));
+
+        moveTo(origin + kBareSurface * 2);
+        const QImage background = densePicture(QStringLiteral("background.png")).copy(0, 0, 1114, 748);
+        const QString shotPath = m_scratch.filePath(QStringLiteral("scaled.png"));
+        QTRY_COMPARE(differingPixels(screenshot(shotPath), origin, background, true), 0);
+        QImage shot = screenshot(shotPath);
+        QCOMPARE(magentaPixels(shot, QRect(origin, background.size())), 0);
+
+        const layout::Rect zone = layout::toolButton(2);
+        moveTo(origin + centreOf(zone) * 2);
+        const QImage hover = densePicture(QStringLiteral("button_hover_2.png"));
+        QCOMPARE(hover.size(), QSize(zone.width, zone.height) * 2);
+        QTRY_COMPARE(differingPixels(screenshot(shotPath), origin + QPoint(zone.left, zone.top) * 2, hover), 0);
+
+        // The title text's edges as narrow as at 1x; the top of the Add icon's disc
+        // no wider than twice (its shading is drawn wider with the picture).
+        const QImage design = skinPicture(QStringLiteral("background.bmp"));
+        shot = screenshot(shotPath).copy(QRect(origin, background.size()));
+        const auto at2x = [](const QRect& area) { return QRect(area.topLeft() * 2, area.size() * 2); };
+        const QRect title(37, 10, 100, 16);
+        const QRect discTop(35, 60, 18, 10);
+        const double title1x = edgeWidth(design, title);
+        const double title2x = edgeWidth(shot, at2x(title));
+        QVERIFY2(title1x > 0 && title2x < 1.5 * title1x, qPrintable(QStringLiteral("%1 %2").arg(title1x).arg(title2x)));
+        const double disc1x = edgeWidth(design, discTop, true);
+        const double disc2x = edgeWidth(shot, at2x(discTop), true);
+        QVERIFY2(disc1x > 0 && disc2x < 2 * disc1x, qPrintable(QStringLiteral("%1 %2").arg(disc1x).arg(disc2x)));
+    }
+
+    // Weston on its X11 back-end: a Wayland desktop in a window of this session,
+    // whose input comes from xdotool and whose picture comes from the X screenshot.
+    void onWaylandTheKeyIsSeeThroughAndDraggingMoves()
+    {
+        m_program->kill();
+        QTemporaryDir runtime;  // weston's and the program's XDG_RUNTIME_DIR
+        QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QFile config(runtime.filePath(QStringLiteral("weston.ini")));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("[core]\nidle-time=0\n[shell]\nbackground-color=0xff204080\npanel-position=none\n"
+                     "locking=false\nanimation=none\nstartup-animation=none\n");
+        config.close();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        QProcess weston;
+        weston.setProcessEnvironment(environment);
+        weston.setStandardOutputFile(runtime.filePath(QStringLiteral("weston.log")));
+        weston.setStandardErrorFile(runtime.filePath(QStringLiteral("weston.log")));
+        weston.start(QStringLiteral("weston"), {QStringLiteral("--backend=x11-backend.so"), QStringLiteral("--use-pixman"),
+                                               QStringLiteral("--width=900"), QStringLiteral("--height=600"),
+                                               QStringLiteral("--socket=tovaro-test"),
+                                               QStringLiteral("--config=") + config.fileName()});
+        QVERIFY(weston.waitForStarted());
+        QPoint output;
+        QVERIFY(!waitForWindow(QStringLiteral("Weston Compositor - screen0"), &output).isEmpty());
+        // Weston draws the pointer on its output; keep it out of the pictures.
+        const QPoint offWeston(kScreenWidth - 1, kScreenHeight - 1);
+        moveTo(offWeston);
+        QTRY_VERIFY(QFileInfo::exists(runtime.filePath(QStringLiteral("tovaro-test"))));
+
+        RealProgram onWayland(QStringLiteral(TOVARO_PROGRAM), m_scratch.filePath(QStringLiteral("wayland")));
+        environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("tovaro-test"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        environment.insert(QStringLiteral("TMPDIR"), m_scratch.path());
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.start(onWayland.applicationFolder() + QStringLiteral("/tovaro"), {});
+        QVERIFY(program.waitForStarted());
+
+        // The window's body is edged all round in its outline colour; weston's pointer
+        // and background have none of it.
+        const QRgb outline = qRgb(128, 130, 133);
+        const QRect desktop(output, QSize(900, 600));
+        const QString shotPath = m_scratch.filePath(QStringLiteral("wayland.png"));
+        QRect body;
+        QTRY_COMPARE((body = boundsOf(screenshot(shotPath), desktop, outline)).size(), QSize(548, 366));
+        QImage shot = screenshot(shotPath);
+        QCOMPARE(magentaPixels(shot, desktop), 0);
+
+        const QPoint grip = body.topLeft() - QPoint(5, 5) + kBareSurface;
+        moveTo(grip);
+        xdotool({QStringLiteral("mousedown"), QStringLiteral("1")});
+        for (int step = 1; step <= 4; ++step) {
+            QTest::qWait(60);
+            moveTo(grip + QPoint(-15, 10) * step);
+        }
+        QTest::qWait(100);
+        xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+        moveTo(offWeston);
+        QTRY_COMPARE(boundsOf(screenshot(shotPath), desktop, outline), body.translated(-60, 40));
+        QCOMPARE(magentaPixels(screenshot(shotPath), desktop), 0);
+
+        program.kill();
+        program.waitForFinished();
+        weston.terminate();
+        weston.waitForFinished();
     }
 
 private:

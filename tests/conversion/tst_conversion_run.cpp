@@ -95,6 +95,24 @@ private slots:
         QVERIFY(run.commandLine().endsWith(QStringLiteral(" -ab 128  ") + called.last()));
     }
 
+    // Each change once, and a length of 0.00 (unknown) as no percentage. Lines come in
+    // pieces; one that is cut off or garbled is passed over.
+    void progressLinesBecomePercentages()
+    {
+        const QString talks = QStringLiteral(
+            "printf 'progress: time=1.00 duration=4.00\\nprogress: time=1.0' >&2; sleep 0.1\n"
+            "printf '1 duration=4.00\\nprogress: time=2.00 duration=0.00\\n' >&2\n"
+            "printf 'progress: time=3.0 duration=4.00\\nprogress: time=x duration=4\\n' >&2\n"
+            "printf 'progress: time=4.40 duration=4.00\\n' >&2\n");
+        QVERIFY(standin::install(m_app, talks + QString::fromLatin1(standin::kConverts)));
+        conversion::ConversionRun run(setupFor(m_source));
+        QList<std::optional<int>> seen;
+        connect(&run, &conversion::ConversionRun::progressChanged, this, [&](std::optional<int> p) { seen << p; });
+        QVERIFY(run.exec().converted);
+        const QList<std::optional<int>> expected{25, std::nullopt, 75, 100};
+        QCOMPARE(seen, expected);
+    }
+
     void resultNeverReplacesAnEarlierOne()
     {
         QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
