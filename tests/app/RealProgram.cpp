@@ -5,7 +5,17 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <cstdio>
+
+#include <unistd.h>
+
 namespace realwindow {
+
+void endTestProgram(int status)
+{
+    std::fflush(nullptr);
+    ::_exit(status);
+}
 
 QString run(const QString& program, const QStringList& arguments)
 {

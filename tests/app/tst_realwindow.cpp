@@ -161,5 +161,5 @@ private:
     QPoint m_origin;
 };
 
-QTEST_MAIN(RealWindowTest)
+REALWINDOW_TEST_MAIN(RealWindowTest)
 #include "tst_realwindow.moc"

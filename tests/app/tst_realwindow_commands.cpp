@@ -119,5 +119,5 @@ private:
     std::unique_ptr<RealProgram> m_program;
 };
 
-QTEST_MAIN(RealWindowCommandsTest)
+REALWINDOW_TEST_MAIN(RealWindowCommandsTest)
 #include "tst_realwindow_commands.moc"

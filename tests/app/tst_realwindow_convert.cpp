@@ -193,5 +193,5 @@ private:
     QString m_source;
 };
 
-QTEST_MAIN(RealWindowConvertTest)
+REALWINDOW_TEST_MAIN(RealWindowConvertTest)
 #include "tst_realwindow_convert.moc"

@@ -391,5 +391,5 @@ private:
     QPoint m_origin;
 };
 
-QTEST_MAIN(RealSkinTest)
+REALWINDOW_TEST_MAIN(RealSkinTest)
 #include "tst_realwindow_skin.moc"
