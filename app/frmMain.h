@@ -128,6 +128,9 @@ private:
     void showConversionEnded(bool converted);
     void refuseInput(bool refused);
     void showResult(const QString& resultPath);
+    // The one kind of warning the window shows: titled 警告, with the warning icon;
+    // `detail` (optional) is the technical reason behind a button.
+    void warn(const QString& text, const QString& detail = QString());
     void showHelpText(const QString& path);
     // Progress and outcome where people look from afar: the title, the task bar's
     // launcher, and a notification when the window is not the active one.

@@ -4,7 +4,6 @@
 #include "frmMain.h"
 
 #include "conversion/SourceArrival.h"
-#include "dialogs/MessageBox.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -16,8 +15,7 @@ void frmMain::openAtStart(const QString& name)
     if (name.isEmpty())
         return;
     if (!QFileInfo(name).isFile()) {
-        dialogs::showMessage(this, {source::warningTitle(), source::missingFileWarning(name),
-                                    dialogs::MessageIcon::Warning});
+        warn(source::missingFileWarning(name));
         return;
     }
     addChosen([&name] { return name; });

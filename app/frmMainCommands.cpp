@@ -91,9 +91,13 @@ void frmMain::Add()
 void frmMain::addChosen(const std::function<QString()>& chooseFile)
 {
     if (source::add(source, chooseFile) == source::AddResult::AlreadyLoaded)
-        dialogs::showMessage(this, {source::warningTitle(), source::alreadyLoadedWarning(),
-                                    dialogs::MessageIcon::Warning});
+        warn(source::alreadyLoadedWarning());
     showSource();
+}
+
+void frmMain::warn(const QString& text, const QString& detail)
+{
+    dialogs::showMessage(this, {source::warningTitle(), text, dialogs::MessageIcon::Warning, detail});
 }
 
 void frmMain::Remove()

@@ -31,11 +31,8 @@ void frmMain::connectConversion() { connect(Timer1, &QTimer::timeout, this, &frm
 
 void frmMain::Convert()
 {
-    const auto warn = [this](const QString& text, const QString& detail) {
-        dialogs::showMessage(this, {source::warningTitle(), text, dialogs::MessageIcon::Warning, detail});
-    };
     if (!source.isLoaded()) {
-        warn(QStringLiteral("请先添加文件"), QString());
+        warn(QStringLiteral("请先添加文件"));
         return;
     }
     if (converting)
@@ -44,7 +41,7 @@ void frmMain::Convert()
     conversion::ConversionRun run({m_paths.applicationFolder, m_folders.temp, m_folders.output, m_folders.data,
                                    source.path, [this] { return picSetting->selection(); }, {}});
     if (const QString refusal = run.claim(); !refusal.isEmpty()) {
-        warn(refusal, QString());
+        warn(refusal);
         return;
     }
 
@@ -76,8 +73,7 @@ void frmMain::reportOutcome(const conversion::Outcome& outcome)
     if (outcome.converted)
         showResult(outcome.resultPath);
     else if (!outcome.stopped)
-        dialogs::showMessage(this, {source::warningTitle(), outcome.warning, dialogs::MessageIcon::Warning,
-                                    outcome.detail});
+        warn(outcome.warning, outcome.detail);
 }
 
 // The output folder opens on the desktop. Where nothing can open it, the user is told
