@@ -7,7 +7,7 @@
 #include "conversion/ConversionRun.h"
 #include "conversion/SourceSelection.h"
 #include "ui/SkinPictures.h"
-#include "ui/layout/WindowLayout.h"
+#include "layout/WindowLayout.h"
 #include "ui/looks/SkinLooks.h"
 
 #include <QWidget>

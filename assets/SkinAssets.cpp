@@ -9,11 +9,6 @@
 namespace skin {
 
 namespace {
-QString numbered(const char *stem, int index, const char *suffix)
-{
-    return QLatin1String(stem) + QString::number(index) + QLatin1String(suffix);
-}
-
 qint64 le32(const QByteArray &b, qint64 at)
 {
     return at + 4 <= b.size() ? qFromLittleEndian<qint32>(b.constData() + at) : -1;
@@ -52,22 +47,9 @@ bool applyAndMask(QImage &img, const QByteArray &ico, qint64 offset)
 }
 }  // namespace
 
-QString backgroundFile() { return QStringLiteral("background.bmp"); }
-QString toolButtonHoverFile(int i) { return numbered("button_hover_", i, ".jpg"); }
-QString toolButtonPressedFile(int i) { return numbered("button_push_", i, ".jpg"); }
-QString menuHoverFile(int j) { return numbered("menu_hover_", j, ".jpg"); }
-QString menuPressedFile(int j) { return numbered("menu_push_", j, ".jpg"); }
-QString loadedPatchFile() { return QStringLiteral("banner_loaded.jpg"); }
-QString waitPatchFile() { return QStringLiteral("banner_wait.jpg"); }
-QString iconFile() { return QStringLiteral("icon.ico"); }
-QString handCursorFile() { return QStringLiteral("hand.cur"); }
-
 QString resourcePath(const QString &file) { return QStringLiteral(":/skin/") + file; }
 
 QString densityFolder(qreal density) { return QString::number(density) + QStringLiteral("x/"); }
-QString denseFile(const QString &file) { return file.section(QLatin1Char('.'), 0, 0) + QStringLiteral(".png"); }
-QString denseIconFile(int size) { return numbered("icon-", size, ".png"); }
-QString denseCursorFile() { return denseFile(handCursorFile()); }
 
 QList<QImage> windowIconImages()
 {

@@ -1,38 +1,23 @@
 #pragma once
-// Names of the skin pictures. The generator writes files under these names and the
-// window loads them from the resource folder ":/skin/", so both sides spell them once.
+// Where the embedded skin pictures are found, and the window icon read from them.
+// The pictures' names come from layout/SkinFiles.h, which the generator uses too.
+
+#include "layout/SkinFiles.h"
 
 #include <QIcon>
 #include <QImage>
 #include <QList>
-#include <QPoint>
 #include <QString>
 
 namespace skin {
 
-QString backgroundFile();               // BMP, 24 bpp, the whole window at rest
-QString toolButtonHoverFile(int i);     // JPEG, tool-bar button i under the pointer
-QString toolButtonPressedFile(int i);   // JPEG, tool-bar button i held down
-QString menuHoverFile(int j);           // JPEG, menu caption j under the pointer
-QString menuPressedFile(int j);         // JPEG, menu caption j held down
-QString loadedPatchFile();              // JPEG, banner patch "file loaded"
-QString waitPatchFile();                // JPEG, banner patch "converting"
-QString iconFile();                     // ICO, 48/32/16 px
-QString handCursorFile();               // CUR, 1 bpp, hot spot (6, 0)
-inline constexpr QPoint kHandHotSpot{6, 0};
-
 // Where an asset lives once embedded: ":/skin/" + file name.
 QString resourcePath(const QString &file);
 
-// Besides the 1x set above, the build draws the skin at these densities for scaled
-// screens. Each set keeps every picture loss-free as PNG, its window icon as one PNG
-// per size and its cursor as a PNG (hot spot as at 1x, in window pixels).
+// Besides the 1x set, the build draws the skin at these densities for scaled screens
+// and embeds each set in its own folder.
 inline constexpr qreal kDenseScales[] = {1.25, 1.5, 2.0};
-inline constexpr int kWindowIconSizes[] = {48, 32, 16};
 QString densityFolder(qreal density);              // "2x/", "1.5x/", ...
-QString denseFile(const QString &file);            // the 1x name with ".png"
-QString denseIconFile(int size);                   // "icon-48.png": 48 window pixels
-QString denseCursorFile();
 
 // The window icon's images with their masks applied. Qt's ICO reader ignores the
 // transparency mask of 24-bit entries (the corners would show black), so the masks

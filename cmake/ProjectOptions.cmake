@@ -1,5 +1,6 @@
-# One interface target carries the language standard, the warnings, Qt's strictness
-# defines and the sanitizers; every target of the project links it.
+# The build's shared settings: one interface target carries the language standard, the
+# warnings, Qt's strictness defines and the sanitizers; every target of the project
+# links it, and it links nothing.
 add_library(tovaro_options INTERFACE)
 target_compile_features(tovaro_options INTERFACE cxx_std_20)
 set(CMAKE_CXX_EXTENSIONS OFF)

@@ -1,7 +1,7 @@
 #pragma once
 // Puts a widget on its rectangle of the window layout.
 
-#include "ui/layout/WindowLayout.h"
+#include "layout/WindowLayout.h"
 
 #include <QWidget>
 

@@ -2,7 +2,7 @@
 
 #include "Placement.h"
 #include "SkinFonts.h"
-#include "ui/layout/WindowLayout.h"
+#include "layout/WindowLayout.h"
 #include "conversion/SettingsLists.h"
 
 #include <QComboBox>

@@ -7,7 +7,7 @@
 
 #include <array>
 
-#include "ui/layout/WindowLayout.h"
+#include "layout/WindowLayout.h"
 
 namespace skin {
 

@@ -3,7 +3,7 @@
 // Run through tests/with-display.sh, which provides the display.
 
 #include "RealProgram.h"
-#include "ui/layout/WindowLayout.h"
+#include "layout/WindowLayout.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // the real file-open dialog driven by the keyboard, a release off its button, Exit.
 
 #include "RealProgram.h"
-#include "ui/layout/WindowLayout.h"
+#include "layout/WindowLayout.h"
 
 #include <QDir>
 #include <QFile>

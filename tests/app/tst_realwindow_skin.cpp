@@ -6,7 +6,7 @@
 // display.
 
 #include "RealProgram.h"
-#include "ui/layout/WindowLayout.h"
+#include "layout/WindowLayout.h"
 
 #include <QFile>
 #include <QFileInfo>

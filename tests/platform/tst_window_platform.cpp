@@ -1,7 +1,7 @@
 // What the window asks of the window system: the shape cut by its colour key.
 
 #include "platform/WindowShape.h"
-#include "ui/layout/WindowLayout.h"
+#include "layout/WindowLayout.h"
 
 #include <QPainter>
 #include <QTest>

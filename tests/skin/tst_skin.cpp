@@ -2,7 +2,7 @@
 // outline, and that hover, pressed and banner pictures sit exactly on the background.
 
 #include "SkinAssets.h"
-#include "ui/layout/WindowLayout.h"
+#include "layout/WindowLayout.h"
 
 #include <QFile>
 #include <QImage>

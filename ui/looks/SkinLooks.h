@@ -5,7 +5,7 @@
 // Plain state, no widgets: the window shows what this says, and tests drive it
 // without a window.
 
-#include "ui/layout/WindowLayout.h"
+#include "layout/WindowLayout.h"
 
 #include <array>
 

@@ -1,10 +1,10 @@
 #pragma once
-// The skin pictures, each drawn whole. Geometry comes from ui/layout/WindowLayout.h so
+// The skin pictures, each drawn whole. Geometry comes from layout/WindowLayout.h so
 // the pictures line up with the window's hot zones. Sizes are in window pixels; a
 // picture drawn at `density` has that many device pixels to each of them (its
 // device pixel ratio), for screens scaled beyond 1.
 
-#include "ui/layout/WindowLayout.h"
+#include "layout/WindowLayout.h"
 
 #include <QImage>
 #include <QString>

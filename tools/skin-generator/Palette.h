@@ -5,7 +5,7 @@
 #include <QFont>
 #include <QRgb>
 
-#include "ui/layout/WindowLayout.h"
+#include "layout/WindowLayout.h"
 
 namespace art {
 

@@ -7,7 +7,7 @@
 
 #include "Artwork.h"
 #include "IconFile.h"
-#include "SkinAssets.h"
+#include "layout/SkinFiles.h"
 
 #include <QDir>
 #include <QFile>
