@@ -16,10 +16,9 @@ constexpr std::size_t kSoundBatch = 32;
 } // namespace
 
 AudioPipeline::AudioPipeline(DecodedStream& audio, double originSeconds, AmrEncoder& encoder, PacketWriter& writer,
-                             StageGroup& stages, const std::atomic<bool>& stopRequested,
-                             std::function<void()> soundDecoding)
-    : packets_(kQueuedSoundPackets, &stopRequested, kSoundBatch),
-      samples_(kQueuedSoundChunks, &stopRequested, kSoundBatch),
+                             StageGroup& stages, std::function<void()> soundDecoding)
+    : packets_(kQueuedSoundPackets, stages.stopRequested(), kSoundBatch),
+      samples_(kQueuedSoundChunks, stages.stopRequested(), kSoundBatch),
       stage_(*audio.decoder, audio.stream->time_base, originSeconds, encoder, writer),
       soundDecoding_(std::move(soundDecoding)),
       membership_(stages, {[this] { abortQueues(); }, [this] { joinThreads(); }, [this] { return secondsDone(); }}),

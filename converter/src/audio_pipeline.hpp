@@ -17,8 +17,7 @@ class AudioPipeline {
 public:
     // `soundDecoding` (tests) runs on the sound thread before each packet.
     AudioPipeline(DecodedStream& audio, double originSeconds, AmrEncoder& encoder, PacketWriter& writer,
-                  StageGroup& stages, const std::atomic<bool>& stopRequested,
-                  std::function<void()> soundDecoding = nullptr);
+                  StageGroup& stages, std::function<void()> soundDecoding = nullptr);
     ~AudioPipeline();
     AudioPipeline(const AudioPipeline&) = delete;
     AudioPipeline& operator=(const AudioPipeline&) = delete;

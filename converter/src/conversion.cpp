@@ -147,11 +147,10 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
     std::optional<VideoPipeline> video;
     std::optional<AudioPipeline> audio;
     if (videoStream)
-        video.emplace(request, *videoStream, source.originSeconds(), *videoEncoder, writer, stages, stopRequested,
+        video.emplace(request, *videoStream, source.originSeconds(), *videoEncoder, writer, stages,
                       tuning.pictureDecoded, tuning.pictureEncoding);
     if (audioStream)
-        audio.emplace(*audioStream, source.originSeconds(), *audioEncoder, writer, stages, stopRequested,
-                      tuning.soundDecoding);
+        audio.emplace(*audioStream, source.originSeconds(), *audioEncoder, writer, stages, tuning.soundDecoding);
 
     stages.run([&] {
         source.readAll(

@@ -55,6 +55,9 @@ public:
     // checkStop(), then the first failure of a thread.
     void check() const;
 
+    // For the pipelines' queues to poll while they wait.
+    const std::atomic<bool>* stopRequested() const { return &stopRequested_; }
+
     // The output made so far, in seconds: the furthest pipeline's.
     double secondsDone() const;
 

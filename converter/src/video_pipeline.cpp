@@ -32,10 +32,9 @@ PictureFitter fitterFor(const ConversionRequest& request, const AVStream& stream
 
 VideoPipeline::VideoPipeline(const ConversionRequest& request, const DecodedStream& video, double originSeconds,
                              VideoEncoder& encoder, PacketWriter& writer, StageGroup& stages,
-                             const std::atomic<bool>& stopRequested, std::function<void()> pictureDecoded,
-                             std::function<void()> pictureEncoding)
-    : decoded_(queuedPicturesFor(*video.stream->codecpar), &stopRequested),
-      fitted_(kQueuedFittedPictures, &stopRequested),
+                             std::function<void()> pictureDecoded, std::function<void()> pictureEncoding)
+    : decoded_(queuedPicturesFor(*video.stream->codecpar), stages.stopRequested()),
+      fitted_(kQueuedFittedPictures, stages.stopRequested()),
       feed_(request, *video.stream, originSeconds, decoded_),
       stage_(fitterFor(request, *video.stream), encoder, writer),
       pictureDecoded_(std::move(pictureDecoded)),

@@ -20,8 +20,7 @@ public:
     // after each picture taken, on the encoding thread before each job.
     VideoPipeline(const ConversionRequest& request, const DecodedStream& video, double originSeconds,
                   VideoEncoder& encoder, PacketWriter& writer, StageGroup& stages,
-                  const std::atomic<bool>& stopRequested, std::function<void()> pictureDecoded = nullptr,
-                  std::function<void()> pictureEncoding = nullptr);
+                  std::function<void()> pictureDecoded = nullptr, std::function<void()> pictureEncoding = nullptr);
     ~VideoPipeline();
     VideoPipeline(const VideoPipeline&) = delete;
     VideoPipeline& operator=(const VideoPipeline&) = delete;
