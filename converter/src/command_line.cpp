@@ -209,8 +209,10 @@ Progress, on stderr, about twice a second and once at the end:
   progress: time=SECONDS duration=SECONDS
 (both with two decimals; duration is 0.00 when the source does not say).
 
-Exit status: 0 success, 1 conversion failed, 2 usage error. Errors are
-one line on stderr starting with ")"
+Exit status: 0 success, 2 usage error, 3 to 8 the kind of failure (an
+unreadable source, not a video, a damaged source, an unwritable output, a
+full disk, a stop), 1 any other failure. Errors are one line on stderr
+starting with ")"
            + kConverterMessagePrefix + R"(".
 )";
 }
