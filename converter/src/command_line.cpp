@@ -1,5 +1,7 @@
 #include "command_line.hpp"
 
+#include "ConverterStatus.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -165,6 +167,8 @@ ParsedCommand parseCommandLine(const std::vector<std::string>& arguments)
 
 std::string usageText()
 {
+    using namespace tovaro;
+    const std::string size = std::to_string(kDefaultWidth) + "x" + std::to_string(kDefaultHeight);
     return R"(Usage: conv.dll -i INPUT [options] OUTPUT.3gp
 
 Converts one video into a 3GP file for mobile phones: H.263 video and
@@ -173,9 +177,12 @@ word that is not an option or an option's value is the output file.
 
   -i FILE        input file (any container and codec FFmpeg decodes)
   -vcodec h263   video codec (only h263)
-  -b KBPS        video bit rate in kbit/s (default 120)
-  -r FPS         frame rate in frames per second, e.g. 14.985 (default 14.985)
-  -s WxH         frame size; width and height positive and even (default 176x144).
+  -b KBPS        video bit rate in kbit/s (default )"
+           + std::to_string(kDefaultVideoKbps) + R"()
+  -r FPS         frame rate in frames per second, e.g. 14.985 (default )"
+           + kDefaultFrameRate + R"()
+  -s WxH         frame size; width and height positive and even (default )"
+           + size + R"().
                  128x96, 176x144 and 352x288 are coded as baseline H.263 with
                  its 12:11 pixels; other sizes (e.g. 160x120, 320x240) use
                  H.263's custom picture format with square pixels and must be
@@ -183,7 +190,8 @@ word that is not an option or an option's value is the output file.
   -acodec amr_nb audio codec (only amr_nb)
   -ac 1          audio channels (only 1)
   -ar 8000       audio sample rate (only 8000)
-  -ab KBPS       audio bit rate in kbit/s (default 48). AMR-NB tops out at
+  -ab KBPS       audio bit rate in kbit/s (default )"
+           + std::to_string(kDefaultAudioKbps) + R"(). AMR-NB tops out at
                  12.2 kbit/s: the highest AMR-NB mode not above KBPS is used
                  (4.75 5.15 5.9 6.7 7.4 7.95 10.2 12.2), so every rate of 12.2
                  or more gives 12.2; below 4.75 gives 4.75.
@@ -201,8 +209,11 @@ Progress, on stderr, about twice a second and once at the end:
   progress: time=SECONDS duration=SECONDS
 (both with two decimals; duration is 0.00 when the source does not say).
 
-Exit status: 0 success, 1 conversion failed, 2 usage error. Errors are
-one line on stderr starting with "conv.dll: ".
+Exit status: 0 success, 2 usage error, 3 to 8 the kind of failure (an
+unreadable source, not a video, a damaged source, an unwritable output, a
+full disk, a stop), 1 any other failure. Errors are one line on stderr
+starting with ")"
+           + kConverterMessagePrefix + R"(".
 )";
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConversionDefaults.h"
+
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -11,22 +13,25 @@ extern "C" {
 
 namespace conv {
 
-// What one run is asked to do. Defaults match the window's default settings.
-struct ConversionRequest {
-    std::string inputPath;
-    std::string outputPath;
-    bool replaceOutput = false;
-    int width = 176;
-    int height = 144;
-    AVRational frameRate{2997, 200}; // 14.985 exactly
-    double videoKbps = 120;
-    double audioKbps = 48;
-};
-
 // A command line that cannot be understood; exit status 2.
 class UsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// "14.985" -> 2997/200: the decimal as typed, as an exact fraction.
+AVRational parseFrameRate(const std::string& text);
+
+// What one run is asked to do. The defaults are the window's default settings.
+struct ConversionRequest {
+    std::string inputPath;
+    std::string outputPath;
+    bool replaceOutput = false;
+    int width = tovaro::kDefaultWidth;
+    int height = tovaro::kDefaultHeight;
+    AVRational frameRate = parseFrameRate(tovaro::kDefaultFrameRate);
+    double videoKbps = tovaro::kDefaultVideoKbps;
+    double audioKbps = tovaro::kDefaultAudioKbps;
 };
 
 enum class CommandKind { Convert, Help, Version };
@@ -38,9 +43,6 @@ struct ParsedCommand {
 
 // Reads the arguments after the program name.
 ParsedCommand parseCommandLine(const std::vector<std::string>& arguments);
-
-// "14.985" -> 2997/200: the decimal as typed, as an exact fraction.
-AVRational parseFrameRate(const std::string& text);
 
 std::string usageText();
 

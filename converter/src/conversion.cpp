@@ -1,15 +1,12 @@
 #include "conversion.hpp"
 
-#include "audio_stage.hpp"
-#include "encoding_stage.hpp"
+#include "audio_pipeline.hpp"
 #include "errors.hpp"
 #include "mp4_boxes.hpp"
-#include "picture_feed.hpp"
 #include "source_file.hpp"
 #include "source_media.hpp"
-#include "stage_thread.hpp"
+#include "video_pipeline.hpp"
 
-#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -17,27 +14,6 @@
 
 namespace conv {
 namespace {
-
-// Decoded pictures waiting to be fitted: as many as fit in this many bytes
-// (a queue rides out the moments another program holds a core), within limits.
-constexpr double kQueuedPictureBytes = 12e6;
-constexpr std::size_t kFewestQueuedPictures = 4;
-constexpr std::size_t kMostQueuedPictures = 32;
-// Fitted pictures waiting for the encoder (small ones).
-constexpr std::size_t kQueuedFittedPictures = 16;
-// Sound packets waiting for the audio thread: a few seconds of sound; and
-// decoded sound waiting for the AMR-NB encoder, a similar amount.
-constexpr std::size_t kQueuedSoundPackets = 256;
-constexpr std::size_t kQueuedSoundChunks = 256;
-// Sound is handed over in batches of this many packets or chunks.
-constexpr std::size_t kSoundBatch = 32;
-
-std::size_t queuedPicturesFor(const AVCodecParameters& video)
-{
-    const double bytes = 1.5 * std::max(1, video.width) * std::max(1, video.height);
-    return std::clamp(static_cast<std::size_t>(kQueuedPictureBytes / bytes), kFewestQueuedPictures,
-                      kMostQueuedPictures);
-}
 
 // FFmpeg's 3GP muxer writes every H.263 sample description as profile 0,
 // level 10 and offers no way to set them. The two bytes are put right in the
@@ -58,11 +34,6 @@ void writeProfileAndLevel(int fd, std::int64_t size, H263ProfileLevel coded)
 ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, OutputFile& output,
                       ProgressReporter& progress, const std::atomic<bool>& stopRequested, const RunTuning& tuning,
                       double mostSeconds = std::numeric_limits<double>::infinity());
-
-ConversionError stoppedOnRequest()
-{
-    return ConversionError("stopped on request", ConverterStatus::Stopped);
-}
 
 } // namespace
 
@@ -106,27 +77,62 @@ ConversionOutcome convertInMemory(const ConversionRequest& request, AVIOContext*
 
 namespace {
 
+// While the run lasts, its progress shows the source's duration and how much of it is read.
+class ReadingShown {
+public:
+    ReadingShown(ProgressReporter& progress, const SourceMedia& source) : progress_(progress)
+    {
+        progress.setDuration(source.durationSeconds());
+        progress.setReadFraction([&source] { return source.readFraction(); });
+    }
+    ~ReadingShown() { progress_.setReadFraction(nullptr); }
+    ReadingShown(const ReadingShown&) = delete;
+    ReadingShown& operator=(const ReadingShown&) = delete;
+
+private:
+    ProgressReporter& progress_;
+};
+
+void tuneVideoDecoder(SourceMedia& source, const ConversionRequest& request)
+{
+    const AVCodecParameters& par = *source.video()->stream->codecpar;
+    // Deblocking is invisible once the picture shrinks to a quarter or less.
+    const bool muchSmaller = static_cast<double>(par.width) * par.height >= 4.0 * request.width * request.height;
+    source.tuneVideoDecoder(DecoderTuning{muchSmaller});
+}
+
+// Completes the output file and links it in. A video whose pictures all fail
+// is a failed conversion, not a sound file.
+void finishOutput(OutputFile& output, const PacketWriter& writer, const ConversionRequest& request,
+                  const VideoSettings* video)
+{
+    if (video ? writer.picturesWritten() == 0 : writer.soundFramesWritten() == 0)
+        throw ConversionError(std::string("no ") + (video ? "picture" : "sound") + " could be decoded from '"
+                                  + request.inputPath + "'",
+                              ConverterStatus::SourceDamaged);
+    OutputFile::Touch completeDescription;
+    if (video)
+        completeDescription = [video](int fd, std::int64_t size) {
+            writeProfileAndLevel(fd, size, h263ProfileAndLevel(*video));
+        };
+    output.finish(completeDescription);
+}
+
+// Read, decode, encode, write: the reading thread demuxes the source and
+// decodes its pictures, and hands each picture and sound packet to the
+// pipeline of its kind; at the end of the source both pipelines are drained
+// and the file is completed.
 ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, OutputFile& output,
                       ProgressReporter& progress, const std::atomic<bool>& stopRequested, const RunTuning& tuning,
                       double mostSeconds)
 {
-    progress.setDuration(source.durationSeconds());
-    progress.setReadFraction([&source] { return source.readFraction(); });
-    struct ForgetSource {
-        ProgressReporter& progress;
-        ~ForgetSource() { progress.setReadFraction(nullptr); }
-    } forgetSource{progress};
-
+    const ReadingShown shown(progress, source);
     DecodedStream* videoStream = source.video();
     DecodedStream* audioStream = source.audio();
-    if (videoStream) {
-        const AVCodecParameters& par = *videoStream->stream->codecpar;
-        // Deblocking is invisible once the picture shrinks to a quarter or less.
-        const bool muchSmaller = static_cast<double>(par.width) * par.height
-                                 >= 4.0 * request.width * request.height;
-        source.tuneVideoDecoder(DecoderTuning{muchSmaller});
-    }
+    if (videoStream)
+        tuneVideoDecoder(source, request);
 
+    // The output: an encoder for each kind of stream the source has.
     const VideoSettings videoSettings{request.width, request.height, request.frameRate, request.videoKbps};
     std::optional<VideoEncoder> videoEncoder;
     std::optional<AmrEncoder> audioEncoder;
@@ -137,122 +143,40 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
     PacketWriter writer(output, videoEncoder ? &*videoEncoder : nullptr, audioStream != nullptr);
     output.start();
 
-    BoundedQueue<PictureJob> pictureQueue(videoStream ? queuedPicturesFor(*videoStream->stream->codecpar) : 1,
-                                          &stopRequested);
-    BoundedQueue<PictureJob> fittedQueue(kQueuedFittedPictures, &stopRequested);
-    BoundedQueue<PacketHandle> soundQueue(kQueuedSoundPackets, &stopRequested, kSoundBatch);
-    BoundedQueue<AudioStage::Samples> samplesQueue(kQueuedSoundChunks, &stopRequested, kSoundBatch);
-    const auto stopAll = [&] {
-        pictureQueue.abort();
-        fittedQueue.abort();
-        soundQueue.abort();
-        samplesQueue.abort();
-    };
-
-    std::optional<PictureFeed> pictures;
-    std::optional<VideoStage> videoStage;
-    std::optional<AudioStage> audioStage;
-    if (videoStream) {
-        pictures.emplace(request, *videoStream->stream, source.originSeconds(), pictureQueue);
-        const OutputFrame frame{request.width, request.height, h263PixelAspect(request.width, request.height)};
-        videoStage.emplace(PictureFitter(frame, clockwiseQuarterTurns(*videoStream->stream),
-                                         videoStream->stream->sample_aspect_ratio),
-                           *videoEncoder, writer);
-    }
-    if (audioStream)
-        audioStage.emplace(*audioStream->decoder, audioStream->stream->time_base, source.originSeconds(),
-                           *audioEncoder, writer);
-
-    const auto secondsDone = [&] {
-        return std::max(pictures ? pictures->secondsDone() : 0.0, audioStage ? audioStage->secondsDone() : 0.0);
-    };
-    const auto checkStop = [&] {
-        if (stopRequested.load())
-            throw stoppedOnRequest();
-        if (secondsDone() > mostSeconds)
-            throw ConversionError("the output would be longer than allowed");
-    };
-
-    FirstFailure failures;
-    {
-        std::optional<StageThread> fitThread;
-        std::optional<StageThread> encodeThread;
-        std::optional<StageThread> soundThread;
-        std::optional<StageThread> amrThread;
-        const auto joinAll = [&] {
-            for (auto* thread : {&fitThread, &encodeThread, &soundThread, &amrThread})
-                if (*thread)
-                    (*thread)->join();
-        };
-        try {
-            if (videoStage) {
-                fitThread.emplace([&] { videoStage->fit(pictureQueue, fittedQueue); }, failures, stopAll);
-                encodeThread.emplace([&] { videoStage->encode(fittedQueue, tuning.pictureEncoding); }, failures,
-                                     stopAll);
-            }
-            if (audioStage) {
-                soundThread.emplace([&] { audioStage->decode(soundQueue, samplesQueue, tuning.soundDecoding); },
-                                    failures, stopAll);
-                amrThread.emplace([&] { audioStage->encode(samplesQueue); }, failures, stopAll);
-            }
-            source.readAll(
-                [&](AVFrame& frame) {
-                    checkStop();
-                    pictures->take(frame);
-                    if (tuning.pictureDecoded)
-                        tuning.pictureDecoded();
-                    progress.update(secondsDone());
-                },
-                [&](AVPacket& packet) {
-                    checkStop();
-                    PacketHandle queued = allocatePacket();
-                    av_packet_move_ref(queued.get(), &packet);
-                    if (!soundQueue.push(std::move(queued)))
-                        throw ConversionError("encoding stopped");
-                    progress.update(secondsDone());
-                },
-                [&](const AVPacket& packet) { return pictures->wants(packet); });
-            // A still picture with sound stays on as long as the sound plays, so
-            // the pictures end only when the sound threads have.
-            soundQueue.close();
-            if (soundThread)
-                soundThread->join();
-            if (amrThread)
-                amrThread->join();
-            checkStop();
-            failures.rethrowIfAny();
-            if (pictures)
-                pictures->finish(audioStage ? audioStage->secondsDone() : 0);
-        } catch (...) {
-            // A stop request or another thread's failure is the cause worth
-            // reporting; what this thread met is mostly the stop they caused.
-            stopAll();
-            joinAll();
-            checkStop();
-            failures.rethrowIfAny();
-            throw;
-        }
-        pictureQueue.close();
-        soundQueue.close();
-        joinAll();
-        checkStop();
-        failures.rethrowIfAny();
-    }
-
-    // A video whose pictures all fail is a failed conversion, not a sound file.
-    if (videoStream ? writer.picturesWritten() == 0 : writer.soundFramesWritten() == 0)
-        throw ConversionError(std::string("no ") + (videoStream ? "picture" : "sound") + " could be decoded from '"
-                                  + request.inputPath + "'",
-                              ConverterStatus::SourceDamaged);
-    OutputFile::Touch completeDescription;
+    StageGroup stages(stopRequested, mostSeconds);
+    std::optional<VideoPipeline> video;
+    std::optional<AudioPipeline> audio;
     if (videoStream)
-        completeDescription = [&](int fd, std::int64_t size) {
-            writeProfileAndLevel(fd, size, h263ProfileAndLevel(videoSettings));
-        };
-    output.finish(completeDescription);
-    progress.finish(secondsDone());
-    const int damaged = source.damagedPackets() + (audioStage ? audioStage->damagedPackets() : 0);
-    return ConversionOutcome{damaged, source.concealedErrors(), source.endedEarly(), secondsDone(),
+        video.emplace(request, *videoStream, source.originSeconds(), *videoEncoder, writer, stages,
+                      tuning.pictureDecoded, tuning.pictureEncoding);
+    if (audioStream)
+        audio.emplace(*audioStream, source.originSeconds(), *audioEncoder, writer, stages, tuning.soundDecoding);
+
+    stages.run([&] {
+        source.readAll(
+            [&](AVFrame& picture) {
+                stages.checkStop();
+                video->take(picture);
+                progress.update(stages.secondsDone());
+            },
+            [&](AVPacket& packet) {
+                stages.checkStop();
+                audio->take(packet);
+                progress.update(stages.secondsDone());
+            },
+            [&](const AVPacket& packet) { return video->wants(packet); });
+        // A still picture with sound stays on as long as the sound plays, so
+        // the pictures end only when the sound has.
+        const double soundEnd = audio ? audio->finish() : 0;
+        stages.check();
+        if (video)
+            video->finish(soundEnd);
+    });
+
+    finishOutput(output, writer, request, videoStream ? &videoSettings : nullptr);
+    progress.finish(stages.secondsDone());
+    const int damaged = source.damagedPackets() + (audio ? audio->damagedPackets() : 0);
+    return ConversionOutcome{damaged, source.concealedErrors(), source.endedEarly(), stages.secondsDone(),
                              source.durationSeconds()};
 }
 

@@ -8,6 +8,11 @@ extern "C" {
 
 namespace conv {
 
+ConversionError stoppedOnRequest()
+{
+    return ConversionError("stopped on request", ConverterStatus::Stopped);
+}
+
 std::string avErrorText(int errorCode)
 {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};

@@ -23,6 +23,9 @@ private:
     ConverterStatus kind_;
 };
 
+// The failure a stop request ends a run with.
+ConversionError stoppedOnRequest();
+
 // FFmpeg's text for an AVERROR code.
 std::string avErrorText(int errorCode);
 

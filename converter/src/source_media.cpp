@@ -248,16 +248,6 @@ double SourceMedia::readFraction() const
     return static_cast<double>(avio_tell(format_->pb)) / static_cast<double>(sizeBytes_);
 }
 
-void SourceMedia::decodeAll(const FrameHandler& onVideo, const FrameHandler& onAudio,
-                            const PacketFilter& videoPacketWanted)
-{
-    FrameHandle frame = allocateFrame();
-    readAll(onVideo, [&](AVPacket& packet) { damagedPackets_ += decodeFrames(*audio_->decoder, &packet, *frame, onAudio); },
-            videoPacketWanted);
-    if (audio_)
-        damagedPackets_ += decodeFrames(*audio_->decoder, nullptr, *frame, onAudio);
-}
-
 void SourceMedia::readAll(const FrameHandler& onVideo, const PacketHandler& onAudioPacket,
                           const PacketFilter& videoPacketWanted)
 {

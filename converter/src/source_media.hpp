@@ -76,19 +76,15 @@ public:
     // not is not decoded when no other picture depends on it.
     using PacketFilter = std::function<bool(const AVPacket&)>;
 
-    // Reads and decodes everything, calling the handlers with each decoded frame,
-    // then drains the decoders. Damaged packets are skipped; a read error ends the
-    // input like its end would.
-    void decodeAll(const FrameHandler& onVideo, const FrameHandler& onAudio,
-                   const PacketFilter& videoPacketWanted = nullptr);
-
-    // Like decodeAll, but the audio packets are handed on undecoded (the
-    // handler may take them over), to be decoded elsewhere with decodeFrames;
-    // only the video decoder is drained.
+    // Reads everything, decoding the video and calling onVideo with each
+    // picture, and hands the audio packets on undecoded (the handler may take
+    // them over), to be decoded elsewhere with decodeFrames; then drains the
+    // video decoder. Damaged packets are skipped; a read error ends the input
+    // like its end would.
     void readAll(const FrameHandler& onVideo, const PacketHandler& onAudioPacket,
                  const PacketFilter& videoPacketWanted = nullptr);
 
-    // What decodeAll met: damaged packets or pictures it skipped, and whether
+    // What readAll met: damaged packets or pictures it skipped, and whether
     // reading stopped at an error rather than at the end of the file.
     int damagedPackets() const { return damagedPackets_; }
     // Damage the decoders met and patched over in pictures or sound they gave.

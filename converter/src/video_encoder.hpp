@@ -17,11 +17,12 @@ AVRational h263PixelAspect(int width, int height);
 // Why H.263 cannot code this size at all, or nothing if it can.
 std::optional<std::string> h263SizeProblem(int width, int height);
 
+// The video part of a conversion request, which holds the defaults.
 struct VideoSettings {
-    int width = 176;
-    int height = 144;
-    AVRational frameRate{2997, 200};
-    double kbps = 120;
+    int width = 0;
+    int height = 0;
+    AVRational frameRate{0, 1};
+    double kbps = 0;
 };
 
 // H.263 Annex X profile and level of what the encoder codes with `settings`,

@@ -3,6 +3,8 @@
 // Running conv.dll, making source files with ffmpeg and reading results with
 // ffprobe, for the converter tests.
 
+#include "ConverterStatus.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -15,6 +17,9 @@ namespace convtest {
 // fail on another build).
 QString convPath();
 QString sharedMedia(const QString& fileName);
+
+// What every line of the converter's own on stderr starts with.
+inline const QString kMessagePrefix = QString::fromLatin1(tovaro::kConverterMessagePrefix);
 
 struct RunResult {
     int exitCode = -1;

@@ -36,7 +36,7 @@ private slots:
         const RunResult result = runConv(arguments, 60);
         QVERIFY2(result.exitedWith(2), result.standardError.constData());
         QCOMPARE(result.messages().size(), 1);
-        QVERIFY(result.messages().first().startsWith(QLatin1String("conv.dll: ")));
+        QVERIFY(result.messages().first().startsWith(kMessagePrefix));
     }
 
     void helpDocumentsProgressAndAmrLimit()
@@ -78,7 +78,7 @@ private slots:
         const RunResult result = runConv(windowCommand(dir.filePath(input), output, size), 60);
         QVERIFY2(result.exitedWith(status), result.standardError.constData());
         QCOMPARE(result.messages().size(), 1);
-        QVERIFY(result.messages().first().startsWith(QLatin1String("conv.dll: ")));
+        QVERIFY(result.messages().first().startsWith(kMessagePrefix));
         QVERIFY(!QFile::exists(output));
     }
 };

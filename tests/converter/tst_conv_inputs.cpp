@@ -235,7 +235,7 @@ private slots:
                  qPrintable(QString::number(result.exitCode) + QLatin1Char(' ') + QString::fromUtf8(result.standardError)));
         QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(result.messages().size(), 1);
-        QVERIFY(result.messages().first().startsWith(QLatin1String("conv.dll: ")));
+        QVERIFY(result.messages().first().startsWith(kMessagePrefix));
         QVERIFY(!QFile::exists(output));
     }
 

@@ -11,7 +11,6 @@
 #include "picture_feed.hpp"
 #include "picture_fitter.hpp"
 #include "progress_reporter.hpp"
-#include "stage_thread.hpp"
 #include "stream_clock.hpp"
 #include "video_encoder.hpp"
 
@@ -20,9 +19,6 @@
 #include <atomic>
 #include <thread>
 #include <cstdio>
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 using namespace conv;
 
@@ -354,18 +350,6 @@ private slots:
         std::thread stopper([&] { stop = true; });
         QVERIFY(!full.push(3));
         stopper.join();
-    }
-
-    void stagesRunAtTheReadingThreadsPriority()
-    {
-        const auto niceness = [] { return getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())); };
-        const int reading = niceness();
-        int stage = reading + 1;
-        FirstFailure failures;
-        {
-            StageThread thread([&] { stage = niceness(); }, failures, [] {});
-        }
-        QCOMPARE(stage, reading);
     }
 
     void soundIsPlacedOnTheTimeline()

@@ -450,7 +450,7 @@ private slots:
         QVERIFY2(result.exitedWith(7), qPrintable(QString::number(result.exitCode) + QLatin1Char(' ')
                                                   + QString::fromUtf8(result.standardError)));
         QCOMPARE(result.messages().size(), 1);
-        QVERIFY(result.messages().first().startsWith(QLatin1String("conv.dll: ")));
+        QVERIFY(result.messages().first().startsWith(kMessagePrefix));
     }
 
     void progressIsReportedInOneForm()

@@ -146,7 +146,7 @@ private slots:
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 8);
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts).last(),
-                 QStringLiteral("conv.dll: stopped on request"));
+                 kMessagePrefix + QStringLiteral("stopped on request"));
         QVERIFY(!QFile::exists(output));
     }
 
@@ -248,7 +248,7 @@ private slots:
         const RunResult damagedRun = runConv(windowCommand(damaged, path(QStringLiteral("damaged.3gp"))));
         QVERIFY2(damagedRun.exitedWith(0), damagedRun.standardError.constData());
         QCOMPARE(damagedRun.messages().size(), 1);
-        QVERIFY2(damagedRun.messages().first().startsWith(QLatin1String("conv.dll: warning: ")),
+        QVERIFY2(damagedRun.messages().first().startsWith(kMessagePrefix + QStringLiteral("warning: ")),
                  qPrintable(damagedRun.messages().first()));
     }
 };

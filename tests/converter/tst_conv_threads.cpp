@@ -1,7 +1,8 @@
 // The converter's threads: the reading thread (demuxing and video decoding),
 // the scaling, H.263, sound decoding and AMR-NB threads. A failure on any of
 // them, or a stop request, must end the whole run with nothing at the output;
-// the number of decoder threads must not change what comes out.
+// all work at the priority of the thread that starts the run; the number of
+// decoder threads must not change what comes out.
 
 #include "conv_test_support.h"
 #include "conversion.hpp"
@@ -18,7 +19,11 @@ extern "C" {
 #include <cmath>
 #include <cstdio>
 #include <future>
+#include <mutex>
 #include <thread>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace convtest;
 
@@ -199,6 +204,34 @@ private slots:
         QCOMPARE(run.get(), std::string("stopped on request"));
         QVERIFY(took < std::chrono::seconds(1));
         verifyNoOutput();
+    }
+
+    // Threads set lower than the one that starts the run starve whenever
+    // another program keeps a core busy: every stage works at its priority.
+    void everyThreadWorksAtTheStartersPriority()
+    {
+        const auto niceness = [] { return getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())); };
+        std::mutex mutex;
+        QSet<int> seen;
+        const auto note = [&] {
+            std::lock_guard lock(mutex);
+            seen.insert(niceness());
+        };
+        conv::RunTuning tuning;
+        tuning.pictureDecoded = note;
+        tuning.pictureEncoding = note;
+        tuning.soundDecoding = note;
+        int starter = 0;
+        // On a thread of its own, so only it and what it starts run lower.
+        std::thread([&] {
+            setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), niceness() + 2);
+            starter = niceness();
+            QuietProgress progress;
+            const std::atomic<bool> stop{false};
+            conv::convert(requestFor(mpeg4_, at(QStringLiteral("out.3gp"))), progress.reporter, stop, tuning);
+        }).join();
+        QVERIFY(QFile::remove(at(QStringLiteral("out.3gp"))));
+        QCOMPARE(seen, QSet<int>{starter});
     }
 
     void decoderThreadsDoNotChangeTheOutput_data()

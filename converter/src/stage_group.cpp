@@ -1,0 +1,82 @@
+#include "stage_group.hpp"
+
+#include "errors.hpp"
+
+#include <algorithm>
+
+namespace conv {
+
+StageGroup::Membership::Membership(StageGroup& group, Member member) : group_(group)
+{
+    std::lock_guard lock(group_.mutex_);
+    place_ = group_.members_.insert(group_.members_.end(), std::move(member));
+}
+
+StageGroup::Membership::~Membership()
+{
+    std::lock_guard lock(group_.mutex_);
+    group_.members_.erase(place_);
+}
+
+StageGroup::StageGroup(const std::atomic<bool>& stopRequested, double mostSeconds)
+    : stopRequested_(stopRequested), mostSeconds_(mostSeconds)
+{
+}
+
+StageThread StageGroup::startThread(std::function<void()> work)
+{
+    return StageThread(std::move(work), failures_, [this] { abortAll(); });
+}
+
+void StageGroup::run(const std::function<void()>& reading)
+{
+    try {
+        reading();
+    } catch (...) {
+        abortAll();
+        joinAll();
+        check();
+        throw;
+    }
+    joinAll();
+    check();
+}
+
+void StageGroup::checkStop() const
+{
+    if (stopRequested_.load())
+        throw stoppedOnRequest();
+    if (secondsDone() > mostSeconds_)
+        throw ConversionError("the output would be longer than allowed");
+}
+
+void StageGroup::check() const
+{
+    checkStop();
+    failures_.rethrowIfAny();
+}
+
+double StageGroup::secondsDone() const
+{
+    std::lock_guard lock(mutex_);
+    double furthest = 0;
+    for (const Member& member : members_)
+        furthest = std::max(furthest, member.secondsDone());
+    return furthest;
+}
+
+void StageGroup::abortAll()
+{
+    std::lock_guard lock(mutex_);
+    for (const Member& member : members_)
+        member.abortQueues();
+}
+
+void StageGroup::joinAll()
+{
+    // Only the reading thread joins, and only it adds or removes members.
+    for (const Member& member : members_)
+        member.joinThreads();
+}
+
+} // namespace conv
