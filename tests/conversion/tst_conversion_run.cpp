@@ -293,8 +293,8 @@ private slots:
         };
         if (fromAPipe)
             stopSoon();
-        else
-            connect(&run, &conversion::ConversionRun::converterStarted, this, stopSoon);
+        else  // once the converter runs, past its trap
+            standin::whenFileAppears(this, m_app + QStringLiteral("/pid"), stopSoon);
         const conversion::Outcome outcome = run.exec();
         QVERIFY(outcome.stopped);
         QVERIFY(!outcome.converted);
@@ -315,7 +315,7 @@ private slots:
         QString refusal;
         {
             conversion::ConversionRun first(setupFor(m_source));
-            connect(&first, &conversion::ConversionRun::converterStarted, this, [&] {
+            standin::whenFileAppears(this, m_app + QStringLiteral("/called.txt"), [&] {
                 conversion::ConversionRun second(setupFor(m_source));
                 refusal = second.exec().warning;
                 standin::release(m_app);
