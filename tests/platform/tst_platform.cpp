@@ -1,5 +1,6 @@
 // The platform layer against real files, folders and processes.
 
+#include "ScratchFolder.h"
 #include "platform/FileOperations.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/ShellOpen.h"
@@ -18,23 +19,13 @@
 
 namespace {
 
+using testsupport::kExecutable;
+using testsupport::readFile;
+
 void writeFile(const QString& path, const QByteArray& content, QFile::Permissions permissions = {})
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-    file.close();
-    if (permissions)
-        QVERIFY(file.setPermissions(permissions));
+    QVERIFY2(testsupport::writeFile(path, content, permissions), qPrintable(path));
 }
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-constexpr QFile::Permissions kExecutable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 
 }  // namespace
 
@@ -45,8 +36,7 @@ private slots:
     // Every test starts in a fresh, empty folder of its own.
     void init()
     {
-        m_scratch = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_scratch->isValid());
+        QVERIFY(m_scratch.renew());
     }
 
     void copyReplacesTargetAndKeepsExecutableBit()
@@ -207,8 +197,8 @@ private slots:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_scratch;
-    QTemporaryDir& dir() { return *m_scratch; }
+    testsupport::ScratchFolder m_scratch;
+    const testsupport::ScratchFolder& dir() const { return m_scratch; }
 };
 
 QTEST_GUILESS_MAIN(PlatformTest)
