@@ -4,7 +4,6 @@
 
 #include "ResultFolders.h"
 #include "conversion/ConversionRun.h"
-#include "platform/FileOperations.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/WindowShape.h"
 #include "ui/SettingsPanel.h"
@@ -24,9 +23,7 @@ void frmMain::Form_Load()
     m_folders.temp = platform::preparePrivateTempFolder(m_paths.temporaryBase).path;
     const ResultFolders results = chooseResultFolders(m_paths.applicationFolder);
     m_folders.output = results.output;
-    (void)platform::createFolder(m_folders.output);
     m_folders.data = results.data;
-    (void)platform::createFolder(m_folders.data);
     // A run killed with the program leaves its working files; the next start clears them.
     conversion::ConversionRun({m_paths.applicationFolder, m_folders.temp, m_folders.output, m_folders.data, {}, {}, {}})
         .removeLeftovers();

@@ -1,7 +1,5 @@
 #include "ResultFolders.h"
 
-#include "WorkingFolders.h"
-
 #include <QDir>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -12,16 +10,23 @@ bool canWriteIn(const QString& folder)
     return probe.open();  // removed again when `probe` goes
 }
 
-ResultFolders chooseResultFolders(const QString& applicationFolder)
+namespace {
+
+ResultFolders foldersFor(const QString& applicationFolder)
 {
     if (canWriteIn(applicationFolder))
-        return {outputFolderOf(applicationFolder), dataFolderOf(applicationFolder)};
-
+        return {applicationFolder + QStringLiteral("/output"), applicationFolder + QStringLiteral("/data")};
     // The videos folder follows the user's xdg-user-dirs settings.
-    const ResultFolders user{
-        QStandardPaths::writableLocation(QStandardPaths::MoviesLocation) + QStringLiteral("/Tovaro PRO"),
-        QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/tovaro-pro")};
-    QDir().mkpath(user.output);
-    QDir().mkpath(user.data);
-    return user;
+    return {QStandardPaths::writableLocation(QStandardPaths::MoviesLocation) + QStringLiteral("/Tovaro PRO"),
+            QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/tovaro-pro")};
+}
+
+}  // namespace
+
+ResultFolders chooseResultFolders(const QString& applicationFolder)
+{
+    ResultFolders chosen = foldersFor(applicationFolder);
+    QDir().mkpath(chosen.output);
+    QDir().mkpath(chosen.data);
+    return chosen;
 }

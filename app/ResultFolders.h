@@ -12,7 +12,8 @@ struct ResultFolders {
     QString data;
 };
 
-// Folders outside the application folder are made here when missing, parents and all.
+// Both folders are made here when missing, parents and all; a folder that cannot be
+// made is no reason to stop: each run tries again and says what went wrong.
 ResultFolders chooseResultFolders(const QString& applicationFolder);
 
 // Whether a new file can be made in `folder`, found out by making one. Permission

@@ -14,6 +14,3 @@ struct WorkingFolders {
     QString output;
     QString data;
 };
-
-inline QString outputFolderOf(const QString& applicationFolder) { return applicationFolder + QStringLiteral("/output"); }
-inline QString dataFolderOf(const QString& applicationFolder) { return applicationFolder + QStringLiteral("/data"); }

@@ -58,7 +58,7 @@ void frmMain::paintEvent(QPaintEvent*)
 void frmMain::closeEvent(QCloseEvent* event)
 {
     event->ignore();
-    if (converting)
+    if (converting())
         askToStopAndQuit();
     else
         endProgram();
@@ -66,7 +66,7 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 void frmMain::imgExit_Click()
 {
-    if (converting)
+    if (converting())
         askToStopAndQuit();
     else
         endProgram();

@@ -4,6 +4,7 @@
 
 #include "WorkingFolders.h"
 #include "conversion/ActionDispatch.h"
+#include "conversion/BusyIndicator.h"
 #include "conversion/ConversionRun.h"
 #include "conversion/SourceSelection.h"
 #include "ui/SkinPictures.h"
@@ -27,6 +28,13 @@ namespace conversion {
 class ConversionRun;
 }
 
+// Every tool-bar button runs the action of its own index, and the busy indicator
+// lights exactly the squares the layout places.
+static_assert(actions::kActionCount == layout::kToolButtonCount);
+static_assert(busy::kSquareCount == layout::kBusySquareCount);
+
+// Its elements are reached from outside only as Qt reaches any widget: by their
+// object names, which are the skin's names (imgButton_2, picSetting, lblFile, ...).
 class frmMain : public QWidget {
     Q_OBJECT
 public:
@@ -42,21 +50,39 @@ public:
 
     const WorkingFolders& folders() const { return m_folders; }
     const skin::Pictures& pictures() const { return m_pictures; }
-    const QString& applicationFolder() const { return m_paths.applicationFolder; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // One local file dropped on the window loads as Add would load it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void createElements();
+    void centreOnScreen();
+    void connectElements();
+    void connectSkin();
+    void Form_MouseDown(QPoint pointer, Qt::MouseButton button);
+    void imgExit_Click();
+    // During a run: asks whether to stop it and quit; the run ends the program then.
+    void askToStopAndQuit();
 
     // The release handler every command ends in, with an action code 0 to 5.
     void imgButton_MouseUp(int index);
 
-    // The actions, by code. Tests may replace an entry (Exit ends the process).
-    actions::ActionTable actionTable;
-
-    // Window-level state.
-    bool FromMenu = false;
-    qint16 BusyStep = 0;
-    looks::SkinLooks looks;     // hot-zone looks and the held flag
-    source::SourceView source;  // the loaded file and the banner pictures
-    bool converting = false;    // a conversion run is in progress
-    QString lastCommandLine;    // the converter command line of the last run
+    // The six actions.
+    void Add();
+    // Add's rules for a file however it was chosen: a loaded file is kept, with a warning.
+    void addChosen(const std::function<QString()>& chooseFile);
+    void Remove();
+    void Convert();
+    void Settings();
+    void Help();
 
     // Puts on the screen what `looks` and `source` say.
     void showLooks();
@@ -80,6 +106,23 @@ public:
     // The window that holds the popup menus, made the first time it is needed.
     frmPop& popupMenus();
 
+    // A run in progress refuses all input but the close glyph. `converting()` is the
+    // rule every handler asks; beginRun and endRun are the only places that change it.
+    bool converting() const { return m_run != nullptr; }
+    void beginRun(conversion::ConversionRun& run);
+    void endRun(bool converted);
+    void connectConversion();
+    void refuseInput(bool refused);
+    void showResult(const QString& resultPath);
+    // The one kind of warning the window shows: titled 警告, with the warning icon;
+    // `detail` (optional) is the technical reason behind a button.
+    void warn(const QString& text, const QString& detail = QString());
+    void showHelpText(const QString& path);
+    // Progress and outcome where people look from afar: the title, the task bar's
+    // launcher, and a notification when the window is not the active one.
+    void showProgress(std::optional<int> percent);
+    void reportOutcome(const conversion::Outcome& outcome);
+
     // Elements, named as the skin's hot zones and controls.
     std::array<SkinImage*, layout::kMenuItemCount> imgMenu{};
     std::array<SkinImage*, layout::kToolButtonCount> imgButton{};
@@ -93,49 +136,14 @@ public:
     HiddenTextBox* menuMsg = nullptr;
     QTimer* Timer1 = nullptr;
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    // One local file dropped on the window loads as Add would load it.
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
+    // The actions, by code.
+    actions::ActionTable actionTable;
 
-private:
-    void createElements();
-    void centreOnScreen();
-    void connectElements();
-    void connectSkin();
-    void Form_MouseDown(QPoint pointer, Qt::MouseButton button);
-    void imgExit_Click();
-    // During a run: asks whether to stop it and quit; the run ends the program then.
-    void askToStopAndQuit();
-
-    // The six actions.
-    void Add();
-    // Add's rules for a file however it was chosen: a loaded file is kept, with a warning.
-    void addChosen(const std::function<QString()>& chooseFile);
-    void Remove();
-    void Convert();
-    void Settings();
-    void Help();
-
-    void connectConversion();
-    void showConverting();
-    void showConversionEnded(bool converted);
-    void refuseInput(bool refused);
-    void showResult(const QString& resultPath);
-    // The one kind of warning the window shows: titled 警告, with the warning icon;
-    // `detail` (optional) is the technical reason behind a button.
-    void warn(const QString& text, const QString& detail = QString());
-    void showHelpText(const QString& path);
-    // Progress and outcome where people look from afar: the title, the task bar's
-    // launcher, and a notification when the window is not the active one.
-    void showProgress(std::optional<int> percent);
-    void reportOutcome(const conversion::Outcome& outcome);
+    // Window-level state.
+    bool FromMenu = false;
+    qint16 BusyStep = 0;
+    looks::SkinLooks looks;     // hot-zone looks and the held flag
+    source::SourceView source;  // the loaded file and the banner pictures
 
     StartupPaths m_paths;
     WorkingFolders m_folders;

@@ -24,7 +24,7 @@ void frmMain::openAtStart(const QString& name)
 // A drag that would be refused is never accepted, so the pointer shows it on the way.
 void frmMain::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!converting && !source::droppedFile(event->mimeData()->urls()).isEmpty())
+    if (!converting() && !source::droppedFile(event->mimeData()->urls()).isEmpty())
         event->acceptProposedAction();
     else
         event->ignore();
@@ -33,7 +33,7 @@ void frmMain::dragEnterEvent(QDragEnterEvent* event)
 void frmMain::dropEvent(QDropEvent* event)
 {
     const QString dropped = source::droppedFile(event->mimeData()->urls());
-    if (converting || dropped.isEmpty()) {
+    if (converting() || dropped.isEmpty()) {
         event->ignore();
         return;
     }

@@ -35,7 +35,7 @@ void frmMain::Convert()
         warn(QStringLiteral("请先添加文件"));
         return;
     }
-    if (converting)
+    if (converting())
         return;  // only one run at a time, however the request came in
 
     conversion::ConversionRun run({m_paths.applicationFolder, m_folders.temp, m_folders.output, m_folders.data,
@@ -45,18 +45,13 @@ void frmMain::Convert()
         return;
     }
 
-    converting = true;
-    m_run = &run;
-    showConverting();
+    beginRun(run);
     connect(&run, &conversion::ConversionRun::progressChanged, this, &frmMain::showProgress);
     QCoreApplication::processEvents();
     const conversion::Outcome outcome = run.exec();
-    m_run = nullptr;
-    lastCommandLine = run.commandLine();
     if (outcome.stopped)
         endProgram();  // what the user asked for; the working files are gone by now
-    showConversionEnded(outcome.converted);
-    converting = false;
+    endRun(outcome.converted);
     reportOutcome(outcome);
 }
 
@@ -98,18 +93,19 @@ void frmMain::showProgress(std::optional<int> percent)
 // Input is refused from the start, not only once the converter runs: the copies
 // before it run in the background now, and nothing may change under them. The
 // squares walk through the copies too, so a long copy shows as work in progress.
-void frmMain::showConverting()
+void frmMain::beginRun(conversion::ConversionRun& run)
 {
+    m_run = &run;
     source::showConverting(source);
     showSource();
-    imgButton[2]->clearPicture();
+    imgButton[actions::kConvert]->clearPicture();
     refuseInput(true);
     for (BusySquare* square : SP)
         square->show();
     Timer1->start();
 }
 
-void frmMain::showConversionEnded(bool converted)
+void frmMain::endRun(bool converted)
 {
     showProgress(std::nullopt);
     source::showRunEnded(source, converted);
@@ -118,6 +114,7 @@ void frmMain::showConversionEnded(bool converted)
     for (BusySquare* square : SP)
         square->hide();
     Timer1->stop();
+    m_run = nullptr;
 }
 
 // Everything but the close glyph: quitting must stay possible during a run.
@@ -131,6 +128,6 @@ void frmMain::refuseInput(bool refused)
 void frmMain::Timer1_Timer()
 {
     const auto colours = busy::tick(BusyStep);
-    for (std::size_t i = 0; i < SP.size(); ++i)
+    for (std::size_t i = 0; i < colours.size(); ++i)
         SP[i]->setFillColour(QColor(colours[i].red, colours[i].green, colours[i].blue));
 }

@@ -41,9 +41,7 @@ void frmMain::connectSkin()
     connect(imgMin, &SkinImage::clicked, this, [this] { imgMin_Click(); });
     connect(menuMsg, &HiddenTextBox::textChanged, this, [this] { menuMsg_Change(); });
 
-    connect(picSetting->lblDefault, &LinkLabel::moved, this, [this] { link_MouseMove(looks::Link::Default); });
-    connect(picSetting->lblOk, &LinkLabel::moved, this, [this] { link_MouseMove(looks::Link::Ok); });
-    connect(picSetting->lblCancel, &LinkLabel::moved, this, [this] { link_MouseMove(looks::Link::Cancel); });
+    connect(picSetting, &SettingsPanel::linkMoved, this, &frmMain::link_MouseMove);
 
     // The window's surface is its background and what is only drawn on it: the
     // status patches and the busy squares take no pointer events of their own, so
@@ -130,17 +128,14 @@ void frmMain::link_MouseMove(looks::Link which)
 
 void frmMain::showLinkColours()
 {
-    const std::pair<LinkLabel*, looks::Link> links[] = {{picSetting->lblCancel, looks::Link::Cancel},
-                                                        {picSetting->lblOk, looks::Link::Ok},
-                                                        {picSetting->lblDefault, looks::Link::Default}};
-    for (const auto& [label, which] : links) {
+    for (looks::Link which : {looks::Link::Cancel, looks::Link::Ok, looks::Link::Default}) {
         // Until the first reset they keep the system's button text colour.
         const looks::LinkColour colour = looks.link(which);
         if (colour == looks::LinkColour::System)
             continue;
         const QColor shown = colour == looks::LinkColour::Blue ? QColor(0, 0, 255) : QColor(0, 0, 0);
-        if (label->textColour() != shown)
-            label->setTextColour(shown);
+        if (picSetting->linkColour(which) != shown)
+            picSetting->setLinkColour(which, shown);
     }
 }
 
@@ -162,7 +157,7 @@ void frmMain::imgMin_Click() { showMinimized(); }
 // touchpad's tap sends press and release in one instant).
 void frmMain::Form_MouseDown(QPoint pointer, Qt::MouseButton button)
 {
-    if (converting)
+    if (converting())
         return;
     m_press = SurfacePress{pointer, pointer - pos(), button, false};
 }
@@ -178,7 +173,7 @@ void frmMain::mouseMoveEvent(QMouseEvent* event)
     if (m_press && !(event->buttons() & m_press->button))
         m_press.reset();
     if (!m_press) {
-        if (!converting)
+        if (!converting())
             Form_MouseMove();
         return;
     }

@@ -163,11 +163,8 @@ Outcome ConversionRun::exec()
             untilEnded.quit();
     });
     platform::startTiedToUs(process, {m_command.program, m_command.arguments});
-    if (process.state() != QProcess::NotRunning) {
-        emit converterStarted();
-        if (!m_stopped)
-            untilEnded.exec();
-    }
+    if (process.state() != QProcess::NotRunning && !m_stopped)
+        untilEnded.exec();
     if (process.state() != QProcess::NotRunning) {  // stopped before its loop ran
         process.kill();
         process.waitForFinished();

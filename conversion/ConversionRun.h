@@ -72,8 +72,6 @@ public:
     static constexpr int kStopGraceMs = 3000;
 
 signals:
-    // The converter process has just started.
-    void converterStarted();
     void stopRequested();
     // The converter reported how far it is: a whole percentage, or nothing when the
     // source's length is unknown. Sent only when it changes.
@@ -96,7 +94,7 @@ private:
     QPointer<QProcess> m_process;  // while the converter runs
     bool m_stopped = false;
     QByteArray m_errorTail;    // stderr after its last complete line
-    QString m_lastError;       // the converter's last "conv.dll: " line
+    QString m_lastError;       // the converter's last line of its own (kConverterMessagePrefix)
     std::optional<std::optional<int>> m_lastPercent;  // what progressChanged last said
 };
 

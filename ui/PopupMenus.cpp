@@ -30,19 +30,19 @@ frmPop::frmPop(HiddenTextBox* menuMsg, QWidget* owner)
     setObjectName(QStringLiteral("frmPop"));
 
     menuFile = menuGroup(QStringLiteral("menuFile"), QStringLiteral("File"), this);
-    menuAdd = entry(menuFile, QStringLiteral("menuAdd"), QStringLiteral("添加新文件(&A)"), '0');
-    menuRemove = entry(menuFile, QStringLiteral("menuRemove"), QStringLiteral("移除选中的文件(&R)"), '1');
+    menuAdd = entry(menuFile, QStringLiteral("menuAdd"), QStringLiteral("添加新文件(&A)"), actions::kAdd);
+    menuRemove = entry(menuFile, QStringLiteral("menuRemove"), QStringLiteral("移除选中的文件(&R)"), actions::kRemove);
     menuS = separator(menuFile, QStringLiteral("menuS"));
-    menuExit = entry(menuFile, QStringLiteral("menuExit"), QStringLiteral("退出(&E)"), '5');
+    menuExit = entry(menuFile, QStringLiteral("menuExit"), QStringLiteral("退出(&E)"), actions::kExit);
 
     menuTools = menuGroup(QStringLiteral("menuTools"), QStringLiteral("Tools"), this);
-    menuConverter = entry(menuTools, QStringLiteral("menuConverter"), QStringLiteral("开始转换(&C)"), '2');
+    menuConverter = entry(menuTools, QStringLiteral("menuConverter"), QStringLiteral("开始转换(&C)"), actions::kConvert);
 
     menuSettings = menuGroup(QStringLiteral("menuSettings"), QStringLiteral("Settings"), this);
-    menuSetting = entry(menuSettings, QStringLiteral("menuSetting"), QStringLiteral("设置(&S)"), '3');
+    menuSetting = entry(menuSettings, QStringLiteral("menuSetting"), QStringLiteral("设置(&S)"), actions::kSettings);
 
     menuAbout = menuGroup(QStringLiteral("menuAbout"), QStringLiteral("About"), this);
-    menuHelp = entry(menuAbout, QStringLiteral("menuHelp"), QStringLiteral("帮助(&H)"), '4');
+    menuHelp = entry(menuAbout, QStringLiteral("menuHelp"), QStringLiteral("帮助(&H)"), actions::kHelp);
     menuSS = separator(menuAbout, QStringLiteral("menuSS"));
     menuA = menuAbout->addAction(QStringLiteral("关于(&A)"), this, &frmPop::menuA_Click);
     menuA->setObjectName(QStringLiteral("menuA"));
@@ -59,7 +59,7 @@ QMenu* frmPop::group(int j) const
     }
 }
 
-QAction* frmPop::entry(QMenu* group, const QString& name, const QString& caption, char actionCode)
+QAction* frmPop::entry(QMenu* group, const QString& name, const QString& caption, actions::Code actionCode)
 {
     QAction* action = group->addAction(caption, this, [this, actionCode] { sendCommand(actionCode); });
     action->setObjectName(name);
@@ -73,10 +73,10 @@ void frmPop::ChangeMsg()
 }
 
 // The change handler of the box runs the command before this returns.
-void frmPop::sendCommand(char actionCode)
+void frmPop::sendCommand(actions::Code actionCode)
 {
     ChangeMsg();
-    m_menuMsg->setText(msgToggle + QLatin1Char(actionCode));
+    m_menuMsg->setText(msgToggle + QString::number(actionCode));
 }
 
 void frmPop::menuA_Click()

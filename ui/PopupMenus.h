@@ -4,6 +4,8 @@
 // window's hidden text box, and that box's change handler runs the command, so an
 // entry and the tool-bar button with the same index always do the same thing.
 
+#include "conversion/ActionDispatch.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -21,13 +23,15 @@ public:
     // null for any other index.
     QMenu* group(int j) const;
 
+private:
     // Puts into `msgToggle` the letter for the next message: the opposite of the
     // one the box's text starts with, so that every message differs from the last.
     void ChangeMsg();
-    QString msgToggle;
-
     void menuA_Click();
+    QAction* entry(QMenu* group, const QString& name, const QString& caption, actions::Code actionCode);
+    void sendCommand(actions::Code actionCode);
 
+    QString msgToggle;
     QMenu* menuFile;
     QMenu* menuTools;
     QMenu* menuSettings;
@@ -41,10 +45,6 @@ public:
     QAction* menuHelp;
     QAction* menuSS;
     QAction* menuA;
-
-private:
-    QAction* entry(QMenu* group, const QString& name, const QString& caption, char actionCode);
-    void sendCommand(char actionCode);
 
     HiddenTextBox* m_menuMsg;
     QWidget* m_owner;

@@ -97,6 +97,9 @@ SettingsPanel::SettingsPanel(const QCursor& hand, QWidget* parent) : QWidget(par
                                std::pair{lblCancel, layout::kLinkCancel}})
         place(label, rect);
 
+    for (auto [label, which] : {std::pair{lblDefault, looks::Link::Default}, std::pair{lblOk, looks::Link::Ok},
+                                std::pair{lblCancel, looks::Link::Cancel}})
+        connect(label, &LinkLabel::moved, this, [this, which = which] { emit linkMoved(which); });
     connect(lblOk, &LinkLabel::clicked, this, &SettingsPanel::lblOk_Click);
     connect(lblCancel, &LinkLabel::clicked, this, &SettingsPanel::lblCancel_Click);
     connect(lblDefault, &LinkLabel::clicked, this, &SettingsPanel::lblDefault_Click);
@@ -107,6 +110,20 @@ void SettingsPanel::lblOk_Click() { hide(); }
 void SettingsPanel::lblCancel_Click() { hide(); }
 
 void SettingsPanel::lblDefault_Click() { selectDefaults(); }
+
+LinkLabel* SettingsPanel::link(looks::Link which) const
+{
+    switch (which) {
+    case looks::Link::Default: return lblDefault;
+    case looks::Link::Ok: return lblOk;
+    case looks::Link::Cancel: return lblCancel;
+    }
+    return lblDefault;
+}
+
+QColor SettingsPanel::linkColour(looks::Link which) const { return link(which)->textColour(); }
+
+void SettingsPanel::setLinkColour(looks::Link which, const QColor& colour) { link(which)->setTextColour(colour); }
 
 settings::ConversionSettings SettingsPanel::selection() const
 {
@@ -131,8 +148,8 @@ void SettingsPanel::showEvent(QShowEvent* event)
 
 void SettingsPanel::selectDefaults()
 {
-    cmbSize->setCurrentIndex(settings::frameSizes().defaultIndex);
-    cmbFPS->setCurrentIndex(settings::frameRates().defaultIndex);
-    cmbVBR->setCurrentIndex(settings::videoRates().defaultIndex);
-    cmbAB->setCurrentIndex(settings::audioRates().defaultIndex);
+    cmbSize->setCurrentIndex(settings::frameSizes().defaultIndex());
+    cmbFPS->setCurrentIndex(settings::frameRates().defaultIndex());
+    cmbVBR->setCurrentIndex(settings::videoRates().defaultIndex());
+    cmbAB->setCurrentIndex(settings::audioRates().defaultIndex());
 }

@@ -2,6 +2,7 @@
 // The settings panel: four pick-only lists under their captions and three text buttons.
 
 #include "conversion/CommandLine.h"
+#include "ui/looks/SkinLooks.h"
 
 #include <QLabel>
 #include <QWidget>
@@ -33,14 +34,27 @@ public:
     // Selects the default entry of each list, in the order cmbSize, cmbFPS, cmbVBR, cmbAB.
     void selectDefaults();
 
+    // The selected entry of each list, as the list shows it.
+    settings::ConversionSettings selection() const;
+
+    // The text colour of one of the three text buttons.
+    QColor linkColour(looks::Link which) const;
+    void setLinkColour(looks::Link which, const QColor& colour);
+
+signals:
+    // The pointer moved over one of the text buttons.
+    void linkMoved(looks::Link which);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
     // The three text buttons. OK and Cancel both just close the panel: the lists are
     // the only store of the settings, so there is nothing to apply or to restore.
     void lblOk_Click();
     void lblCancel_Click();
     void lblDefault_Click();
-
-    // The selected entry of each list, as the list shows it.
-    settings::ConversionSettings selection() const;
+    LinkLabel* link(looks::Link which) const;
 
     QLabel* Label1;
     QLabel* Label3;
@@ -53,10 +67,5 @@ public:
     LinkLabel* lblDefault;
     LinkLabel* lblOk;
     LinkLabel* lblCancel;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-
-private:
     bool m_fontsApplied = false;
 };

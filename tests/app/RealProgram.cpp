@@ -53,17 +53,24 @@ QString waitForWindow(const QString& title, QPoint* origin, int timeoutMs)
     static const QRegularExpression idPattern(QStringLiteral("Window id: (0x[0-9a-f]+)"));
     static const QRegularExpression xPattern(QStringLiteral("Absolute upper-left X:\\s+(-?\\d+)"));
     static const QRegularExpression yPattern(QStringLiteral("Absolute upper-left Y:\\s+(-?\\d+)"));
-    for (int waited = 0;; waited += 50) {
-        const QString info = run(QStringLiteral("xwininfo"), {QStringLiteral("-name"), title});
-        if (info.contains(QStringLiteral("IsViewable"))) {
-            if (origin)
-                *origin = {xPattern.match(info).captured(1).toInt(), yPattern.match(info).captured(1).toInt()};
-            return idPattern.match(info).captured(1);
-        }
-        if (waited >= timeoutMs)
-            return QString();
-        QTest::qWait(50);
-    }
+    QString info;
+    if (!QTest::qWaitFor(
+            [&] {
+                info = run(QStringLiteral("xwininfo"), {QStringLiteral("-name"), title});
+                return info.contains(QStringLiteral("IsViewable"));
+            },
+            timeoutMs))
+        return QString();
+    if (origin)
+        *origin = {xPattern.match(info).captured(1).toInt(), yPattern.match(info).captured(1).toInt()};
+    return idPattern.match(info).captured(1);
+}
+
+QString activeWindow()
+{
+    // xdotool names windows in decimal, xwininfo in hexadecimal.
+    const qulonglong id = run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).trimmed().toULongLong();
+    return id ? QStringLiteral("0x%1").arg(id, 0, 16) : QString();
 }
 
 bool isViewable(const QString& windowId)
@@ -101,8 +108,13 @@ bool RealProgram::start()
     m_windowId = waitForWindow(QStringLiteral("Tovaro PRO"), &m_origin);
     if (m_windowId.isEmpty())
         return false;
-    QTest::qWait(300);  // let the first frame reach the screen
-    return true;
+    // The first frame is on the screen once the banner's middle is no longer the
+    // desktop behind it.
+    const QString shot = m_application + QStringLiteral("/../first-frame.png");
+    return QTest::qWaitFor([&] {
+        const QImage screen = screenshot(shot);
+        return screen.pixel(m_origin + kBannerMiddle) != screen.pixel(0, 0);
+    });
 }
 
 void RealProgram::kill()
@@ -113,10 +125,17 @@ void RealProgram::kill()
     }
 }
 
-void RealProgram::raise()
+int RealProgram::visibleWindows() const
+{
+    const QString ids = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                       QStringLiteral("--pid"), QString::number(m_process->processId())});
+    return static_cast<int>(ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size());
+}
+
+bool RealProgram::raise()
 {
     xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), m_windowId});
-    QTest::qWait(100);
+    return QTest::qWaitFor([this] { return activeWindow() == m_windowId; });
 }
 
 }  // namespace realwindow

@@ -25,6 +25,8 @@ namespace realwindow {
 
 constexpr int kScreenWidth = 1280;
 constexpr int kScreenHeight = 1024;
+// A point in the middle of the window's banner, never the colour of the bare desktop.
+constexpr QPoint kBannerMiddle{278, 187};
 
 // Runs a helper tool to its end and returns what it printed.
 QString run(const QString& program, const QStringList& arguments);
@@ -38,6 +40,9 @@ QImage screenshot(const QString& path);
 // Waits for a top-level window with this exact title to be viewable; returns its id
 // (empty when none came within `timeoutMs`) and where it is on the screen.
 QString waitForWindow(const QString& title, QPoint* origin = nullptr, int timeoutMs = 10000);
+
+// The window with the keyboard focus, named as waitForWindow names it.
+QString activeWindow();
 
 // True while the window with this id is mapped and viewable.
 bool isViewable(const QString& windowId);
@@ -58,7 +63,11 @@ public:
     const QString& applicationFolder() const { return m_application; }
     const QString& windowId() const { return m_windowId; }
     QPoint origin() const { return m_origin; }
-    void raise();
+    // How many windows of the program are on the screen: its main window, and any
+    // dialog, popup menu or open list above it.
+    int visibleWindows() const;
+    // Brings the window to the front with the keyboard focus; false when it did not get it.
+    bool raise();
 
 private:
     QString m_application;

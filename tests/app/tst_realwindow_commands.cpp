@@ -55,29 +55,25 @@ private slots:
         clickAt(origin + centreOf(layout::toolButton(0)));
         const QString dialog = waitForWindow(QStringLiteral("Open"));
         QVERIFY2(!dialog.isEmpty(), "no dialog titled Open");
-        QTest::qWait(300);
+        QTRY_COMPARE(activeWindow(), dialog);
         // The file name field has the focus: type the whole path and accept.
         typeText(video);
-        QTest::qWait(500);
         // The first Return may only take the name the completer offers.
-        for (int attempt = 0; attempt < 3 && isViewable(dialog); ++attempt) {
+        bool closed = false;
+        for (int attempt = 0; attempt < 3 && !closed; ++attempt) {
             pressKeys(QStringLiteral("Return"));
-            QTest::qWait(500);
+            closed = QTest::qWaitFor([&] { return !isViewable(dialog); }, 1000);
         }
-        QVERIFY(!isViewable(dialog));
+        QVERIFY(closed);
 
         const QImage banner = QImage(QStringLiteral(SKIN_FOLDER "/banner_loaded.jpg")).convertToFormat(QImage::Format_RGB32);
         const QImage background = QImage(QStringLiteral(SKIN_FOLDER "/background.bmp")).convertToFormat(QImage::Format_RGB32);
         QVERIFY(!banner.isNull() && !background.isNull());
         // Where the dialog was, the window repaints a moment after it has gone.
         QImage shot;
-        int differing = -1;
-        for (int attempt = 0; attempt < 20 && differing != 0; ++attempt) {
-            QTest::qWait(attempt ? 200 : 0);
-            shot = screenshot(m_scratch.filePath(QStringLiteral("loaded.png")));
-            differing = differingPixels(shot, origin, banner, layout::kLoadedPatch, {0, 0});
-        }
-        QCOMPARE(differing, 0);
+        QTRY_COMPARE((shot = screenshot(m_scratch.filePath(QStringLiteral("loaded.png"))),
+                      differingPixels(shot, origin, banner, layout::kLoadedPatch, {0, 0})),
+                     0);
 
         // The file line now carries white text where the background had none.
         const layout::Rect line = layout::kFileLabel;
@@ -97,13 +93,14 @@ private slots:
         xdotool({QStringLiteral("mousedown"), QStringLiteral("1")});
         moveTo(origin + QPoint(450, 250));  // over the banner, far from the button
         xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
-        QTest::qWait(400);
 
         // The settings panel is up: its white face covers the banner.
-        const QImage shot = screenshot(m_scratch.filePath(QStringLiteral("settings.png")));
         const layout::Rect panel = layout::kSettingsPanel;
-        QCOMPARE(shot.pixel(origin + QPoint(panel.left + 3, panel.top + 3)), qRgb(255, 255, 255));
-        QCOMPARE(shot.pixel(origin + QPoint(panel.right() - 4, panel.bottom() - 4)), qRgb(255, 255, 255));
+        const QPoint corners[] = {origin + QPoint(panel.left + 3, panel.top + 3),
+                                  origin + QPoint(panel.right() - 4, panel.bottom() - 4)};
+        QImage shot;
+        QTRY_VERIFY((shot = screenshot(m_scratch.filePath(QStringLiteral("settings.png"))),
+                     shot.pixel(corners[0]) == qRgb(255, 255, 255) && shot.pixel(corners[1]) == qRgb(255, 255, 255)));
     }
 
     void exitButtonEndsTheProgram()

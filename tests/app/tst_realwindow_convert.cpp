@@ -88,16 +88,8 @@ private slots:
         // Frame size one down (320x240) and frame rate two down (25.0), each in its
         // open list with the arrow keys.
         click(kSettings);
-        click(kFrameSizeList);
-        QTest::qWait(600);  // the list opens
-        pressKeys(QStringLiteral("Down"));
-        pressKeys(QStringLiteral("Return"));
-        click(kFrameRateList);
-        QTest::qWait(600);
-        pressKeys(QStringLiteral("Down"));
-        pressKeys(QStringLiteral("Down"));
-        pressKeys(QStringLiteral("Return"));
-        QTest::qWait(200);
+        pickInList(kFrameSizeList, 1);
+        pickInList(kFrameRateList, 2);
         screenshot(m_scratch.filePath(QStringLiteral("settings.png")));
         click(kOk);
 
@@ -145,9 +137,9 @@ private slots:
 
         // The window manager's close request, which ends the idle program, is refused
         // while it runs.
-        m_program->raise();
+        QVERIFY(m_program->raise());
         pressKeys(QStringLiteral("alt+F4"));
-        QTest::qWait(1000);
+        QVERIFY2(!waitForWindow(QStringLiteral("确认")).isEmpty(), "no question whether to stop");
         QCOMPARE(m_program->process().state(), QProcess::Running);
 
         // Killed, the program takes its converter with it.
@@ -156,20 +148,29 @@ private slots:
     }
 
 private:
-    void click(QPoint inWindow)
+    // The program takes each click in turn, so the next one finds what this one opened.
+    void click(QPoint inWindow) { clickAt(m_program->origin() + inWindow); }
+
+    // Opens the list, goes `down` entries down in it and takes that entry.
+    void pickInList(QPoint list, int down)
     {
-        clickAt(m_program->origin() + inWindow);
-        QTest::qWait(150);
+        click(list);
+        QTRY_COMPARE(m_program->visibleWindows(), 2);  // the list is open
+        for (int i = 0; i < down; ++i)
+            pressKeys(QStringLiteral("Down"));
+        pressKeys(QStringLiteral("Return"));
+        QTRY_COMPARE(m_program->visibleWindows(), 1);
     }
 
     void loadThroughTheDialog()
     {
         click(kAdd);
-        QVERIFY(!waitForWindow(QStringLiteral("Open")).isEmpty());
-        QTest::qWait(300);
+        const QString dialog = waitForWindow(QStringLiteral("Open"));
+        QVERIFY(!dialog.isEmpty());
+        QTRY_COMPARE(activeWindow(), dialog);
         typeText(m_source);
         pressKeys(QStringLiteral("Return"));
-        QTest::qWait(500);
+        QTRY_VERIFY(!isViewable(dialog));
     }
 
     static QString readAll(const QString& path)

@@ -1,19 +1,17 @@
 // Start-up of the main window: working folders, default settings and the state of
 // every element when the window first shows.
 
+#include "ScratchFolder.h"
+#include "WindowElements.h"
 #include "app/frmMain.h"
-#include "ui/BusySquare.h"
 #include "ui/FileLine.h"
 #include "ui/HiddenTextBox.h"
-#include "ui/SettingsPanel.h"
-#include "ui/SkinImage.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextLayout>
 #include <QTimer>
@@ -23,6 +21,8 @@
 #include <unistd.h>
 
 namespace {
+
+using elements::find;
 
 QString privateFolderName() { return QStringLiteral("tovaro-%1").arg(::getuid()); }
 
@@ -68,12 +68,9 @@ class StartupTest : public QObject {
 private slots:
     void init()
     {
-        m_scratch = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_scratch->isValid());
-        m_application = m_scratch->filePath(QStringLiteral("Tovaro PRO"));
-        m_tempBase = m_scratch->filePath(QStringLiteral("tmp"));
-        QVERIFY(QDir().mkpath(m_application));
-        QVERIFY(QDir().mkpath(m_tempBase));
+        QVERIFY(m_scratch.renew(QStringLiteral("Tovaro PRO")));
+        m_application = m_scratch.application();
+        m_tempBase = m_scratch.temporaryBase();
     }
 
     void createsTheWorkingFolders()
@@ -98,11 +95,8 @@ private slots:
         const QString keptResult = working + QStringLiteral("/126151741.3gp");
         const QStringList leftBehind{working + QStringLiteral("/tmpFile.avi"), working + QStringLiteral("/tmpFile.3gp"),
                                      m_application + QStringLiteral("/data/conv.exe")};
-        for (const QString& path : QStringList{earlierResult, keptResult} + leftBehind) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("kept");
-        }
+        for (const QString& path : QStringList{earlierResult, keptResult} + leftBehind)
+            QVERIFY(testsupport::writeFile(path, "kept"));
 
         const auto window = startWindow(m_application, m_tempBase);
         QVERIFY(QFileInfo::exists(earlierResult));
@@ -116,16 +110,14 @@ private slots:
     {
         // Permissions do not stop root, so put a regular file where the folder's
         // parent should be: nothing can be created beneath it by anyone.
-        const QString blocker = m_scratch->filePath(QStringLiteral("blocker"));
-        QFile file(blocker);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        const QString blocker = m_scratch.filePath(QStringLiteral("blocker"));
+        QVERIFY(testsupport::writeFile(blocker, {}));
         const QString application = blocker + QStringLiteral("/Tovaro PRO");
 
         const auto window = startWindow(application, m_tempBase);
         QVERIFY(!QFileInfo::exists(application + QStringLiteral("/output")));
         QVERIFY(!QFileInfo::exists(application + QStringLiteral("/data")));
-        QCOMPARE(window->picSetting->cmbSize->currentText(), QStringLiteral("176x144"));  // later steps ran
+        QCOMPARE(find<QComboBox>(*window, QStringLiteral("cmbSize"))->currentText(), QStringLiteral("176x144"));  // later steps ran
         QCOMPARE(window->size(), QSize(557, 374));
     }
 
@@ -139,7 +131,7 @@ private slots:
 
         if (::geteuid() != 0)
             QSKIP("handing a folder to another user needs root");
-        const QString foreignBase = m_scratch->filePath(QStringLiteral("foreign"));
+        const QString foreignBase = m_scratch.filePath(QStringLiteral("foreign"));
         QVERIFY(QDir().mkpath(foreignBase + QLatin1Char('/') + privateFolderName()));
         QCOMPARE(::chown(QFile::encodeName(foreignBase + QLatin1Char('/') + privateFolderName()).constData(), 4242, 4242), 0);
         QVERIFY(startWindow(m_application, foreignBase)->folders().temp.isEmpty());
@@ -148,32 +140,35 @@ private slots:
     void listsHoldTheirEntriesAndDefaults()
     {
         const auto window = startWindow(m_application, m_tempBase);
-        const SettingsPanel* panel = window->picSetting;
-        QCOMPARE(entriesOf(panel->cmbSize), (QStringList{QStringLiteral("128x96"), QStringLiteral("160x120"),
+        const auto* size = find<QComboBox>(*window, QStringLiteral("cmbSize"));
+        const auto* rate = find<QComboBox>(*window, QStringLiteral("cmbFPS"));
+        const auto* video = find<QComboBox>(*window, QStringLiteral("cmbVBR"));
+        const auto* audio = find<QComboBox>(*window, QStringLiteral("cmbAB"));
+        QCOMPARE(entriesOf(size), (QStringList{QStringLiteral("128x96"), QStringLiteral("160x120"),
                                                          QStringLiteral("176x144"), QStringLiteral("320x240"),
                                                          QStringLiteral("352x288")}));
-        QCOMPARE(entriesOf(panel->cmbFPS), (QStringList{QStringLiteral("14.985"), QStringLiteral("23.975"),
+        QCOMPARE(entriesOf(rate), (QStringList{QStringLiteral("14.985"), QStringLiteral("23.975"),
                                                         QStringLiteral("25.0"), QStringLiteral("29.97")}));
-        QCOMPARE(entriesOf(panel->cmbVBR), (QStringList{QStringLiteral("40"), QStringLiteral("80"),
+        QCOMPARE(entriesOf(video), (QStringList{QStringLiteral("40"), QStringLiteral("80"),
                                                         QStringLiteral("120"), QStringLiteral("256"),
                                                         QStringLiteral("512")}));
-        QCOMPARE(entriesOf(panel->cmbAB), (QStringList{QStringLiteral("32"), QStringLiteral("48"), QStringLiteral("64"),
+        QCOMPARE(entriesOf(audio), (QStringList{QStringLiteral("32"), QStringLiteral("48"), QStringLiteral("64"),
                                                        QStringLiteral("80"), QStringLiteral("96"),
                                                        QStringLiteral("128")}));
-        QCOMPARE(panel->cmbSize->currentText(), QStringLiteral("176x144"));
-        QCOMPARE(panel->cmbFPS->currentText(), QStringLiteral("14.985"));
-        QCOMPARE(panel->cmbVBR->currentText(), QStringLiteral("120"));
-        QCOMPARE(panel->cmbAB->currentText(), QStringLiteral("48"));
-        for (const QComboBox* list : {panel->cmbSize, panel->cmbFPS, panel->cmbVBR, panel->cmbAB})
+        QCOMPARE(size->currentText(), QStringLiteral("176x144"));
+        QCOMPARE(rate->currentText(), QStringLiteral("14.985"));
+        QCOMPARE(video->currentText(), QStringLiteral("120"));
+        QCOMPARE(audio->currentText(), QStringLiteral("48"));
+        for (const QComboBox* list : {size, rate, video, audio})
             QVERIFY2(!list->isEditable(), qPrintable(list->objectName()));  // pick only, no typing
 
         // The Tab key runs from the audio list back to the frame rate list.
+        QTest::mouseClick(elements::button(*window, 3), Qt::LeftButton);  // Settings
         window->showCentred();
-        window->picSetting->show();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        QCOMPARE(QApplication::focusWidget(), static_cast<const QWidget*>(panel->cmbAB));  // the first stop
-        for (const QComboBox* next : {panel->cmbVBR, panel->cmbSize, panel->cmbFPS}) {
+        QCOMPARE(QApplication::focusWidget(), static_cast<const QWidget*>(audio));  // the first stop
+        for (const QComboBox* next : {video, size, rate}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), static_cast<const QWidget*>(next));
         }
@@ -189,64 +184,67 @@ private slots:
         QCOMPARE(window->windowTitle(), QStringLiteral("Tovaro PRO"));
         QCOMPARE(window->size(), QSize(557, 374));
         QCOMPARE(window->minimumSize(), window->maximumSize());  // cannot be resized
-        QCOMPARE(window->FromMenu, false);
-        QCOMPARE(window->BusyStep, qint16(0));
-
-        for (SkinImage* zone : window->imgButton) {
-            QVERIFY(zone->isVisible());
-            QVERIFY(!zone->hasPicture());
-            QCOMPARE(zone->size(), QSize(60, 72));
-        }
-        for (SkinImage* zone : window->imgMenu) {
-            QVERIFY(zone->isVisible());
-            QVERIFY(!zone->hasPicture());
-            QCOMPARE(zone->size(), QSize(54, 16));
-        }
         const QList<int> buttonLefts{14, 85, 153, 224, 291, 356};
-        for (int i = 0; i < 6; ++i)
-            QCOMPARE(window->imgButton[static_cast<std::size_t>(i)]->geometry().topLeft(), QPoint(buttonLefts[i], 58));
+        for (int i = 0; i < 6; ++i) {
+            const SkinImage* zone = elements::button(*window, i);
+            QVERIFY(zone->isVisible());
+            QVERIFY(!zone->hasPicture());
+            QCOMPARE(zone->geometry(), QRect(buttonLefts[i], 58, 60, 72));
+        }
         const QList<int> menuLefts{16, 73, 130, 185};
-        for (int j = 0; j < 4; ++j)
-            QCOMPARE(window->imgMenu[static_cast<std::size_t>(j)]->geometry().topLeft(), QPoint(menuLefts[j], 36));
-        QCOMPARE(window->imgMin->geometry(), QRect(520, 12, 11, 13));
-        QCOMPARE(window->imgExit->geometry(), QRect(536, 12, 11, 13));
-        QCOMPARE(window->imgMin->toolTip(), QStringLiteral("最小化"));
-        QCOMPARE(window->imgExit->toolTip(), QStringLiteral("退出"));
+        for (int j = 0; j < 4; ++j) {
+            const SkinImage* zone = elements::menuItem(*window, j);
+            QVERIFY(zone->isVisible());
+            QVERIFY(!zone->hasPicture());
+            QCOMPARE(zone->geometry(), QRect(menuLefts[j], 36, 54, 16));
+        }
+        const auto* imgMin = find(*window, QStringLiteral("imgMin"));
+        const auto* imgExit = find(*window, QStringLiteral("imgExit"));
+        QCOMPARE(imgMin->geometry(), QRect(520, 12, 11, 13));
+        QCOMPARE(imgExit->geometry(), QRect(536, 12, 11, 13));
+        QCOMPARE(imgMin->toolTip(), QStringLiteral("最小化"));
+        QCOMPARE(imgExit->toolTip(), QStringLiteral("退出"));
 
-        QVERIFY(!window->picSetting->isVisible());
-        QCOMPARE(window->picSetting->geometry(), QRect(12, 146, 533, 175));
+        const auto* panel = find(*window, QStringLiteral("picSetting"));
+        QVERIFY(!panel->isVisible());
+        QCOMPARE(panel->geometry(), QRect(12, 146, 533, 175));
         // The text buttons sit where the panel's picture leaves room for them, to the pixel.
-        const std::pair<QWidget*, QPoint> links[] = {{window->picSetting->lblDefault, {354, 132}},
-                                                     {window->picSetting->lblOk, {396, 132}},
-                                                     {window->picSetting->lblCancel, {436, 132}}};
+        const std::pair<const char*, QPoint> links[] = {{"lblDefault", {354, 132}}, {"lblOk", {396, 132}},
+                                                        {"lblCancel", {436, 132}}};
         for (const auto& [link, topLeft] : links)
-            QCOMPARE(link->geometry().topLeft(), topLeft);
-        QVERIFY(!window->imgLoaded->isVisible());
-        QVERIFY(!window->imgWait->isVisible());
-        QCOMPARE(window->imgLoaded->geometry(), QRect(84, 175, 364, 86));
-        QCOMPARE(window->imgWait->geometry(), QRect(86, 181, 359, 86));
+            QCOMPARE(find(*panel, QString::fromLatin1(link))->geometry().topLeft(), topLeft);
+        const auto* imgLoaded = find(*window, QStringLiteral("imgLoaded"));
+        const auto* imgWait = find(*window, QStringLiteral("imgWait"));
+        QVERIFY(!imgLoaded->isVisible());
+        QVERIFY(!imgWait->isVisible());
+        QCOMPARE(imgLoaded->geometry(), QRect(84, 175, 364, 86));
+        QCOMPARE(imgWait->geometry(), QRect(86, 181, 359, 86));
         for (int i = 0; i < 10; ++i) {
-            const BusySquare* square = window->SP[static_cast<std::size_t>(i)];
+            const BusySquare* square = elements::square(*window, i);
             QVERIFY(!square->isVisible());
             QCOMPARE(square->geometry(), QRect(184 + 16 * i, 276, 15, 15));
             QCOMPARE(square->fillColour(), QColor(255, 128, 128));
         }
-        QVERIFY(window->lblFile->isVisible());
-        QVERIFY(window->lblFile->text().isEmpty());
-        QCOMPARE(window->lblFile->geometry(), QRect(22, 302, 517, 15));
-        QVERIFY(!window->menuMsg->isVisible());
-        QCOMPARE(window->menuMsg->text(), QStringLiteral("b0"));
-        QVERIFY(!window->Timer1->isActive());
-        QCOMPARE(window->Timer1->interval(), 500);
+        const auto* lblFile = find<FileLine>(*window, QStringLiteral("lblFile"));
+        QVERIFY(lblFile->isVisible());
+        QVERIFY(lblFile->text().isEmpty());
+        QCOMPARE(lblFile->geometry(), QRect(22, 302, 517, 15));
+        const auto* menuMsg = find<HiddenTextBox>(*window, QStringLiteral("menuMsg"));
+        QVERIFY(!menuMsg->isVisible());
+        QCOMPARE(menuMsg->text(), QStringLiteral("b0"));
+        const auto* timer = find<QTimer>(*window, QStringLiteral("Timer1"));
+        QVERIFY(!timer->isActive());
+        QCOMPARE(timer->interval(), 500);
     }
 
     void settingsPanelCoversTheBanner()
     {
         const auto window = startWindow(m_application, m_tempBase);
-        window->imgLoaded->show();
-        window->picSetting->show();
-        const QPoint insideBoth = window->imgLoaded->geometry().center();
-        QCOMPARE(window->childAt(insideBoth), static_cast<QWidget*>(window->picSetting));
+        auto* loaded = find(*window, QStringLiteral("imgLoaded"));
+        loaded->show();
+        QTest::mouseClick(elements::button(*window, 3), Qt::LeftButton);  // Settings
+        const QPoint insideBoth = loaded->geometry().center();
+        QCOMPARE(window->childAt(insideBoth), find(*window, QStringLiteral("picSetting")));
     }
 
     void windowIsShapedByTheMagentaOfItsSkin()
@@ -273,24 +271,23 @@ private slots:
         QCOMPARE(pictures.hand.shape(), Qt::BitmapCursor);
         QCOMPARE(pictures.hand.hotSpot(), QPoint(6, 0));
         QVERIFY(pictures.icon.availableSizes().contains(QSize(48, 48)));
-        QCOMPARE(window->imgExit->cursor().hotSpot(), QPoint(6, 0));
-        QCOMPARE(window->picSetting->lblOk->cursor().hotSpot(), QPoint(6, 0));
+        QCOMPARE(find(*window, QStringLiteral("imgExit"))->cursor().hotSpot(), QPoint(6, 0));
+        QCOMPARE(find(*window, QStringLiteral("lblOk"))->cursor().hotSpot(), QPoint(6, 0));
     }
 
     void chineseTextsHaveGlyphs()
     {
         const auto window = startWindow(m_application, m_tempBase);
-        const SettingsPanel* panel = window->picSetting;
-        const QList<const QLabel*> labels{panel->Label1, panel->Label3,     panel->Label4,    panel->Label5,
-                                          panel->lblDefault, panel->lblOk, panel->lblCancel};
-        for (const QLabel* label : labels)
+        for (const char* name : {"Label1", "Label3", "Label4", "Label5", "lblDefault", "lblOk", "lblCancel"}) {
+            const auto* label = find<QLabel>(*window, QString::fromLatin1(name));
             QVERIFY2(everyCharacterHasAGlyph(label->text(), label->font()), qPrintable(label->text()));
+        }
         QVERIFY(everyCharacterHasAGlyph(QStringLiteral("请先添加文件，正在转换 D:\\视频\\聚会.avi"),
-                                        window->lblFile->font()));
+                                        find(*window, QStringLiteral("lblFile"))->font()));
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_scratch;
+    testsupport::ScratchFolder m_scratch;
     QString m_application;
     QString m_tempBase;
 };

@@ -5,8 +5,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
+
+#include <functional>
 
 namespace standin {
 
@@ -61,6 +66,21 @@ inline QStringList calledWith(const QString& applicationFolder)
     QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
     lines.removeLast();  // after the final newline
     return lines;
+}
+
+// Runs `then` once, from the event loop of `context`'s thread, as soon as `path`
+// exists: a stand-in writes its files only once it runs, which no signal tells.
+inline void whenFileAppears(QObject* context, const QString& path, std::function<void()> then)
+{
+    auto* poll = new QTimer(context);
+    QObject::connect(poll, &QTimer::timeout, context, [poll, path, then = std::move(then)] {
+        if (!QFileInfo::exists(path))
+            return;
+        poll->stop();
+        poll->deleteLater();
+        then();
+    });
+    poll->start(10);
 }
 
 inline void release(const QString& applicationFolder)

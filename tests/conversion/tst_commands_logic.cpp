@@ -1,4 +1,5 @@
-// The release handler and the loaded source, without a window.
+// The release handler's edges and the loaded source, without a window. What each
+// command does, and in what order, is tested through the window's own events.
 
 #include "conversion/ActionDispatch.h"
 #include "conversion/SourceSelection.h"
@@ -37,18 +38,6 @@ class CommandsLogicTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void eachCodeRunsItsOwnActionAfterTheCommonSteps()
-    {
-        for (int code = 0; code < actions::kActionCount; ++code) {
-            Recorder recorder;
-            bool fromMenu = false;
-            actions::imgButton_MouseUp(code, fromMenu, recorder.releaseSteps(), recorder.table());
-            // Pending events still see the button held; the action runs last.
-            QCOMPARE(recorder.steps, (QStringList{QStringLiteral("look %1 1").arg(code), QStringLiteral("events held=1"),
-                                                  QStringLiteral("released"), QStringLiteral("action %1").arg(code)}));
-        }
-    }
-
     void codesOutsideTheTableRunNothingButStillReleaseTheLooks()
     {
         for (int code : {-1, 6, 7, 100}) {
@@ -64,18 +53,6 @@ private slots:
         bool fromMenu = false;
         actions::imgButton_MouseUp(actions::kHelp, fromMenu, recorder.releaseSteps(), actions::ActionTable{});
         QCOMPARE(recorder.steps.last(), QStringLiteral("released"));
-    }
-
-    void aMenuCommandGivesNoHoverLookAndIsForgotten()
-    {
-        Recorder recorder;
-        bool fromMenu = true;
-        actions::imgButton_MouseUp(actions::kSettings, fromMenu, recorder.releaseSteps(), recorder.table());
-        QCOMPARE(recorder.steps.first(), QStringLiteral("look 3 0"));
-        QVERIFY(!fromMenu);
-        // The next real release has its hover look again.
-        actions::imgButton_MouseUp(actions::kSettings, fromMenu, recorder.releaseSteps(), recorder.table());
-        QCOMPARE(recorder.steps.at(4), QStringLiteral("look 3 1"));
     }
 
     void addLoadsOnlyIntoAnEmptySlot()

@@ -1,6 +1,7 @@
 // Whole conversion runs against stand-in converters: what lands where, the result's
 // name, and every way a run can go wrong.
 
+#include "ScratchFolder.h"
 #include "StandInConverter.h"
 #include "ConverterStatus.h"
 #include "conversion/ConversionRun.h"
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -26,17 +26,11 @@
 
 namespace {
 
+using testsupport::readFile;
+
 void writeFile(const QString& path, const QByteArray& content)
 {
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    file.write(content);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QVERIFY2(testsupport::writeFile(path, content), qPrintable(path));
 }
 
 QStringList entries(const QString& folder)
@@ -54,14 +48,13 @@ private slots:
     // working folder and source.
     void init()
     {
-        m_scratch = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_scratch->isValid());
-        m_app = m_scratch->filePath(QStringLiteral("Tovaro PRO 视频"));
-        m_work = m_scratch->filePath(QStringLiteral("work"));
+        QVERIFY(m_scratch.renew(QStringLiteral("Tovaro PRO 视频")));
+        m_app = m_scratch.application();
+        m_work = m_scratch.filePath(QStringLiteral("work"));
         for (const QString& folder : QStringList{m_app + QStringLiteral("/output"), m_app + QStringLiteral("/data"), m_work,
-                                      m_scratch->filePath(QStringLiteral("clips"))})
+                                      m_scratch.filePath(QStringLiteral("clips"))})
             QVERIFY(QDir().mkpath(folder));
-        m_source = m_scratch->filePath(QStringLiteral("clips/聚会 party.avi"));
+        m_source = m_scratch.filePath(QStringLiteral("clips/聚会 party.avi"));
         writeFile(m_source, "source bytes");
     }
 
@@ -173,7 +166,7 @@ private slots:
 
     void threeGpSourceMustBeReplacedByTheConverter()
     {
-        const QString source = m_scratch->filePath(QStringLiteral("clips/old.3gp"));
+        const QString source = m_scratch.filePath(QStringLiteral("clips/old.3gp"));
         writeFile(source, "an old 3gp");
         QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kWritesNothing)));
         conversion::Outcome outcome = conversion::ConversionRun(setupFor(source)).exec();
@@ -282,7 +275,7 @@ private slots:
         QVERIFY(standin::install(m_app, converter.contains(QStringLiteral("%1")) ? converter.arg(m_app) : converter));
         QString source = m_source;
         if (fromAPipe) {
-            source = m_scratch->filePath(QStringLiteral("clips/stalled.avi"));
+            source = m_scratch.filePath(QStringLiteral("clips/stalled.avi"));
             QCOMPARE(::mkfifo(QFile::encodeName(source).constData(), 0600), 0);
         }
         conversion::ConversionRun run(setupFor(source));
@@ -293,8 +286,8 @@ private slots:
         };
         if (fromAPipe)
             stopSoon();
-        else
-            connect(&run, &conversion::ConversionRun::converterStarted, this, stopSoon);
+        else  // once the converter runs, past its trap
+            standin::whenFileAppears(this, m_app + QStringLiteral("/pid"), stopSoon);
         const conversion::Outcome outcome = run.exec();
         QVERIFY(outcome.stopped);
         QVERIFY(!outcome.converted);
@@ -315,7 +308,7 @@ private slots:
         QString refusal;
         {
             conversion::ConversionRun first(setupFor(m_source));
-            connect(&first, &conversion::ConversionRun::converterStarted, this, [&] {
+            standin::whenFileAppears(this, m_app + QStringLiteral("/called.txt"), [&] {
                 conversion::ConversionRun second(setupFor(m_source));
                 refusal = second.exec().warning;
                 standin::release(m_app);
@@ -340,7 +333,7 @@ private slots:
     {
         // The source is a pipe that this thread only fills from a timer: a copy made on
         // this thread would wait for it forever (a watchdog ends the wait instead).
-        const QString pipe = m_scratch->filePath(QStringLiteral("clips/pipe.avi"));
+        const QString pipe = m_scratch.filePath(QStringLiteral("clips/pipe.avi"));
         QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
         QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
         std::atomic<bool> fedByTimer{false};
@@ -407,7 +400,7 @@ private:
 
     QString output(const QString& name) const { return m_app + QStringLiteral("/output/") + name; }
 
-    std::unique_ptr<QTemporaryDir> m_scratch;
+    testsupport::ScratchFolder m_scratch;
     QString m_app;
     QString m_work;
     QString m_source;

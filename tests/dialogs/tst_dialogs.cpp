@@ -1,6 +1,7 @@
 // The file-open dialog as the program asks for it: starting folder, filter pairs,
 // flags, and the real dialog on an offscreen display.
 
+#include "ScratchFolder.h"
 #include "dialogs/COMDLG.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/OpenFileDialog.h"
@@ -21,7 +22,6 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QPointer>
 #include <QTimer>
@@ -104,8 +104,7 @@ private slots:
 
     void init()
     {
-        m_scratch = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_scratch->isValid());
+        QVERIFY(m_scratch.renew());
     }
 
     void cleanup() { QDir::setCurrent(m_startFolder); }
@@ -113,14 +112,14 @@ private slots:
     void initialFolderFallsBackToTheApplicationFolder()
     {
         const QString app = QStringLiteral("/opt/tovaro");
-        const QString folder = m_scratch->filePath(QStringLiteral("视频 片段"));
+        const QString folder = m_scratch.filePath(QStringLiteral("视频 片段"));
         QVERIFY(QDir().mkpath(folder));
         QCOMPARE(COMDLG::resolveInitialFolder(QString(), app), app);
         QCOMPARE(COMDLG::resolveInitialFolder(QStringLiteral("   "), app), app);
         QCOMPARE(COMDLG::resolveInitialFolder(folder, app), folder + QLatin1Char('/'));
         QCOMPARE(COMDLG::resolveInitialFolder(folder + QLatin1Char('/'), app), folder + QLatin1Char('/'));
         QCOMPARE(COMDLG::resolveInitialFolder(folder + QStringLiteral("/missing"), app), app);
-        const QString file = m_scratch->filePath(QStringLiteral("a.avi"));
+        const QString file = m_scratch.filePath(QStringLiteral("a.avi"));
         touch(file);
         QCOMPARE(COMDLG::resolveInitialFolder(file, app), app);  // a file is no folder to open in
     }
@@ -147,7 +146,7 @@ private slots:
 
     void flagsAndTheRequestReachTheDialog()
     {
-        const QString folder = m_scratch->path();
+        const QString folder = m_scratch.path();
         dialogs::setNextOpenFileName(folder + QStringLiteral("/x.avi"));
         QCOMPARE(COMDLG::ChooseOpenFile(nullptr, QStringLiteral("Open"), folder, programFilter(),
                                         COMDLG::OFN_LONGNAMES | COMDLG::OFN_NOCHANGEDIR),
@@ -171,7 +170,7 @@ private slots:
 
     void realDialogMatchesAnyCaseAndReturnsTypedNames()
     {
-        const QString folder = m_scratch->filePath(QStringLiteral("视频"));
+        const QString folder = m_scratch.filePath(QStringLiteral("视频"));
         QVERIFY(QDir().mkpath(folder));
         for (const char* name : {"MOVIE.AVI", "Clip.Avi", "small.avi", "song.flv", "notes.txt", "README"})
             touch(folder + QLatin1Char('/') + QString::fromLatin1(name));
@@ -268,13 +267,13 @@ private slots:
     void realDialogCancelGivesNothing()
     {
         whenDialogShows(this, [](QFileDialog* dialog) { dialog->reject(); });
-        QCOMPARE(COMDLG::ChooseOpenFile(nullptr, QStringLiteral("Open"), m_scratch->path(), programFilter(),
+        QCOMPARE(COMDLG::ChooseOpenFile(nullptr, QStringLiteral("Open"), m_scratch.path(), programFilter(),
                                         COMDLG::OFN_LONGNAMES | COMDLG::OFN_NOCHANGEDIR),
                  QString());
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_scratch;
+    testsupport::ScratchFolder m_scratch;
     const QString m_startFolder = QDir::currentPath();
 };
 

@@ -1,8 +1,8 @@
 // The platform layer against real files, folders and processes.
 
+#include "ScratchFolder.h"
 #include "platform/FileOperations.h"
 #include "platform/PrivateTempFolder.h"
-#include "platform/Process.h"
 #include "platform/ShellOpen.h"
 
 #include <QDir>
@@ -13,30 +13,19 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
+using testsupport::kExecutable;
+using testsupport::readFile;
+
 void writeFile(const QString& path, const QByteArray& content, QFile::Permissions permissions = {})
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-    file.close();
-    if (permissions)
-        QVERIFY(file.setPermissions(permissions));
+    QVERIFY2(testsupport::writeFile(path, content, permissions), qPrintable(path));
 }
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-constexpr QFile::Permissions kExecutable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 
 }  // namespace
 
@@ -47,8 +36,7 @@ private slots:
     // Every test starts in a fresh, empty folder of its own.
     void init()
     {
-        m_scratch = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_scratch->isValid());
+        QVERIFY(m_scratch.renew());
     }
 
     void copyReplacesTargetAndKeepsExecutableBit()
@@ -119,61 +107,6 @@ private slots:
         QVERIFY(platform::deleteFile(path).ok());
         QVERIFY(!QFileInfo::exists(path));
         QVERIFY(!platform::deleteFile(path).ok());
-    }
-
-    void probeFollowsAChildFromStartToEnd()
-    {
-        const pid_t running = platform::startHidden(QStringLiteral("/bin/sleep 30"));
-        QVERIFY(running > 0);
-        QVERIFY(platform::processExists(running));
-        QVERIFY(platform::processExists(running));  // probing does not disturb it
-        ::kill(running, SIGKILL);
-        QTRY_VERIFY(!platform::processExists(running));
-
-        const pid_t quick = platform::startHidden(QStringLiteral("/bin/true"));
-        QVERIFY(quick > 0);
-        QTRY_VERIFY(!platform::processExists(quick));
-        // Reaped, not a zombie that still holds its id.
-        QVERIFY(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(quick)));
-    }
-
-    void probeOfIdsThatNameNoProcess()
-    {
-        QVERIFY(!platform::processExists(0));  // what a failed launch returns
-        QVERIFY(!platform::processExists(-1));
-        pid_t unused = 4'000'000;  // above the kernel's largest id
-        QVERIFY(!platform::processExists(unused));
-        QVERIFY(platform::processExists(::getppid()));  // exists, though not our child
-    }
-
-    void startFailsForMissingProgram()
-    {
-        QCOMPARE(platform::startHidden(dir().filePath(QStringLiteral("data/conv.exe")) + QStringLiteral(" -i x")),
-                 pid_t(0));
-        QCOMPARE(platform::startHidden(QString()), pid_t(0));
-    }
-
-    void programPathMayHoldBlanks()
-    {
-        // An application folder with blanks stands unquoted at the front of the line.
-        const QString folder = dir().filePath(QStringLiteral("My Tools/转换 器"));
-        QVERIFY(QDir().mkpath(folder + QStringLiteral("/data")));
-        const QString program = folder + QStringLiteral("/data/conv.exe");
-        const QString record = dir().filePath(QStringLiteral("arguments.txt"));
-        writeFile(program, QStringLiteral("#!/bin/sh\nprintf '%s|' \"$@\" > '%1'\n").arg(record).toUtf8(),
-                  kExecutable);
-
-        const QString line = program + QStringLiteral(" -i /tmp/in.avi -ab 48  /tmp/out.3gp");
-        const platform::CommandLine split = platform::splitCommandLine(line);
-        QCOMPARE(split.program, program);
-        QCOMPARE(split.arguments, (QStringList{QStringLiteral("-i"), QStringLiteral("/tmp/in.avi"),
-                                               QStringLiteral("-ab"), QStringLiteral("48"),
-                                               QStringLiteral("/tmp/out.3gp")}));
-
-        const pid_t pid = platform::startHidden(line);
-        QVERIFY(pid > 0);
-        QTRY_VERIFY(!platform::processExists(pid));
-        QCOMPARE(readFile(record), QByteArray("-i|/tmp/in.avi|-ab|48|/tmp/out.3gp|"));
     }
 
     void privateTempFolderIsCreatedClosed()
@@ -264,8 +197,8 @@ private slots:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_scratch;
-    QTemporaryDir& dir() { return *m_scratch; }
+    testsupport::ScratchFolder m_scratch;
+    const testsupport::ScratchFolder& dir() const { return m_scratch; }
 };
 
 QTEST_GUILESS_MAIN(PlatformTest)
