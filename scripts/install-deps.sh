@@ -18,7 +18,7 @@ build_packages=(
 )
 test_packages=(
   xvfb xauth openbox xdotool x11-utils imagemagick ffmpeg
-  clang libclang-rt-14-dev hyperfine time python3-numpy
+  clang libclang-rt-14-dev clang-format hyperfine time python3-numpy
   lintian desktop-file-utils appstream
   dbus-daemon dbus-bin
   weston qt6-wayland
