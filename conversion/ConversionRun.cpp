@@ -122,19 +122,37 @@ Outcome ConversionRun::exec()
         return failed(QStringLiteral("转换失败：没有可用的临时工作文件夹。"), QString());
 
     const command::Folders folders{m_setup.dataFolder, m_setup.workingFolder, QLatin1Char('/')};
-    const QString delivered = m_setup.applicationFolder + QStringLiteral("/conv.dll");
     const QString converter = command::converterPath(folders);
     const QString input = command::workingInputPath(folders, m_setup.sourcePath);
     const QString output = command::workingOutputPath(folders);
     // Nothing of this run stays behind in the working folder but a kept result.
     const RemovedAtEnd workingCopies{{converter, input, output}};
-    const Outcome stopped{false, true, {}, {}, {}};
 
+    if (auto ended = copyIntoWorkingFolder(converter, input, output))
+        return *ended;
+    // For a 3GP source this is the input itself, which the converter must replace.
+    const platform::FileStamp before = platform::stampOf(output);
+
+    m_command = command::compose(folders, m_setup.sourcePath, m_setup.readSettings());
+    if (auto ended = runConverter())
+        return *ended;
+
+    const platform::FileStamp after = platform::stampOf(output);
+    const bool fresh = after.exists && after.size > 0 && after != before;
+    if (m_exitCrashed || m_exitCode != 0 || !fresh)
+        return converterFailed(m_exitCode, m_exitCrashed);
+    return placeResult(output);
+}
+
+std::optional<Outcome> ConversionRun::copyIntoWorkingFolder(const QString& converter, const QString& input,
+                                                            const QString& output)
+{
+    const QString delivered = m_setup.applicationFolder + QStringLiteral("/conv.dll");
     if (!QFileInfo(delivered).isFile())
         return failed(QStringLiteral("转换失败：找不到转换程序。"), delivered);
     const auto copied = offThread([delivered, converter] { return platform::copyFileReplacing(delivered, converter); });
     if (m_stopped)
-        return stopped;
+        return stoppedOutcome();
     if (!copied.ok())
         return failed(QStringLiteral("转换失败：无法把转换程序复制到 data 文件夹。"), copied.message());
 
@@ -144,13 +162,14 @@ Outcome ConversionRun::exec()
     const auto sourceCopied =
         offThread([source = m_setup.sourcePath, input] { return platform::copyFileReplacing(source, input); });
     if (m_stopped)
-        return stopped;
+        return stoppedOutcome();
     if (!sourceCopied.ok())
         return failed(QStringLiteral("转换失败：无法复制源文件“%1”。").arg(m_setup.sourcePath), sourceCopied.message());
-    // For a 3GP source this is the input itself, which the converter must replace.
-    const platform::FileStamp before = platform::stampOf(output);
+    return std::nullopt;
+}
 
-    m_command = command::compose(folders, m_setup.sourcePath, m_setup.readSettings());
+std::optional<Outcome> ConversionRun::runConverter()
+{
     QProcess process;
     m_process = &process;
     process.setStandardOutputFile(QProcess::nullDevice());
@@ -171,30 +190,35 @@ Outcome ConversionRun::exec()
     }
     m_process = nullptr;
     if (m_stopped)
-        return stopped;
+        return stoppedOutcome();
     if (process.error() == QProcess::FailedToStart)
         return failed(QStringLiteral("转换失败：无法启动转换程序。"), process.errorString());
     readErrors(process.readAllStandardError() + '\n');
+    m_exitCode = process.exitCode();
+    m_exitCrashed = process.exitStatus() != QProcess::NormalExit;
+    return std::nullopt;
+}
 
-    const platform::FileStamp after = platform::stampOf(output);
-    const bool fresh = after.exists && after.size > 0 && after != before;
-    const bool crashed = process.exitStatus() != QProcess::NormalExit;
-    if (crashed || process.exitCode() != 0 || !fresh)
-        return converterFailed(process.exitCode(), crashed);
-
+Outcome ConversionRun::placeResult(const QString& output)
+{
     const QString stamp = result::stamp(m_setup.now ? m_setup.now() : QDateTime::currentDateTime());
     // An output folder deleted since start-up is made again.
     (void)platform::createFolder(m_setup.outputFolder);
     QString placed;
     const auto saved = saveUnderResultName(output, m_setup.outputFolder, stamp, &placed);
     if (m_stopped)
-        return stopped;
+        return stoppedOutcome();
     if (!saved.ok())
         return keepUnsaved(output, stamp, saved.message());
     Outcome outcome;
     outcome.converted = true;
     outcome.resultPath = placed;
     return outcome;
+}
+
+Outcome ConversionRun::stoppedOutcome()
+{
+    return Outcome{false, true, {}, {}, {}};
 }
 
 platform::Status ConversionRun::saveUnderResultName(const QString& file, const QString& folder, const QString& stamp,
