@@ -4,6 +4,8 @@
 // the fuzzer allows.
 //   conv_fuzz_replay [--most-seconds S] [--most-mb MB] FILE...
 
+#include "heap_limit.hpp"
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -54,7 +56,8 @@ int main(int argc, char** argv)
         const double megabytes = peakMegabytes();
         const bool within = seconds <= mostSeconds && megabytes <= mostMegabytes;
         failures += within ? 0 : 1;
-        std::printf("%s %s (%.2f s, process peak %.0f MB)\n", within ? "ok" : "FAILED", argv[i], seconds, megabytes);
+        std::printf("%s %s (%.2f s, process peak %.0f MB, input's heap peak %.1f MB)\n", within ? "ok" : "FAILED",
+                    argv[i], seconds, megabytes, static_cast<double>(HeapLimit::peakBytes()) / (1 << 20));
     }
     return failures == 0 ? 0 : 1;
 }
