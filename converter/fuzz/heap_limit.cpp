@@ -71,6 +71,15 @@ HeapLimit::~HeapLimit()
     limitBytes.store(0);
 }
 
+bool HeapLimit::counts()
+{
+#ifdef HEAP_LIMIT_COUNTS
+    return true;
+#else
+    return false;
+#endif
+}
+
 std::size_t HeapLimit::peakBytes()
 {
     return static_cast<std::size_t>(peakAbove.load());

@@ -16,6 +16,8 @@ public:
     HeapLimit(const HeapLimit&) = delete;
     HeapLimit& operator=(const HeapLimit&) = delete;
 
+    // Whether the heap is counted (built with AddressSanitizer).
+    static bool counts();
     // The most the input held at once so far, in bytes; 0 without the sanitizer.
     static std::size_t peakBytes();
 };
