@@ -5,6 +5,7 @@
 
 #include "conversion.hpp"
 #include "errors.hpp"
+#include "heap_limit.hpp"
 #include "memory_input.hpp"
 
 #include <atomic>
@@ -22,6 +23,8 @@ namespace {
 // than the fuzzer's limit, which is there to catch memory that grows with
 // damage. Output up to a few seconds, so an input's time is its decoding's.
 constexpr conv::InMemoryLimits kLimits{1920 * 1088, 8};
+// The converter's memory target, damaged sources included.
+constexpr std::size_t kMostHeapBytes = std::size_t{80} << 20;
 
 void convertEverything(const std::uint8_t* data, std::size_t size)
 {
@@ -39,6 +42,7 @@ void convertEverything(const std::uint8_t* data, std::size_t size)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     av_log_set_level(AV_LOG_QUIET);
+    const HeapLimit heapLimit(kMostHeapBytes);
     try {
         convertEverything(data, size);
     } catch (const conv::ConversionError&) {

@@ -1,6 +1,7 @@
 #include "source_media.hpp"
 
 #include "accepted_formats.hpp"
+#include "disposable_packets.hpp"
 #include "errors.hpp"
 #include "frame_geometry.hpp"
 #include "source_limits.hpp"
@@ -259,8 +260,15 @@ void SourceMedia::readAll(const FrameHandler& onVideo, const PacketHandler& onAu
     int readResult = 0;
     while ((readResult = av_read_frame(format_.get(), packet.get())) >= 0) {
         if (video_ && packet->stream_index == video_->stream->index) {
-            // Decoders take this per packet, also when decoding on several threads.
             const bool wanted = !videoPacketWanted || videoPacketWanted(*packet);
+            // An unwanted picture nothing refers to never reaches the decoder:
+            // one decoding on several threads gives every packet, even one it
+            // skips, to its next thread in turn, and would leave threads idle.
+            if (!wanted && isDisposable(*packet, *video_->stream->codecpar)) {
+                av_packet_unref(packet.get());
+                continue;
+            }
+            // Decoders take this per packet, also when decoding on several threads.
             video_->decoder->skip_frame = wanted ? AVDISCARD_DEFAULT : AVDISCARD_NONREF;
             damagedPackets_ += decodeFrames(*video_->decoder, packet.get(), *frame, onVideo, &concealedErrors_);
         } else if (audio_ && packet->stream_index == audio_->stream->index) {

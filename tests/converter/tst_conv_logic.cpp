@@ -5,6 +5,7 @@
 #include "bounded_queue.hpp"
 #include "audio_track.hpp"
 #include "command_line.hpp"
+#include "disposable_packets.hpp"
 #include "frame_geometry.hpp"
 #include "frame_rate_converter.hpp"
 #include "frame_skipper.hpp"
@@ -313,6 +314,46 @@ private slots:
                               wants(7)}),
                  (QList<bool>{true, false, false, true, true, true, false, true, false}));
         avformat_free_context(format);
+    }
+
+    // H.264 NAL unit headers: nal_ref_idc in bits 5-6, the type in bits 0-4.
+    void unreferencedPicturesAreToldFromTheirHeaders()
+    {
+        AVCodecParameters h264{};
+        h264.codec_id = AV_CODEC_ID_H264;
+        const auto disposable = [&](std::vector<std::uint8_t> bytes, int flags = 0) {
+            AVPacket packet{};
+            packet.data = bytes.data();
+            packet.size = static_cast<int>(bytes.size());
+            packet.flags = flags;
+            return isDisposable(packet, h264);
+        };
+        // After start codes (no avcC record): a slice nothing refers to, also
+        // behind a delimiter; not a referenced slice, one with an SEI, a
+        // delimiter alone.
+        QVERIFY(disposable({0, 0, 0, 1, 0x01, 0x9a, 0x00}));
+        QVERIFY(disposable({0, 0, 1, 0x09, 0xf0, 0, 0, 1, 0x01, 0x9a}));
+        QVERIFY(!disposable({0, 0, 1, 0x21, 0x9a}));
+        QVERIFY(!disposable({0, 0, 1, 0x06, 0x05, 0, 0, 1, 0x01, 0x9a}));
+        QVERIFY(!disposable({0, 0, 1, 0x09, 0xf0}));
+        // The same behind 2-byte lengths (the avcC record says how long).
+        std::vector<std::uint8_t> avcC{1, 0x64, 0, 0x1f, 0xfd, 0xe1, 0};
+        h264.extradata = avcC.data();
+        h264.extradata_size = static_cast<int>(avcC.size());
+        QVERIFY(disposable({0, 2, 0x01, 0x9a, 0, 1, 0x0c}));
+        QVERIFY(!disposable({0, 2, 0x01, 0x9a, 0, 2, 0x41, 0x9a}));
+        QVERIFY(!disposable({0, 2, 0x65, 0x88}));
+        // A length past the packet's end, a zero length, a cut length.
+        QVERIFY(!disposable({0, 3, 0x01, 0x9a}));
+        QVERIFY(!disposable({0, 0, 0, 2, 0x01, 0x9a}));
+        QVERIFY(!disposable({0, 2, 0x01, 0x9a, 0}));
+        // The demuxer's word goes for any codec; without it other codecs are decoded.
+        AVCodecParameters mpeg4{};
+        mpeg4.codec_id = AV_CODEC_ID_MPEG4;
+        AVPacket packet{};
+        QVERIFY(!isDisposable(packet, mpeg4));
+        packet.flags = AV_PKT_FLAG_DISPOSABLE;
+        QVERIFY(isDisposable(packet, mpeg4));
     }
 
     void queuesHandOverInBatches()
