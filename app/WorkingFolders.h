@@ -10,7 +10,7 @@ struct StartupPaths {
 };
 
 struct WorkingFolders {
-    QString temp;    // empty when no safe private folder could be had
+    QString temp;  // empty when no safe private folder could be had
     QString output;
     QString data;
 };

@@ -7,8 +7,8 @@
 #include "conversion/BusyIndicator.h"
 #include "conversion/ConversionRun.h"
 #include "conversion/SourceSelection.h"
-#include "ui/SkinPictures.h"
 #include "layout/WindowLayout.h"
+#include "ui/SkinPictures.h"
 #include "ui/looks/SkinLooks.h"
 
 #include <QWidget>

@@ -40,6 +40,6 @@ void frmMain::dropEvent(QDropEvent* event)
     event->acceptProposedAction();
     // Loaded once the drop has ended: a warning box must not hold the file manager's
     // drag open.
-    QMetaObject::invokeMethod(this, [this, dropped] { addChosen([&dropped] { return dropped; }); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, dropped] { addChosen([&dropped] { return dropped; }); }, Qt::QueuedConnection);
 }

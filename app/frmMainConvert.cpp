@@ -38,8 +38,13 @@ void frmMain::Convert()
     if (converting())
         return;  // only one run at a time, however the request came in
 
-    conversion::ConversionRun run({m_paths.applicationFolder, m_folders.temp, m_folders.output, m_folders.data,
-                                   source.path, [this] { return picSetting->selection(); }, {}});
+    conversion::ConversionRun run({m_paths.applicationFolder,
+                                   m_folders.temp,
+                                   m_folders.output,
+                                   m_folders.data,
+                                   source.path,
+                                   [this] { return picSetting->selection(); },
+                                   {}});
     if (const QString refusal = run.claim(); !refusal.isEmpty()) {
         warn(refusal);
         return;
@@ -77,8 +82,9 @@ void frmMain::showResult(const QString& resultPath)
 {
     platform::shellOpen(m_folders.output, this, [this, resultPath](bool opened) {
         if (!opened)
-            dialogs::showMessage(this, {QStringLiteral("完成"), QStringLiteral("转换完成，结果保存在：\n%1").arg(resultPath),
-                                        dialogs::MessageIcon::Information});
+            dialogs::showMessage(this,
+                                 {QStringLiteral("完成"), QStringLiteral("转换完成，结果保存在：\n%1").arg(resultPath),
+                                  dialogs::MessageIcon::Information});
     });
 }
 
@@ -86,8 +92,7 @@ void frmMain::showResult(const QString& resultPath)
 void frmMain::showProgress(std::optional<int> percent)
 {
     setWindowTitle(percent ? QStringLiteral("%1 - %2%").arg(kTitle).arg(*percent) : kTitle);
-    platform::showLauncherProgress(desktopEntryId(),
-                                   percent ? std::optional<double>(*percent / 100.0) : std::nullopt);
+    platform::showLauncherProgress(desktopEntryId(), percent ? std::optional<double>(*percent / 100.0) : std::nullopt);
 }
 
 // Input is refused from the start, not only once the converter runs: the copies

@@ -9,12 +9,12 @@
 namespace skin {
 
 namespace {
-qint64 le32(const QByteArray &b, qint64 at)
+qint64 le32(const QByteArray& b, qint64 at)
 {
     return at + 4 <= b.size() ? qFromLittleEndian<qint32>(b.constData() + at) : -1;
 }
 
-qint64 le16(const QByteArray &b, qint64 at)
+qint64 le16(const QByteArray& b, qint64 at)
 {
     return at + 2 <= b.size() ? qFromLittleEndian<quint16>(b.constData() + at) : -1;
 }
@@ -23,7 +23,7 @@ qint64 rowBytes(qint64 width, qint64 bits) { return ((width * bits + 31) / 32) *
 
 // Clears every pixel whose AND-mask bit is set in the bitmap at `offset`. Returns
 // false if the bitmap does not fit the file.
-bool applyAndMask(QImage &img, const QByteArray &ico, qint64 offset)
+bool applyAndMask(QImage& img, const QByteArray& ico, qint64 offset)
 {
     const qint64 headerSize = le32(ico, offset);
     const qint64 width = le32(ico, offset + 4);
@@ -38,7 +38,7 @@ bool applyAndMask(QImage &img, const QByteArray &ico, qint64 offset)
     if (mask + height * stride > ico.size())
         return false;
     for (int y = 0; y < img.height(); ++y) {
-        const char *row = ico.constData() + mask + (height - 1 - y) * stride;
+        const char* row = ico.constData() + mask + (height - 1 - y) * stride;
         for (int x = 0; x < img.width(); ++x)
             if ((static_cast<uchar>(row[x / 8]) & (0x80 >> (x % 8))) != 0)
                 img.setPixel(x, y, 0);
@@ -47,7 +47,7 @@ bool applyAndMask(QImage &img, const QByteArray &ico, qint64 offset)
 }
 }  // namespace
 
-QString resourcePath(const QString &file) { return QStringLiteral(":/skin/") + file; }
+QString resourcePath(const QString& file) { return QStringLiteral(":/skin/") + file; }
 
 QString densityFolder(qreal density) { return QString::number(density) + QStringLiteral("x/"); }
 
@@ -75,7 +75,7 @@ QList<QImage> windowIconImages()
 QIcon windowIcon()
 {
     QIcon icon;
-    for (const QImage &img : windowIconImages())
+    for (const QImage& img : windowIconImages())
         icon.addPixmap(QPixmap::fromImage(img));
     return icon;
 }

@@ -13,4 +13,4 @@ inline constexpr const char* kDefaultFrameRate = "14.985";
 inline constexpr int kDefaultVideoKbps = 120;
 inline constexpr int kDefaultAudioKbps = 48;
 
-} // namespace tovaro
+}  // namespace tovaro

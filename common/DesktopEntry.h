@@ -7,4 +7,4 @@ namespace tovaro {
 
 inline constexpr const char* kDesktopEntryId = "org.tovaropro.TovaroPRO";
 
-} // namespace tovaro
+}  // namespace tovaro

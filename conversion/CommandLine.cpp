@@ -16,10 +16,7 @@ QString sourceExtension(const QString& sourcePath, QChar separator)
     return extension;
 }
 
-QString converterPath(const Folders& folders)
-{
-    return folders.data + folders.separator + QStringLiteral("conv.exe");
-}
+QString converterPath(const Folders& folders) { return folders.data + folders.separator + QStringLiteral("conv.exe"); }
 
 QString workingInputPath(const Folders& folders, const QString& sourcePath)
 {
@@ -39,22 +36,22 @@ ConverterCommand compose(const Folders& folders, const QString& sourcePath,
     command.program = converterPath(folders);
     command.inputPath = workingInputPath(folders, sourcePath);
     command.outputPath = workingOutputPath(folders);
-    const QStringList options{QStringLiteral("-i"),      command.inputPath,
-                              QStringLiteral("-vcodec"), QStringLiteral("h263"),
-                              QStringLiteral("-b"),      selection.videoKbps.trimmed(),
-                              QStringLiteral("-y"),      QStringLiteral("-r"),
-                              selection.frameRate.trimmed(),
-                              QStringLiteral("-s"),      selection.frameSize.trimmed(),
-                              QStringLiteral("-acodec"), QStringLiteral("amr_nb"),
-                              QStringLiteral("-ac"),     QStringLiteral("1"),
-                              QStringLiteral("-f"),      QStringLiteral("3gp"),
-                              QStringLiteral("-ar"),     QStringLiteral("8000"),
-                              QStringLiteral("-ab"),     selection.audioKbps.trimmed()};
+    const QStringList options{QStringLiteral("-i"),          command.inputPath,
+                              QStringLiteral("-vcodec"),     QStringLiteral("h263"),
+                              QStringLiteral("-b"),          selection.videoKbps.trimmed(),
+                              QStringLiteral("-y"),          QStringLiteral("-r"),
+                              selection.frameRate.trimmed(), QStringLiteral("-s"),
+                              selection.frameSize.trimmed(), QStringLiteral("-acodec"),
+                              QStringLiteral("amr_nb"),      QStringLiteral("-ac"),
+                              QStringLiteral("1"),           QStringLiteral("-f"),
+                              QStringLiteral("3gp"),         QStringLiteral("-ar"),
+                              QStringLiteral("8000"),        QStringLiteral("-ab"),
+                              selection.audioKbps.trimmed()};
     command.arguments = options;
     command.arguments << command.outputPath;
     // Two blanks before the output path: the converter skips the empty word between.
-    command.text = command.program + QLatin1Char(' ') + options.join(QLatin1Char(' ')) + QStringLiteral("  ") +
-                   command.outputPath;
+    command.text =
+        command.program + QLatin1Char(' ') + options.join(QLatin1Char(' ')) + QStringLiteral("  ") + command.outputPath;
     return command;
 }
 

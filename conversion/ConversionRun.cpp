@@ -100,8 +100,8 @@ Outcome ConversionRun::failed(const QString& what, const QString& detail) const
 Outcome ConversionRun::converterFailed(int exitStatus, bool crashed) const
 {
     const QString& userFile = m_setup.sourcePath;
-    QString detail = withKnownNames(m_lastError, {{m_command.inputPath, userFile},
-                                                  {m_command.outputPath, m_setup.outputFolder}});
+    QString detail =
+        withKnownNames(m_lastError, {{m_command.inputPath, userFile}, {m_command.outputPath, m_setup.outputFolder}});
     if (crashed) {
         if (detail.isEmpty())
             detail = QStringLiteral("转换程序意外终止。");
@@ -173,8 +173,7 @@ std::optional<Outcome> ConversionRun::runConverter()
     QProcess process;
     m_process = &process;
     process.setStandardOutputFile(QProcess::nullDevice());
-    connect(&process, &QProcess::readyReadStandardError, this,
-            [&] { readErrors(process.readAllStandardError()); });
+    connect(&process, &QProcess::readyReadStandardError, this, [&] { readErrors(process.readAllStandardError()); });
     QEventLoop untilEnded;
     connect(&process, &QProcess::finished, &untilEnded, &QEventLoop::quit);
     connect(&process, &QProcess::errorOccurred, &untilEnded, [&](QProcess::ProcessError error) {
@@ -216,10 +215,7 @@ Outcome ConversionRun::placeResult(const QString& output)
     return outcome;
 }
 
-Outcome ConversionRun::stoppedOutcome()
-{
-    return Outcome{false, true, {}, {}, {}};
-}
+Outcome ConversionRun::stoppedOutcome() { return Outcome{false, true, {}, {}, {}}; }
 
 platform::Status ConversionRun::saveUnderResultName(const QString& file, const QString& folder, const QString& stamp,
                                                     QString* placed)

@@ -17,10 +17,9 @@ struct ListDefinition {
 
 inline const ListDefinition& frameSizes()
 {
-    static const ListDefinition list{
-        {QStringLiteral("128x96"), QStringLiteral("160x120"), QStringLiteral("176x144"),
-         QStringLiteral("320x240"), QStringLiteral("352x288")},
-        QStringLiteral("%1x%2").arg(tovaro::kDefaultWidth).arg(tovaro::kDefaultHeight)};
+    static const ListDefinition list{{QStringLiteral("128x96"), QStringLiteral("160x120"), QStringLiteral("176x144"),
+                                      QStringLiteral("320x240"), QStringLiteral("352x288")},
+                                     QStringLiteral("%1x%2").arg(tovaro::kDefaultWidth).arg(tovaro::kDefaultHeight)};
     return list;
 }
 
@@ -34,19 +33,17 @@ inline const ListDefinition& frameRates()
 
 inline const ListDefinition& videoRates()
 {
-    static const ListDefinition list{
-        {QStringLiteral("40"), QStringLiteral("80"), QStringLiteral("120"), QStringLiteral("256"),
-         QStringLiteral("512")},
-        QString::number(tovaro::kDefaultVideoKbps)};
+    static const ListDefinition list{{QStringLiteral("40"), QStringLiteral("80"), QStringLiteral("120"),
+                                      QStringLiteral("256"), QStringLiteral("512")},
+                                     QString::number(tovaro::kDefaultVideoKbps)};
     return list;
 }
 
 inline const ListDefinition& audioRates()
 {
-    static const ListDefinition list{
-        {QStringLiteral("32"), QStringLiteral("48"), QStringLiteral("64"), QStringLiteral("80"),
-         QStringLiteral("96"), QStringLiteral("128")},
-        QString::number(tovaro::kDefaultAudioKbps)};
+    static const ListDefinition list{{QStringLiteral("32"), QStringLiteral("48"), QStringLiteral("64"),
+                                      QStringLiteral("80"), QStringLiteral("96"), QStringLiteral("128")},
+                                     QString::number(tovaro::kDefaultAudioKbps)};
     return list;
 }
 

@@ -31,7 +31,7 @@ void remove(SourceView& view);
 
 // How Add asks for the file.
 QString openDialogTitle();
-QString openDialogFilter();  // ten "description|pattern" pairs, AVI first
+QString openDialogFilter();                       // ten "description|pattern" pairs, AVI first
 constexpr quint32 kOpenDialogFlags = 0x00200008;  // long names, current folder kept
 
 QString warningTitle();

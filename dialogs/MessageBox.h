@@ -18,9 +18,11 @@ enum class MessageIcon { None, Warning, Information, Question };
 struct Message {
     Message() = default;
     Message(QString title_, QString text_, MessageIcon icon_ = MessageIcon::None, QString detail_ = {})
-        : title(std::move(title_)), text(std::move(text_)), icon(icon_), detail(std::move(detail_))
-    {
-    }
+        : title(std::move(title_)),
+          text(std::move(text_)),
+          icon(icon_),
+          detail(std::move(detail_))
+    {}
 
     QString title;
     QString text;

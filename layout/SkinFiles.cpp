@@ -3,7 +3,7 @@
 namespace skin {
 
 namespace {
-QString numbered(const char *stem, int index, const char *suffix)
+QString numbered(const char* stem, int index, const char* suffix)
 {
     return QLatin1String(stem) + QString::number(index) + QLatin1String(suffix);
 }
@@ -19,7 +19,7 @@ QString waitPatchFile() { return QStringLiteral("banner_wait.jpg"); }
 QString iconFile() { return QStringLiteral("icon.ico"); }
 QString handCursorFile() { return QStringLiteral("hand.cur"); }
 
-QString denseFile(const QString &file) { return file.section(QLatin1Char('.'), 0, 0) + QStringLiteral(".png"); }
+QString denseFile(const QString& file) { return file.section(QLatin1Char('.'), 0, 0) + QStringLiteral(".png"); }
 QString denseIconFile(int size) { return numbered("icon-", size, ".png"); }
 QString denseCursorFile() { return denseFile(handCursorFile()); }
 

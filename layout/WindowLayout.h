@@ -56,13 +56,14 @@ constexpr int kButtonTopTwips = 870;
 constexpr int kButtonWidthTwips = 900;
 constexpr int kButtonHeightTwips = 1080;
 
-constexpr Rect menuItem(int j) {
-    return {px(kMenuLeftTwips[static_cast<unsigned>(j)]), px(kMenuTopTwips),
-            px(kMenuWidthTwips), px(kMenuHeightTwips)};
+constexpr Rect menuItem(int j)
+{
+    return {px(kMenuLeftTwips[static_cast<unsigned>(j)]), px(kMenuTopTwips), px(kMenuWidthTwips), px(kMenuHeightTwips)};
 }
-constexpr Rect toolButton(int i) {
-    return {px(kButtonLeftTwips[static_cast<unsigned>(i)]), px(kButtonTopTwips),
-            px(kButtonWidthTwips), px(kButtonHeightTwips)};
+constexpr Rect toolButton(int i)
+{
+    return {px(kButtonLeftTwips[static_cast<unsigned>(i)]), px(kButtonTopTwips), px(kButtonWidthTwips),
+            px(kButtonHeightTwips)};
 }
 
 constexpr Rect kMinimise{520, 12, 11, 13};
@@ -99,8 +100,7 @@ constexpr Rect kLinkDefault{354, 132, 26, 14};
 constexpr Rect kLinkOk{396, 132, 26, 14};
 constexpr Rect kLinkCancel{436, 132, 26, 14};
 
-static_assert(px(1090) == 73 && px(1280) == 85 && px(2300) == 153 && px(2780) == 185 &&
-              px(4370) == 291);
+static_assert(px(1090) == 73 && px(1280) == 85 && px(2300) == 153 && px(2780) == 185 && px(4370) == 291);
 static_assert(toolButton(5).left == 356 && menuItem(0).top == 36 && busySquare(9).left == 328);
 
 }  // namespace layout

@@ -19,9 +19,9 @@ void showLauncherProgress(const QString& entryId, std::optional<double> fraction
     if (!bus.isConnected())
         return;
     // Readers go by the entry's URI, not by the object path, which only has to be ours.
-    QDBusMessage update = QDBusMessage::createSignal(QStringLiteral("/org/tovaropro/LauncherEntry"),
-                                                     QStringLiteral("com.canonical.Unity.LauncherEntry"),
-                                                     QStringLiteral("Update"));
+    QDBusMessage update =
+        QDBusMessage::createSignal(QStringLiteral("/org/tovaropro/LauncherEntry"),
+                                   QStringLiteral("com.canonical.Unity.LauncherEntry"), QStringLiteral("Update"));
     QVariantMap properties;
     properties.insert(QStringLiteral("progress-visible"), fraction.has_value());
     properties.insert(QStringLiteral("progress"), fraction.value_or(0.0));

@@ -2,10 +2,10 @@
 
 #include <QFile>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <cerrno>
 #include <utility>
 
 namespace platform {

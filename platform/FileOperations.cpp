@@ -5,13 +5,13 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace platform {

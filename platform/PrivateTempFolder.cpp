@@ -3,10 +3,10 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace platform {
 

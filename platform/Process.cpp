@@ -2,9 +2,9 @@
 
 #include <QProcess>
 
-#include <csignal>
 #include <sys/prctl.h>
 #include <unistd.h>
+#include <csignal>
 
 namespace platform {
 

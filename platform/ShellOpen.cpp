@@ -49,8 +49,9 @@ void shellOpen(const QString& path, QObject* context, std::function<void(bool op
         openWithDesktopOpener(absolute, context, done);
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(kFileManagerService, QStringLiteral("/org/freedesktop/FileManager1"),
-                                                       kFileManagerService, QStringLiteral("ShowFolders"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kFileManagerService, QStringLiteral("/org/freedesktop/FileManager1"),
+                                       kFileManagerService, QStringLiteral("ShowFolders"));
     call << QStringList{QUrl::fromLocalFile(absolute).toString()} << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 3000), context);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [watcher, absolute, context, done] {

@@ -24,8 +24,7 @@ QAction* separator(QMenu* group, const QString& name)
 
 }  // namespace
 
-frmPop::frmPop(HiddenTextBox* menuMsg, QWidget* owner)
-    : QWidget(owner, Qt::Window), m_menuMsg(menuMsg), m_owner(owner)
+frmPop::frmPop(HiddenTextBox* menuMsg, QWidget* owner) : QWidget(owner, Qt::Window), m_menuMsg(menuMsg), m_owner(owner)
 {
     setObjectName(QStringLiteral("frmPop"));
 
@@ -36,7 +35,8 @@ frmPop::frmPop(HiddenTextBox* menuMsg, QWidget* owner)
     menuExit = entry(menuFile, QStringLiteral("menuExit"), QStringLiteral("退出(&E)"), actions::kExit);
 
     menuTools = menuGroup(QStringLiteral("menuTools"), QStringLiteral("Tools"), this);
-    menuConverter = entry(menuTools, QStringLiteral("menuConverter"), QStringLiteral("开始转换(&C)"), actions::kConvert);
+    menuConverter =
+        entry(menuTools, QStringLiteral("menuConverter"), QStringLiteral("开始转换(&C)"), actions::kConvert);
 
     menuSettings = menuGroup(QStringLiteral("menuSettings"), QStringLiteral("Settings"), this);
     menuSetting = entry(menuSettings, QStringLiteral("menuSetting"), QStringLiteral("设置(&S)"), actions::kSettings);

@@ -2,8 +2,8 @@
 
 #include "Placement.h"
 #include "SkinFonts.h"
-#include "layout/WindowLayout.h"
 #include "conversion/SettingsLists.h"
+#include "layout/WindowLayout.h"
 
 #include <QComboBox>
 #include <QMouseEvent>

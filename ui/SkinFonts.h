@@ -10,8 +10,8 @@ namespace skin {
 inline QFont textFont(bool bold = false, bool underline = false)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Noto Sans CJK SC"),
-                      QStringLiteral("WenQuanYi Micro Hei")});
+    font.setFamilies(
+        {QStringLiteral("Tahoma"), QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei")});
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(12);
     font.setBold(bold);

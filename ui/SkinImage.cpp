@@ -30,10 +30,7 @@ void SkinImage::paintEvent(QPaintEvent*)
     painter.drawPixmap(0, 0, m_picture);
 }
 
-void SkinImage::mousePressEvent(QMouseEvent* event)
-{
-    emit pressed(m_index, event->button());
-}
+void SkinImage::mousePressEvent(QMouseEvent* event) { emit pressed(m_index, event->button()); }
 
 void SkinImage::mouseReleaseEvent(QMouseEvent* event)
 {
@@ -42,7 +39,4 @@ void SkinImage::mouseReleaseEvent(QMouseEvent* event)
         emit clicked(m_index);
 }
 
-void SkinImage::mouseMoveEvent(QMouseEvent*)
-{
-    emit moved(m_index);
-}
+void SkinImage::mouseMoveEvent(QMouseEvent*) { emit moved(m_index); }

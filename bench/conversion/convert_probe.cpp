@@ -17,8 +17,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <cstdio>
 #include <sys/resource.h>
+#include <cstdio>
 
 namespace {
 
@@ -70,9 +70,8 @@ int main(int argc, char* argv[])
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
 
     QApplication application(argc, argv);
-    dialogs::setMessageSink([](const dialogs::Message& message) {
-        std::fprintf(stderr, "warning: %s\n", qPrintable(message.text));
-    });
+    dialogs::setMessageSink(
+        [](const dialogs::Message& message) { std::fprintf(stderr, "warning: %s\n", qPrintable(message.text)); });
     frmMain window({app, scratch.filePath(QStringLiteral("tmp"))});
     window.Form_Load();
     window.showCentred();
@@ -102,7 +101,8 @@ int main(int argc, char* argv[])
     QDir().mkpath(again);
     QElapsedTimer copyTimer;
     copyTimer.start();
-    (void)platform::copyUnderFreeName(result, again, [](int n) { return QString::number(n); }, nullptr);
+    (void)platform::copyUnderFreeName(
+        result, again, [](int n) { return QString::number(n); }, nullptr);
     const double copyMs = static_cast<double>(copyTimer.nsecsElapsed()) / 1e6;
 
     std::printf("conversion wall time      %8.2f s\n", wallSeconds);

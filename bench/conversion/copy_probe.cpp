@@ -10,10 +10,10 @@
 #include <QFileInfo>
 #include <QProcess>
 
-#include <algorithm>
-#include <cstdlib>
-#include <cstdio>
 #include <unistd.h>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace {

@@ -79,7 +79,8 @@ int main(int argc, char* argv[])
         std::fflush(stdout);
     }
     if (std::count_if(reference.begin(), reference.end(), [](double v) { return v < 0; }) +
-            std::count_if(measured.begin(), measured.end(), [](double v) { return v < 0; }) > 0) {
+            std::count_if(measured.begin(), measured.end(), [](double v) { return v < 0; }) >
+        0) {
         std::fprintf(stderr, "a program showed no window within 20 s\n");
         return 1;
     }

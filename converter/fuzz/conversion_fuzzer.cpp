@@ -37,7 +37,7 @@ void convertEverything(const std::uint8_t* data, std::size_t size)
     conv::convertInMemory(request, input.io(), progress, stopRequested, kLimits);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -27,23 +27,22 @@ namespace {
 std::atomic<long long> liveBytes{0};
 std::atomic<long long> baseBytes{0};
 std::atomic<long long> peakAbove{0};
-std::atomic<long long> limitBytes{0}; // 0: no input running
+std::atomic<long long> limitBytes{0};  // 0: no input running
 
 #ifdef HEAP_LIMIT_COUNTS
 void onMalloc(const volatile void*, std::size_t size)
 {
-    const long long live = liveBytes.fetch_add(static_cast<long long>(size), std::memory_order_relaxed)
-                           + static_cast<long long>(size);
+    const long long live =
+        liveBytes.fetch_add(static_cast<long long>(size), std::memory_order_relaxed) + static_cast<long long>(size);
     const long long limit = limitBytes.load(std::memory_order_relaxed);
     if (limit == 0)
         return;
     const long long above = live - baseBytes.load(std::memory_order_relaxed);
     long long peak = peakAbove.load(std::memory_order_relaxed);
-    while (above > peak && !peakAbove.compare_exchange_weak(peak, above, std::memory_order_relaxed)) {
-    }
+    while (above > peak && !peakAbove.compare_exchange_weak(peak, above, std::memory_order_relaxed)) {}
     if (above > limit) {
-        std::fprintf(stderr, "==heap limit== one input holds %lld MB on the heap, more than %lld MB\n",
-                     above >> 20, limit >> 20);
+        std::fprintf(stderr, "==heap limit== one input holds %lld MB on the heap, more than %lld MB\n", above >> 20,
+                     limit >> 20);
         std::abort();
     }
 }
@@ -57,7 +56,7 @@ void onFree(const volatile void* p)
 [[maybe_unused]] const bool hooked = __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree) != 0;
 #endif
 
-} // namespace
+}  // namespace
 
 HeapLimit::HeapLimit(std::size_t mostBytes)
 {
@@ -66,10 +65,7 @@ HeapLimit::HeapLimit(std::size_t mostBytes)
     limitBytes.store(static_cast<long long>(mostBytes));
 }
 
-HeapLimit::~HeapLimit()
-{
-    limitBytes.store(0);
-}
+HeapLimit::~HeapLimit() { limitBytes.store(0); }
 
 bool HeapLimit::counts()
 {
@@ -80,7 +76,4 @@ bool HeapLimit::counts()
 #endif
 }
 
-std::size_t HeapLimit::peakBytes()
-{
-    return static_cast<std::size_t>(peakAbove.load());
-}
+std::size_t HeapLimit::peakBytes() { return static_cast<std::size_t>(peakAbove.load()); }

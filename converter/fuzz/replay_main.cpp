@@ -28,7 +28,7 @@ double peakMegabytes()
     return static_cast<double>(usage.ru_maxrss) / 1024;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

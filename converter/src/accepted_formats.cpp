@@ -13,19 +13,16 @@ namespace {
 // formats of old games, whose rarely used demuxers are a risk with no user.
 constexpr std::string_view kAcceptedDemuxers[] = {
     // video
-    "asf", "avi", "dv", "flv", "gxf", "ivf", "ivr", "matroska,webm", "mov,mp4,m4a,3gp,3g2,mj2", "mpeg", "mpegts",
-    "mxf", "nsv", "nut", "nuv", "ogg", "rm", "swf", "wtv",
+    "asf", "avi", "dv", "flv", "gxf", "ivf", "ivr", "matroska,webm", "mov,mp4,m4a,3gp,3g2,mj2", "mpeg", "mpegts", "mxf",
+    "nsv", "nut", "nuv", "ogg", "rm", "swf", "wtv",
     // bare video streams
     "cavsvideo", "dirac", "h261", "h263", "h264", "hevc", "m4v", "mpegvideo", "obu", "vc1",
     // sound
     "aac", "ac3", "aiff", "amr", "ape", "au", "caf", "eac3", "flac", "mp3", "mpc", "mpc8", "wav", "wv"};
 
-} // namespace
+}  // namespace
 
-std::span<const std::string_view> acceptedDemuxers()
-{
-    return kAcceptedDemuxers;
-}
+std::span<const std::string_view> acceptedDemuxers() { return kAcceptedDemuxers; }
 
 bool isAcceptedDemuxer(std::string_view demuxerName)
 {
@@ -47,4 +44,4 @@ const std::string& formatWhitelist()
     return joined;
 }
 
-} // namespace conv
+}  // namespace conv

@@ -20,4 +20,4 @@ bool isAcceptedDemuxer(std::string_view demuxerName);
 // their names joined by commas.
 const std::string& formatWhitelist();
 
-} // namespace conv
+}  // namespace conv

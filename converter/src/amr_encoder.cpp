@@ -20,13 +20,11 @@ AmrMode amrModeFor(double requestedKbps)
     return chosen;
 }
 
-void AmrEncoder::StateDeleter::operator()(void* state) const
-{
-    Encoder_Interface_exit(state);
-}
+void AmrEncoder::StateDeleter::operator()(void* state) const { Encoder_Interface_exit(state); }
 
 AmrEncoder::AmrEncoder(AmrMode mode)
-    : state_(Encoder_Interface_init(0)), mode_(mode),
+    : state_(Encoder_Interface_init(0)),
+      mode_(mode),
       pending_(av_audio_fifo_alloc(AV_SAMPLE_FMT_S16, 1, kFrameSamples * 8))
 {
     if (!state_ || !pending_)
@@ -38,8 +36,8 @@ void AmrEncoder::encodeFrame(const std::int16_t* samples, const PacketSink& sink
     // A 12.2 kbit/s frame, the largest, takes 32 bytes with its TOC byte.
     Packet packet;
     packet.bytes.resize(64);
-    const int size = Encoder_Interface_Encode(state_.get(), static_cast<Mode>(mode_.index), samples,
-                                              packet.bytes.data(), 0);
+    const int size =
+        Encoder_Interface_Encode(state_.get(), static_cast<Mode>(mode_.index), samples, packet.bytes.data(), 0);
     if (size <= 0)
         throw ConversionError("the AMR-NB encoder failed");
     packet.bytes.resize(static_cast<std::size_t>(size));
@@ -51,8 +49,8 @@ void AmrEncoder::encodeFrame(const std::int16_t* samples, const PacketSink& sink
 void AmrEncoder::push(std::span<const std::int16_t> samples, const PacketSink& sink)
 {
     void* planes[1] = {const_cast<std::int16_t*>(samples.data())};
-    if (av_audio_fifo_write(pending_.get(), planes, static_cast<int>(samples.size()))
-        < static_cast<int>(samples.size()))
+    if (av_audio_fifo_write(pending_.get(), planes, static_cast<int>(samples.size())) <
+        static_cast<int>(samples.size()))
         throw ConversionError("out of memory while buffering audio");
 
     std::array<std::int16_t, kFrameSamples> frame{};
@@ -74,4 +72,4 @@ void AmrEncoder::finish(const PacketSink& sink)
     encodeFrame(frame.data(), sink);
 }
 
-} // namespace conv
+}  // namespace conv

@@ -52,4 +52,4 @@ private:
     std::int64_t encodedSamples_ = 0;
 };
 
-} // namespace conv
+}  // namespace conv

@@ -13,7 +13,7 @@ constexpr std::size_t kQueuedSoundChunks = 256;
 // Sound is handed over in batches of this many packets or chunks.
 constexpr std::size_t kSoundBatch = 32;
 
-} // namespace
+}  // namespace
 
 AudioPipeline::AudioPipeline(DecodedStream& audio, double originSeconds, AmrEncoder& encoder, PacketWriter& writer,
                              StageGroup& stages, std::function<void()> soundDecoding)
@@ -24,8 +24,7 @@ AudioPipeline::AudioPipeline(DecodedStream& audio, double originSeconds, AmrEnco
       membership_(stages, {[this] { abortQueues(); }, [this] { joinThreads(); }, [this] { return secondsDone(); }}),
       decoding_(stages.startThread([this] { stage_.decode(packets_, samples_, soundDecoding_); })),
       encoding_(stages.startThread([this] { stage_.encode(samples_); }))
-{
-}
+{}
 
 AudioPipeline::~AudioPipeline()
 {
@@ -60,4 +59,4 @@ void AudioPipeline::joinThreads()
     encoding_.join();
 }
 
-} // namespace conv
+}  // namespace conv

@@ -45,4 +45,4 @@ private:
     StageThread encoding_;
 };
 
-} // namespace conv
+}  // namespace conv

@@ -6,9 +6,11 @@ namespace conv {
 
 AudioStage::AudioStage(AVCodecContext& decoder, AVRational timeBase, double originSeconds, AmrEncoder& encoder,
                        PacketWriter& writer)
-    : decoder_(decoder), track_(timeBase, originSeconds), encoder_(encoder), writer_(writer)
-{
-}
+    : decoder_(decoder),
+      track_(timeBase, originSeconds),
+      encoder_(encoder),
+      writer_(writer)
+{}
 
 void AudioStage::decode(BoundedQueue<PacketHandle>& packets, BoundedQueue<Samples>& samples,
                         const std::function<void()>& beforePacket)
@@ -48,4 +50,4 @@ void AudioStage::encode(BoundedQueue<Samples>& samples)
     writer_.soundEnded();
 }
 
-} // namespace conv
+}  // namespace conv

@@ -43,4 +43,4 @@ private:
     std::atomic<int> damagedPackets_{0};
 };
 
-} // namespace conv
+}  // namespace conv

@@ -12,7 +12,7 @@ namespace {
 // One AMR frame (20 ms): below this a timestamp difference is jitter.
 constexpr std::int64_t kJitterSamples = 160;
 
-} // namespace
+}  // namespace
 
 SamplePlacement placeSamples(std::int64_t wantedStart, std::int64_t count, std::int64_t writtenSoFar)
 {
@@ -26,10 +26,7 @@ SamplePlacement placeSamples(std::int64_t wantedStart, std::int64_t count, std::
 
 AudioTrack::AudioTrack(AVRational timeBase, double originSeconds) : clock_(timeBase, originSeconds) {}
 
-AudioTrack::~AudioTrack()
-{
-    av_channel_layout_uninit(&inputLayout_);
-}
+AudioTrack::~AudioTrack() { av_channel_layout_uninit(&inputLayout_); }
 
 void AudioTrack::prepareFor(const AVFrame& frame)
 {
@@ -39,8 +36,8 @@ void AudioTrack::prepareFor(const AVFrame& frame)
     else
         av_channel_layout_default(&layout, std::max(1, frame.ch_layout.nb_channels));
 
-    const bool same = resampler_ && frame.format == inputFormat_ && frame.sample_rate == inputRate_
-                      && av_channel_layout_compare(&layout, &inputLayout_) == 0;
+    const bool same = resampler_ && frame.format == inputFormat_ && frame.sample_rate == inputRate_ &&
+                      av_channel_layout_compare(&layout, &inputLayout_) == 0;
     if (same) {
         av_channel_layout_uninit(&layout);
         return;
@@ -84,17 +81,15 @@ std::vector<std::int16_t> AudioTrack::take(const AVFrame& frame)
         return {};
     prepareFor(frame);
 
-    const double start = clock_.place(frame.best_effort_timestamp,
-                                      static_cast<double>(frame.nb_samples) / frame.sample_rate);
+    const double start =
+        clock_.place(frame.best_effort_timestamp, static_cast<double>(frame.nb_samples) / frame.sample_rate);
     // The resampler still holds some earlier input; its output comes first.
-    const std::int64_t wantedStart =
-        std::llround(start * kRate) - swr_get_delay(resampler_.get(), kRate);
+    const std::int64_t wantedStart = std::llround(start * kRate) - swr_get_delay(resampler_.get(), kRate);
 
     std::vector<std::int16_t> samples =
         convert(const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
 
-    const SamplePlacement placement =
-        placeSamples(wantedStart, static_cast<std::int64_t>(samples.size()), written_);
+    const SamplePlacement placement = placeSamples(wantedStart, static_cast<std::int64_t>(samples.size()), written_);
     if (placement.drop > 0)
         samples.erase(samples.begin(), samples.begin() + placement.drop);
     if (placement.silence > 0)
@@ -112,4 +107,4 @@ std::vector<std::int16_t> AudioTrack::drain()
     return samples;
 }
 
-} // namespace conv
+}  // namespace conv

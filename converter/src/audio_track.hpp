@@ -48,4 +48,4 @@ private:
     std::int64_t written_ = 0;
 };
 
-} // namespace conv
+}  // namespace conv

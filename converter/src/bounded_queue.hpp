@@ -24,10 +24,10 @@ template <typename T>
 class BoundedQueue {
 public:
     explicit BoundedQueue(std::size_t capacity, const std::atomic<bool>* stop = nullptr, std::size_t batch = 1)
-        : capacity_(std::max<std::size_t>(1, capacity)), batch_(std::clamp<std::size_t>(batch, 1, capacity_)),
+        : capacity_(std::max<std::size_t>(1, capacity)),
+          batch_(std::clamp<std::size_t>(batch, 1, capacity_)),
           stop_(stop)
-    {
-    }
+    {}
 
     // False when the consumer has given up or a stop was requested; the item is dropped.
     bool push(T item)
@@ -124,4 +124,4 @@ private:
     bool aborted_ = false;
 };
 
-} // namespace conv
+}  // namespace conv

@@ -39,7 +39,8 @@ double positiveNumber(const std::string& option, const std::string& value, doubl
     if (!(number > 0))
         throw UsageError(option + " must be greater than 0, got '" + value + "'");
     if (number > largest)
-        throw UsageError(option + " must be at most " + std::to_string(static_cast<long>(largest)) + ", got '" + value + "'");
+        throw UsageError(option + " must be at most " + std::to_string(static_cast<long>(largest)) + ", got '" + value +
+                         "'");
     return number;
 }
 
@@ -69,7 +70,7 @@ void requireValue(const std::string& option, const std::string& value, const std
         throw UsageError(option + " " + value + " is not supported (only " + only + ")");
 }
 
-} // namespace
+}  // namespace
 
 AVRational parseFrameRate(const std::string& text)
 {
@@ -177,12 +178,12 @@ word that is not an option or an option's value is the output file.
 
   -i FILE        input file (any container and codec FFmpeg decodes)
   -vcodec h263   video codec (only h263)
-  -b KBPS        video bit rate in kbit/s (default )"
-           + std::to_string(kDefaultVideoKbps) + R"()
-  -r FPS         frame rate in frames per second, e.g. 14.985 (default )"
-           + kDefaultFrameRate + R"()
-  -s WxH         frame size; width and height positive and even (default )"
-           + size + R"().
+  -b KBPS        video bit rate in kbit/s (default )" +
+           std::to_string(kDefaultVideoKbps) + R"()
+  -r FPS         frame rate in frames per second, e.g. 14.985 (default )" +
+           kDefaultFrameRate + R"()
+  -s WxH         frame size; width and height positive and even (default )" +
+           size + R"().
                  128x96, 176x144 and 352x288 are coded as baseline H.263 with
                  its 12:11 pixels; other sizes (e.g. 160x120, 320x240) use
                  H.263's custom picture format with square pixels and must be
@@ -190,8 +191,8 @@ word that is not an option or an option's value is the output file.
   -acodec amr_nb audio codec (only amr_nb)
   -ac 1          audio channels (only 1)
   -ar 8000       audio sample rate (only 8000)
-  -ab KBPS       audio bit rate in kbit/s (default )"
-           + std::to_string(kDefaultAudioKbps) + R"(). AMR-NB tops out at
+  -ab KBPS       audio bit rate in kbit/s (default )" +
+           std::to_string(kDefaultAudioKbps) + R"(). AMR-NB tops out at
                  12.2 kbit/s: the highest AMR-NB mode not above KBPS is used
                  (4.75 5.15 5.9 6.7 7.4 7.95 10.2 12.2), so every rate of 12.2
                  or more gives 12.2; below 4.75 gives 4.75.
@@ -212,9 +213,9 @@ Progress, on stderr, about twice a second and once at the end:
 Exit status: 0 success, 2 usage error, 3 to 8 the kind of failure (an
 unreadable source, not a video, a damaged source, an unwritable output, a
 full disk, a stop), 1 any other failure. Errors are one line on stderr
-starting with ")"
-           + kConverterMessagePrefix + R"(".
+starting with ")" +
+           kConverterMessagePrefix + R"(".
 )";
 }
 
-} // namespace conv
+}  // namespace conv

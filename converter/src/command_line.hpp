@@ -46,4 +46,4 @@ ParsedCommand parseCommandLine(const std::vector<std::string>& arguments);
 
 std::string usageText();
 
-} // namespace conv
+}  // namespace conv

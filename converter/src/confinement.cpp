@@ -5,8 +5,8 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <filesystem>
 #include <ctime>
+#include <filesystem>
 #include <system_error>
 
 #include <fcntl.h>
@@ -30,9 +30,9 @@ constexpr std::uint64_t kReadFile = 1ULL << 2;
 constexpr std::uint64_t kRemoveFile = 1ULL << 5;
 constexpr std::uint64_t kMakeRegular = 1ULL << 8;
 constexpr std::uint64_t kEveryRightOfAbi1 = (1ULL << 13) - 1;
-constexpr std::uint64_t kRefer = 1ULL << 13;    // ABI 2
-constexpr std::uint64_t kTruncate = 1ULL << 14; // ABI 3
-constexpr std::uint64_t kIoctlDev = 1ULL << 15; // ABI 5
+constexpr std::uint64_t kRefer = 1ULL << 13;     // ABI 2
+constexpr std::uint64_t kTruncate = 1ULL << 14;  // ABI 3
+constexpr std::uint64_t kIoctlDev = 1ULL << 15;  // ABI 5
 // Network rights (ABI 4): TCP bind and connect.
 constexpr std::uint64_t kEveryNetRight = (1ULL << 0) | (1ULL << 1);
 // Scopes (ABI 6): abstract UNIX sockets and signals outside the domain.
@@ -49,22 +49,19 @@ struct PathBeneathAttr {
     std::int32_t parentFd;
 } __attribute__((packed));
 
-int abiVersion()
-{
-    return static_cast<int>(syscall(SYS_landlock_create_ruleset, nullptr, 0, kAskVersion));
-}
+int abiVersion() { return static_cast<int>(syscall(SYS_landlock_create_ruleset, nullptr, 0, kAskVersion)); }
 
 // Everything this ABI can forbid: all of it is forbidden but what a rule allows.
 RulesetAttr everythingHandled(int abi)
 {
     RulesetAttr attr;
-    attr.handledFs = kEveryRightOfAbi1 | (abi >= 2 ? kRefer : 0) | (abi >= 3 ? kTruncate : 0)
-                     | (abi >= 5 ? kIoctlDev : 0);
+    attr.handledFs =
+        kEveryRightOfAbi1 | (abi >= 2 ? kRefer : 0) | (abi >= 3 ? kTruncate : 0) | (abi >= 5 ? kIoctlDev : 0);
     attr.handledNet = abi >= 4 ? kEveryNetRight : 0;
     attr.scoped = abi >= 6 ? kEveryScope : 0;
     return attr;
 }
-} // namespace landlock
+}  // namespace landlock
 
 class Descriptor {
 public:
@@ -84,8 +81,7 @@ private:
 
 [[noreturn]] void fail(const std::string& what)
 {
-    throw ConversionError("cannot confine the converter: " + what + ": "
-                          + std::system_category().message(errno));
+    throw ConversionError("cannot confine the converter: " + what + ": " + std::system_category().message(errno));
 }
 
 void allow(int ruleset, int fd, std::uint64_t rights, std::uint64_t handled, const std::string& what)
@@ -123,8 +119,7 @@ bool restrictFiles(const ConfinedFiles& files)
     allowPath(ruleset.get(), files.inputPath, false, landlock::kReadFile, attr.handledFs);
     // Linking the finished file in, renaming it over an existing result and
     // removing a named working file: within the folder, so no kRefer.
-    allowPath(ruleset.get(), files.outputFolder, true, landlock::kMakeRegular | landlock::kRemoveFile,
-              attr.handledFs);
+    allowPath(ruleset.get(), files.outputFolder, true, landlock::kMakeRegular | landlock::kRemoveFile, attr.handledFs);
     // The muxer opens the working file again to read it back (index first).
     allow(ruleset.get(), files.workingFile, landlock::kReadFile | landlock::kWriteFile, attr.handledFs,
           "the working file");
@@ -140,7 +135,7 @@ bool onlyThreadRunning()
     return !error && std::distance(begin(tasks), end(tasks)) == 1;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<std::string> confine(const ConfinedFiles& files)
 {
@@ -158,4 +153,4 @@ std::optional<std::string> confine(const ConfinedFiles& files)
     return std::nullopt;
 }
 
-} // namespace conv
+}  // namespace conv

@@ -7,9 +7,9 @@ namespace conv {
 
 // What the converter may still touch once confined.
 struct ConfinedFiles {
-    std::string inputPath;    // read, nothing else
-    std::string outputFolder; // make, link, rename and remove files in it
-    int workingFile = -1;     // the open output file: read and write it
+    std::string inputPath;     // read, nothing else
+    std::string outputFolder;  // make, link, rename and remove files in it
+    int workingFile = -1;      // the open output file: read and write it
 };
 
 // Confines the process for the rest of its life, so that a decoder subverted
@@ -23,4 +23,4 @@ struct ConfinedFiles {
 // holds); throws ConversionError when the rest cannot be applied.
 std::optional<std::string> confine(const ConfinedFiles& files);
 
-} // namespace conv
+}  // namespace conv

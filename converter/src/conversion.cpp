@@ -35,7 +35,7 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
                       ProgressReporter& progress, const std::atomic<bool>& stopRequested, const RunTuning& tuning,
                       double mostSeconds = std::numeric_limits<double>::infinity());
 
-} // namespace
+}  // namespace
 
 ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& progress,
                           const std::atomic<bool>& stopRequested, const RunTuning& tuning,
@@ -48,7 +48,7 @@ ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& pr
         // read; then the converter confines itself.
         SourceFile input(request.inputPath, &stopRequested);
         OutputFile output(request.outputPath, request.replaceOutput);
-        coreCount(); // before confinement hides where it is read
+        coreCount();  // before confinement hides where it is read
         if (beforeReading)
             beforeReading(ConfinedFiles{request.inputPath, output.folder().string(), output.descriptor()});
         SourceMedia source(request.inputPath, input.io(), &stopRequested, tuning.videoDecoderThreads);
@@ -107,9 +107,9 @@ void finishOutput(OutputFile& output, const PacketWriter& writer, const Conversi
                   const VideoSettings* video)
 {
     if (video ? writer.picturesWritten() == 0 : writer.soundFramesWritten() == 0)
-        throw ConversionError(std::string("no ") + (video ? "picture" : "sound") + " could be decoded from '"
-                                  + request.inputPath + "'",
-                              ConverterStatus::SourceDamaged);
+        throw ConversionError(
+            std::string("no ") + (video ? "picture" : "sound") + " could be decoded from '" + request.inputPath + "'",
+            ConverterStatus::SourceDamaged);
     OutputFile::Touch completeDescription;
     if (video)
         completeDescription = [video](int fd, std::int64_t size) {
@@ -180,6 +180,6 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
                              source.durationSeconds()};
 }
 
-} // namespace
+}  // namespace
 
-} // namespace conv
+}  // namespace conv

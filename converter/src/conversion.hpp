@@ -15,10 +15,10 @@ namespace conv {
 // How a finished conversion went, to tell the user about a damaged source.
 struct ConversionOutcome {
     int damagedPacketsSkipped = 0;
-    int concealedErrors = 0;      // damage the decoders patched over
-    bool readingFailed = false;   // reading stopped at an error, not at the end
+    int concealedErrors = 0;     // damage the decoders patched over
+    bool readingFailed = false;  // reading stopped at an error, not at the end
     double secondsConverted = 0;
-    double secondsStated = 0;     // what the container claims; 0 if nothing
+    double secondsStated = 0;  // what the container claims; 0 if nothing
 
     // A source much shorter than its container says was cut off.
     bool cutShort() const { return secondsStated > 0 && secondsConverted < 0.9 * secondsStated - 1.0; }
@@ -66,4 +66,4 @@ struct InMemoryLimits {
 ConversionOutcome convertInMemory(const ConversionRequest& request, AVIOContext* input, ProgressReporter& progress,
                                   const std::atomic<bool>& stopRequested, const InMemoryLimits& limits);
 
-} // namespace conv
+}  // namespace conv

@@ -5,7 +5,7 @@
 namespace conv {
 namespace {
 
-constexpr int kSlice = 1; // a slice of a picture other than an IDR one
+constexpr int kSlice = 1;  // a slice of a picture other than an IDR one
 constexpr int kAccessUnitDelimiter = 9;
 constexpr int kFiller = 12;
 
@@ -55,7 +55,7 @@ bool lengthPrefixedDisposable(const std::uint8_t* data, int size, int lengthByte
     return sawSlice;
 }
 
-} // namespace
+}  // namespace
 
 bool isDisposable(const AVPacket& packet, const AVCodecParameters& video)
 {
@@ -70,4 +70,4 @@ bool isDisposable(const AVPacket& packet, const AVCodecParameters& video)
     return annexBDisposable(packet.data, packet.size);
 }
 
-} // namespace conv
+}  // namespace conv

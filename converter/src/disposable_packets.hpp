@@ -13,4 +13,4 @@ namespace conv {
 // sets), or is malformed, is not: the decoder sees it.
 bool isDisposable(const AVPacket& packet, const AVCodecParameters& video);
 
-} // namespace conv
+}  // namespace conv

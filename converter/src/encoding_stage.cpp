@@ -31,10 +31,12 @@ SkipLimits skipLimitsFor(const AVCodecContext& encoder)
                       std::max(1, encoder.gop_size)};
 }
 
-} // namespace
+}  // namespace
 
 PacketWriter::PacketWriter(OutputFile& output, const VideoEncoder* video, bool sound)
-    : output_(output), soundPacket_(allocatePacket()), heldPacket_(allocatePacket())
+    : output_(output),
+      soundPacket_(allocatePacket()),
+      heldPacket_(allocatePacket())
 {
     if (video) {
         video_.index = output_.addVideo(video->context(), displayWidth(video->context()));
@@ -112,14 +114,15 @@ void PacketWriter::writeHeld()
 }
 
 VideoStage::VideoStage(PictureFitter fitter, VideoEncoder& encoder, PacketWriter& writer)
-    : fitter_(std::move(fitter)), encoder_(encoder), writer_(writer)
-{
-}
+    : fitter_(std::move(fitter)),
+      encoder_(encoder),
+      writer_(writer)
+{}
 
 void VideoStage::fit(BoundedQueue<PictureJob>& decoded, BoundedQueue<PictureJob>& fitted)
 {
     while (auto job = decoded.pop()) {
-        job->picture = fitter_.fit(*job->picture); // the decoder may reuse its buffer now
+        job->picture = fitter_.fit(*job->picture);  // the decoder may reuse its buffer now
         if (!fitted.push(std::move(*job)))
             return;
     }
@@ -168,4 +171,4 @@ void VideoStage::encode(BoundedQueue<PictureJob>& fitted, const std::function<vo
     writer_.videoEnded();
 }
 
-} // namespace conv
+}  // namespace conv

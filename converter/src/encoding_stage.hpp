@@ -40,7 +40,7 @@ private:
     struct Stream {
         int index = -1;
         AVRational timeBase{1, 1};
-        double handedSeconds = -1e300; // the latest packet handed in
+        double handedSeconds = -1e300;  // the latest packet handed in
         bool ended = false;
         PacketSpill held;
         double seconds(std::int64_t pts) const { return static_cast<double>(pts) * av_q2d(timeBase); }
@@ -85,4 +85,4 @@ private:
     PacketWriter& writer_;
 };
 
-} // namespace conv
+}  // namespace conv

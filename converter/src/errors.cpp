@@ -8,10 +8,7 @@ extern "C" {
 
 namespace conv {
 
-ConversionError stoppedOnRequest()
-{
-    return ConversionError("stopped on request", ConverterStatus::Stopped);
-}
+ConversionError stoppedOnRequest() { return ConversionError("stopped on request", ConverterStatus::Stopped); }
 
 std::string avErrorText(int errorCode)
 {
@@ -38,4 +35,4 @@ int checkAvWrite(int errorCode, const std::string& what)
     return checkAv(errorCode, what, writeFailureKind(AVUNERROR(errorCode)));
 }
 
-} // namespace conv
+}  // namespace conv

@@ -14,9 +14,9 @@ using tovaro::ConverterStatus;
 class ConversionError : public std::runtime_error {
 public:
     explicit ConversionError(const std::string& message, ConverterStatus kind = ConverterStatus::Failed)
-        : std::runtime_error(message), kind_(kind)
-    {
-    }
+        : std::runtime_error(message),
+          kind_(kind)
+    {}
     ConverterStatus kind() const { return kind_; }
 
 private:
@@ -40,4 +40,4 @@ ConverterStatus writeFailureKind(int errnoValue);
 // checkAv for writing the output: the kind follows from FFmpeg's error code.
 int checkAvWrite(int errorCode, const std::string& what);
 
-} // namespace conv
+}  // namespace conv

@@ -34,4 +34,4 @@ IoContextHandle readingIoContext(void* opaque, int bufferSize, int (*read)(void*
     return io;
 }
 
-} // namespace conv
+}  // namespace conv

@@ -82,4 +82,4 @@ PacketHandle allocatePacket();
 IoContextHandle readingIoContext(void* opaque, int bufferSize, int (*read)(void*, std::uint8_t*, int),
                                  std::int64_t (*seek)(void*, std::int64_t, int));
 
-} // namespace conv
+}  // namespace conv

@@ -12,12 +12,9 @@ int evenAtLeastTwo(double value)
     return std::max(2, even);
 }
 
-double ratio(AVRational r)
-{
-    return r.num > 0 && r.den > 0 ? static_cast<double>(r.num) / r.den : 1.0;
-}
+double ratio(AVRational r) { return r.num > 0 && r.den > 0 ? static_cast<double>(r.num) / r.den : 1.0; }
 
-} // namespace
+}  // namespace
 
 Placement placePicture(const SourcePicture& source, const OutputFrame& frame)
 {
@@ -50,4 +47,4 @@ int quarterTurnsFromRotation(double counterClockwiseDegrees)
     return static_cast<int>(((quarters % 4) + 4) % 4);
 }
 
-} // namespace conv
+}  // namespace conv

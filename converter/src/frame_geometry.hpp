@@ -10,8 +10,8 @@ namespace conv {
 struct SourcePicture {
     int width = 0;
     int height = 0;
-    AVRational sampleAspect{1, 1};   // 0/1 or 0/0 means unknown: square
-    int clockwiseQuarterTurns = 0;   // 0..3, from the stream's rotation tag
+    AVRational sampleAspect{1, 1};  // 0/1 or 0/0 means unknown: square
+    int clockwiseQuarterTurns = 0;  // 0..3, from the stream's rotation tag
 };
 
 struct OutputFrame {
@@ -25,7 +25,7 @@ struct OutputFrame {
 struct Placement {
     int x = 0;
     int y = 0;
-    int width = 0;   // size of the picture inside the frame, after rotation
+    int width = 0;  // size of the picture inside the frame, after rotation
     int height = 0;
     int clockwiseQuarterTurns = 0;
     // Size to scale the source to before rotating it (width/height swapped for
@@ -41,4 +41,4 @@ Placement placePicture(const SourcePicture& source, const OutputFrame& frame);
 // (counter-clockwise degrees), rounded to the nearest quarter.
 int quarterTurnsFromRotation(double counterClockwiseDegrees);
 
-} // namespace conv
+}  // namespace conv

@@ -43,4 +43,4 @@ SlotRange FrameRateConverter::finish(double seconds)
     return range;
 }
 
-} // namespace conv
+}  // namespace conv

@@ -45,4 +45,4 @@ private:
     bool havePicture_ = false;
 };
 
-} // namespace conv
+}  // namespace conv

@@ -42,4 +42,4 @@ void FrameSkipper::framePassed()
     }
 }
 
-} // namespace conv
+}  // namespace conv

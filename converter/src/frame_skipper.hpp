@@ -42,12 +42,12 @@ private:
 
     SkipLimits limits_;
     double ahead_ = 0;
-    std::int64_t frameBits_ = 0;          // what the current frame got
-    std::deque<std::int64_t> lastSecond_; // bits of the frames before the current one
+    std::int64_t frameBits_ = 0;           // what the current frame got
+    std::deque<std::int64_t> lastSecond_;  // bits of the frames before the current one
     std::int64_t lastSecondBits_ = 0;
     std::int64_t lastKeyBits_ = 0;
     std::int64_t lastOtherBits_ = 0;
-    int codedSinceKey_ = -1;              // -1: no key picture yet
+    int codedSinceKey_ = -1;  // -1: no key picture yet
 };
 
-} // namespace conv
+}  // namespace conv

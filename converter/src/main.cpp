@@ -50,10 +50,7 @@ extern "C" void prepareProcess(int, char**, char**)
 }
 [[gnu::section(".preinit_array"), gnu::used]] void (*const prepareProcessFirst)(int, char**, char**) = prepareProcess;
 
-int exitStatus(ConverterStatus status)
-{
-    return static_cast<int>(status);
-}
+int exitStatus(ConverterStatus status) { return static_cast<int>(status); }
 
 void printError(const std::string& message)
 {
@@ -84,7 +81,7 @@ void printVersion()
                 AV_STRINGIFY(LIBAVFORMAT_VERSION), AV_STRINGIFY(LIBAVCODEC_VERSION));
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -98,11 +95,8 @@ int main(int argc, char** argv)
         case conv::CommandKind::Help:
             std::fputs(conv::usageText().c_str(), stdout);
             return exitStatus(ConverterStatus::Written);
-        case conv::CommandKind::Version:
-            printVersion();
-            return exitStatus(ConverterStatus::Written);
-        case conv::CommandKind::Convert:
-            break;
+        case conv::CommandKind::Version: printVersion(); return exitStatus(ConverterStatus::Written);
+        case conv::CommandKind::Convert: break;
         }
         conv::ProgressReporter progress(stderr);
         progress.stopWhenUnread(&stopRequested);

@@ -6,9 +6,9 @@
 namespace conv {
 
 MemoryInput::MemoryInput(std::span<const std::uint8_t> bytes)
-    : bytes_(bytes), io_(readingIoContext(this, 4096, &MemoryInput::read, &MemoryInput::seek))
-{
-}
+    : bytes_(bytes),
+      io_(readingIoContext(this, 4096, &MemoryInput::read, &MemoryInput::seek))
+{}
 
 int MemoryInput::read(void* opaque, std::uint8_t* buffer, int size)
 {
@@ -40,4 +40,4 @@ std::int64_t MemoryInput::seek(void* opaque, std::int64_t offset, int whence)
     return target;
 }
 
-} // namespace conv
+}  // namespace conv

@@ -27,4 +27,4 @@ private:
     IoContextHandle io_;
 };
 
-} // namespace conv
+}  // namespace conv

@@ -10,8 +10,8 @@ namespace {
 
 std::uint32_t bigEndian32(const std::uint8_t* bytes)
 {
-    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8)
-           | bytes[3];
+    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
+           bytes[3];
 }
 
 // Bytes between a box's header and its first child: the sample description
@@ -36,8 +36,8 @@ std::optional<BoxPlace> findWithin(int fd, std::int64_t begin, std::int64_t end,
         std::int64_t size = bigEndian32(header.data());
         std::int64_t headerSize = 8;
         if (size == 1) {
-            size = static_cast<std::int64_t>((std::uint64_t{bigEndian32(header.data() + 8)} << 32)
-                                             | bigEndian32(header.data() + 12));
+            size = static_cast<std::int64_t>((std::uint64_t{bigEndian32(header.data() + 8)} << 32) |
+                                             bigEndian32(header.data() + 12));
             headerSize = 16;
         } else if (size == 0) {
             size = end - at;
@@ -58,7 +58,7 @@ std::optional<BoxPlace> findWithin(int fd, std::int64_t begin, std::int64_t end,
     return std::nullopt;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<BoxPlace> findBox(int fd, std::int64_t fileSize, const std::vector<std::string_view>& path)
 {
@@ -67,4 +67,4 @@ std::optional<BoxPlace> findBox(int fd, std::int64_t fileSize, const std::vector
     return findWithin(fd, 0, fileSize, path, 0);
 }
 
-} // namespace conv
+}  // namespace conv

@@ -19,4 +19,4 @@ struct BoxPlace {
 // the containers on the way to a sample description are looked into.
 std::optional<BoxPlace> findBox(int fd, std::int64_t fileSize, const std::vector<std::string_view>& path);
 
-} // namespace conv
+}  // namespace conv

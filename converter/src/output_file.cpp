@@ -32,15 +32,9 @@ void registerNamedWorkingFile(const fs::path& path)
     haveNamedWorkingFile.store(true);
 }
 
-std::string systemError(int error)
-{
-    return std::system_category().message(error);
-}
+std::string systemError(int error) { return std::system_category().message(error); }
 
-std::string fdPath(int fd)
-{
-    return "/proc/self/fd/" + std::to_string(fd);
-}
+std::string fdPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 [[noreturn]] void refuseOutput(const fs::path& finalPath, const std::string& why)
 {
@@ -76,8 +70,7 @@ void refuseUnusableName(const fs::path& finalPath)
 {
     const long longestName = pathconf(folderOf(finalPath).c_str(), _PC_NAME_MAX);
     if (longestName > 0 && finalPath.filename().string().size() > static_cast<std::size_t>(longestName))
-        refuseOutput(finalPath, "has a name longer than its folder allows (" + std::to_string(longestName)
-                                    + " bytes)");
+        refuseOutput(finalPath, "has a name longer than its folder allows (" + std::to_string(longestName) + " bytes)");
     if (finalPath.string().size() >= PATH_MAX)
         refuseOutput(finalPath, "is too long a path");
 }
@@ -89,7 +82,7 @@ fs::path freeHiddenName(const fs::path& folder, int attempt)
     return folder / (".conv-" + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".part");
 }
 
-} // namespace
+}  // namespace
 
 void removeNamedWorkingFileNow()
 {
@@ -98,7 +91,8 @@ void removeNamedWorkingFileNow()
 }
 
 OutputFile::OutputFile(const std::string& finalPath, bool replaceExisting)
-    : finalPath_(finalPath), replaceExisting_(replaceExisting)
+    : finalPath_(finalPath),
+      replaceExisting_(replaceExisting)
 {
     refuseSpecialFile(finalPath_);
     if (!replaceExisting_)
@@ -130,10 +124,7 @@ OutputFile::OutputFile(InMemory) : inMemory_(true)
     openMuxer();
 }
 
-OutputFile OutputFile::inMemory()
-{
-    return OutputFile(InMemory{});
-}
+OutputFile OutputFile::inMemory() { return OutputFile(InMemory{}); }
 
 OutputFile::~OutputFile()
 {
@@ -174,8 +165,7 @@ int OutputFile::addVideo(const AVCodecContext& encoder, int displayWidth)
     // The track header's width is the coded width times the stream's aspect;
     // this one makes it the whole display width. The sample description keeps
     // the coded pixel shape.
-    av_reduce(&stream->sample_aspect_ratio.num, &stream->sample_aspect_ratio.den, displayWidth, encoder.width,
-              1 << 16);
+    av_reduce(&stream->sample_aspect_ratio.num, &stream->sample_aspect_ratio.den, displayWidth, encoder.width, 1 << 16);
     return stream->index;
 }
 
@@ -194,10 +184,7 @@ int OutputFile::addAudio(int sampleRate, int frameSamples)
     return stream->index;
 }
 
-fs::path OutputFile::folder() const
-{
-    return folderOf(finalPath_);
-}
+fs::path OutputFile::folder() const { return folderOf(finalPath_); }
 
 void OutputFile::start()
 {
@@ -250,7 +237,7 @@ void OutputFile::linkIntoPlace()
         throw ConversionError(cannotMove + systemError(linkError), writeFailureKind(linkError));
     if (!replaceExisting_)
         refuseExisting(finalPath_);
-    refuseSpecialFile(finalPath_); // it may have become one meanwhile
+    refuseSpecialFile(finalPath_);  // it may have become one meanwhile
 
     // Replacing: only a rename swaps a file in place in one step, and it needs
     // a name to start from. For the unnamed file that name lives for two system
@@ -273,4 +260,4 @@ void OutputFile::linkIntoPlace()
     }
 }
 
-} // namespace conv
+}  // namespace conv

@@ -53,7 +53,7 @@ private:
     void linkIntoPlace();
 
     std::filesystem::path finalPath_;
-    std::filesystem::path namedPath_; // only when no unnamed file could be made
+    std::filesystem::path namedPath_;  // only when no unnamed file could be made
     bool replaceExisting_ = false;
     bool inMemory_ = false;
     int fd_ = -1;
@@ -66,4 +66,4 @@ private:
 // thread.
 void removeNamedWorkingFileNow();
 
-} // namespace conv
+}  // namespace conv

@@ -22,7 +22,7 @@ void readAll(int fd, void* data, std::size_t size, std::int64_t at)
         throw ConversionError("cannot read back packets from a temporary file");
 }
 
-} // namespace
+}  // namespace
 
 PacketSpill::~PacketSpill()
 {
@@ -56,10 +56,7 @@ PacketSpill::Header PacketSpill::readHeader() const
     return header;
 }
 
-std::int64_t PacketSpill::frontPts() const
-{
-    return readHeader().pts;
-}
+std::int64_t PacketSpill::frontPts() const { return readHeader().pts; }
 
 void PacketSpill::pop(AVPacket& packet)
 {
@@ -80,4 +77,4 @@ void PacketSpill::pop(AVPacket& packet)
     }
 }
 
-} // namespace conv
+}  // namespace conv

@@ -45,4 +45,4 @@ private:
     std::int64_t held_ = 0;
 };
 
-} // namespace conv
+}  // namespace conv

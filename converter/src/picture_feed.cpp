@@ -22,14 +22,17 @@ double frameDurationSeconds(const AVFrame& frame, const AVStream& stream, AVRati
     return 1.0 / av_q2d(outputRate);
 }
 
-} // namespace
+}  // namespace
 
 PictureFeed::PictureFeed(const ConversionRequest& request, const AVStream& stream, double originSeconds,
                          BoundedQueue<PictureJob>& queue)
-    : stream_(stream), outputRate_(request.frameRate), clock_(stream.time_base, originSeconds),
-      originSeconds_(originSeconds), rate_(request.frameRate), queue_(queue)
-{
-}
+    : stream_(stream),
+      outputRate_(request.frameRate),
+      clock_(stream.time_base, originSeconds),
+      originSeconds_(originSeconds),
+      rate_(request.frameRate),
+      queue_(queue)
+{}
 
 void PictureFeed::take(AVFrame& frame)
 {
@@ -41,10 +44,7 @@ void PictureFeed::take(AVFrame& frame)
     heldEnd_ = start + duration;
 }
 
-void PictureFeed::finish(double soundEndSeconds)
-{
-    send(rate_.finish(std::max(heldEnd_, soundEndSeconds)));
-}
+void PictureFeed::finish(double soundEndSeconds) { send(rate_.finish(std::max(heldEnd_, soundEndSeconds))); }
 
 bool PictureFeed::wants(const AVPacket& packet) const
 {
@@ -56,10 +56,7 @@ bool PictureFeed::wants(const AVPacket& packet) const
     return rate_.slotsOf(start, duration).count() > 0;
 }
 
-double PictureFeed::secondsDone() const
-{
-    return static_cast<double>(rate_.slotsDone()) / av_q2d(outputRate_);
-}
+double PictureFeed::secondsDone() const { return static_cast<double>(rate_.slotsDone()) / av_q2d(outputRate_); }
 
 void PictureFeed::send(SlotRange slots)
 {
@@ -70,4 +67,4 @@ void PictureFeed::send(SlotRange slots)
         throw ConversionError("encoding stopped");
 }
 
-} // namespace conv
+}  // namespace conv

@@ -40,8 +40,8 @@ private:
     double originSeconds_;
     FrameRateConverter rate_;
     BoundedQueue<PictureJob>& queue_;
-    FrameHandle held_; // the last picture, until the next one says how long it lasts
+    FrameHandle held_;  // the last picture, until the next one says how long it lasts
     double heldEnd_ = 0;
 };
 
-} // namespace conv
+}  // namespace conv

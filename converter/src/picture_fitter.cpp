@@ -46,9 +46,18 @@ void copyPlaneTurned(const std::uint8_t* source, int sourceStride, int sourceWid
         for (int sx = 0; sx < sourceWidth; ++sx) {
             int tx = sx, ty = sy;
             switch (quarterTurns) {
-            case 1: tx = sourceHeight - 1 - sy; ty = sx; break;
-            case 2: tx = sourceWidth - 1 - sx; ty = sourceHeight - 1 - sy; break;
-            case 3: tx = sy; ty = sourceWidth - 1 - sx; break;
+            case 1:
+                tx = sourceHeight - 1 - sy;
+                ty = sx;
+                break;
+            case 2:
+                tx = sourceWidth - 1 - sx;
+                ty = sourceHeight - 1 - sy;
+                break;
+            case 3:
+                tx = sy;
+                ty = sourceWidth - 1 - sx;
+                break;
             default: break;
             }
             target[ty * targetStride + tx] = row[sx];
@@ -89,19 +98,16 @@ void halveRow(const std::uint8_t* __restrict top, const std::uint8_t* __restrict
         out[x] = static_cast<std::uint8_t>((top[2 * x] + top[2 * x + 1] + bottom[2 * x] + bottom[2 * x + 1] + 2) >> 2);
 }
 
-void averageRows(const std::uint8_t* __restrict top, const std::uint8_t* __restrict bottom, std::uint8_t* __restrict out,
-                 int width)
+void averageRows(const std::uint8_t* __restrict top, const std::uint8_t* __restrict bottom,
+                 std::uint8_t* __restrict out, int width)
 {
     for (int x = 0; x < width; ++x)
         out[x] = static_cast<std::uint8_t>((top[x] + bottom[x] + 1) >> 1);
 }
 
-bool halvable(int format)
-{
-    return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P;
-}
+bool halvable(int format) { return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P; }
 
-} // namespace
+}  // namespace
 
 Reduction reductionBeforeScaling(int sourceWidth, int sourceHeight, int targetWidth, int targetHeight)
 {
@@ -110,8 +116,8 @@ Reduction reductionBeforeScaling(int sourceWidth, int sourceHeight, int targetWi
     // Lines alone cost less (0.08 dB there) and take half the scaler's work;
     // after a halving the two averages add up, so never both.
     Reduction reduction;
-    while (sourceWidth % 4 == 0 && sourceHeight % 4 == 0 && sourceWidth >= 4 * targetWidth
-           && sourceHeight >= 4 * targetHeight) {
+    while (sourceWidth % 4 == 0 && sourceHeight % 4 == 0 && sourceWidth >= 4 * targetWidth &&
+           sourceHeight >= 4 * targetHeight) {
         sourceWidth /= 2;
         sourceHeight /= 2;
         ++reduction.halvings;
@@ -124,7 +130,8 @@ void halvePlane(const std::uint8_t* source, int sourceStride, int width, int hei
                 int targetStride)
 {
     for (int y = 0; y + 1 < height; y += 2)
-        halveRow(source + y * sourceStride, source + (y + 1) * sourceStride, target + (y / 2) * targetStride, width / 2);
+        halveRow(source + y * sourceStride, source + (y + 1) * sourceStride, target + (y / 2) * targetStride,
+                 width / 2);
 }
 
 void halvePlaneLines(const std::uint8_t* source, int sourceStride, int width, int height, std::uint8_t* target,
@@ -139,22 +146,23 @@ void copyTurned(const AVFrame& source, AVFrame& target, int x, int y, int clockw
     for (int plane = 0; plane < 3; ++plane) {
         const int shift = plane ? 1 : 0;
         std::uint8_t* origin = target.data[plane] + (y >> shift) * target.linesize[plane] + (x >> shift);
-        copyPlaneTurned(source.data[plane], source.linesize[plane], source.width >> shift,
-                        source.height >> shift, origin, target.linesize[plane], clockwiseQuarterTurns);
+        copyPlaneTurned(source.data[plane], source.linesize[plane], source.width >> shift, source.height >> shift,
+                        origin, target.linesize[plane], clockwiseQuarterTurns);
     }
 }
 
 PictureFitter::PictureFitter(OutputFrame frame, int clockwiseQuarterTurns, AVRational streamSampleAspect)
-    : frame_(frame), quarterTurns_(clockwiseQuarterTurns), streamSampleAspect_(streamSampleAspect)
-{
-}
+    : frame_(frame),
+      quarterTurns_(clockwiseQuarterTurns),
+      streamSampleAspect_(streamSampleAspect)
+{}
 
 void PictureFitter::prepareFor(const AVFrame& source)
 {
     // The frame's own aspect wins; the container's is the fallback.
     const AVRational aspect = source.sample_aspect_ratio.num > 0 ? source.sample_aspect_ratio : streamSampleAspect_;
-    if (scaler_ && source.width == sourceWidth_ && source.height == sourceHeight_ && source.format == sourceFormat_
-        && av_cmp_q(aspect, sourceAspect_) == 0)
+    if (scaler_ && source.width == sourceWidth_ && source.height == sourceHeight_ && source.format == sourceFormat_ &&
+        av_cmp_q(aspect, sourceAspect_) == 0)
         return;
 
     if (source.width <= 0 || source.height <= 0 || source.format < 0)
@@ -165,8 +173,8 @@ void PictureFitter::prepareFor(const AVFrame& source)
     sourceAspect_ = aspect;
 
     placement_ = placePicture(SourcePicture{source.width, source.height, aspect, quarterTurns_}, frame_);
-    reduction_ = halvable(source.format) ? reductionBeforeScaling(source.width, source.height,
-                                                                  placement_.scaledWidth(), placement_.scaledHeight())
+    reduction_ = halvable(source.format) ? reductionBeforeScaling(source.width, source.height, placement_.scaledWidth(),
+                                                                  placement_.scaledHeight())
                                          : Reduction{};
     reducedBuffers_.clear();
     int width = source.width;
@@ -183,10 +191,9 @@ void PictureFitter::prepareFor(const AVFrame& source)
         addStep(width / 2, height / 2);
     if (reduction_.halveLines)
         addStep(width, height / 2);
-    scaler_.reset(sws_getContext(width, height,
-                                 static_cast<AVPixelFormat>(source.format),
-                                 placement_.scaledWidth(), placement_.scaledHeight(), AV_PIX_FMT_YUV420P,
-                                 SWS_BICUBIC, nullptr, nullptr, nullptr));
+    scaler_.reset(sws_getContext(width, height, static_cast<AVPixelFormat>(source.format), placement_.scaledWidth(),
+                                 placement_.scaledHeight(), AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr,
+                                 nullptr));
     if (!scaler_)
         throw ConversionError("cannot scale pictures of format " + std::to_string(source.format));
     scaledBuffer_ = newPicture(placement_.scaledWidth(), placement_.scaledHeight());
@@ -195,7 +202,8 @@ void PictureFitter::prepareFor(const AVFrame& source)
 void PictureFitter::scale(const AVFrame& source, AVFrame& target)
 {
     const AVFrame& input = reduced(source);
-    const int rows = sws_scale(scaler_.get(), input.data, input.linesize, 0, input.height, target.data, target.linesize);
+    const int rows =
+        sws_scale(scaler_.get(), input.data, input.linesize, 0, input.height, target.data, target.linesize);
     if (rows <= 0)
         throw ConversionError("cannot scale a picture");
 }
@@ -233,4 +241,4 @@ FrameHandle PictureFitter::fit(const AVFrame& decoded)
     return picture;
 }
 
-} // namespace conv
+}  // namespace conv

@@ -68,4 +68,4 @@ void halvePlaneLines(const std::uint8_t* source, int sourceStride, int width, in
 // clockwise by the given number of quarter turns.
 void copyTurned(const AVFrame& source, AVFrame& target, int x, int y, int clockwiseQuarterTurns);
 
-} // namespace conv
+}  // namespace conv

@@ -12,12 +12,13 @@ constexpr double kLeastFractionForEstimate = 0.05;
 // Seconds past its claimed end a source may run and keep the claim.
 constexpr double kClaimOverrun = 0.5;
 
-} // namespace
+}  // namespace
 
 ProgressReporter::ProgressReporter(std::FILE* out, std::chrono::milliseconds interval)
-    : out_(out), interval_(interval), lastPrint_(std::chrono::steady_clock::now())
-{
-}
+    : out_(out),
+      interval_(interval),
+      lastPrint_(std::chrono::steady_clock::now())
+{}
 
 double ProgressReporter::shownDuration() const
 {
@@ -57,10 +58,10 @@ void ProgressReporter::finish(double secondsDone)
 
 void ProgressReporter::print()
 {
-    const bool written = std::fprintf(out_, "progress: time=%.2f duration=%.2f\n", done_, shownDuration()) > 0
-                         && std::fflush(out_) == 0;
+    const bool written =
+        std::fprintf(out_, "progress: time=%.2f duration=%.2f\n", done_, shownDuration()) > 0 && std::fflush(out_) == 0;
     if (!written && stopWhenUnread_)
         stopWhenUnread_->store(true);
 }
 
-} // namespace conv
+}  // namespace conv

@@ -43,4 +43,4 @@ private:
     bool finished_ = false;
 };
 
-} // namespace conv
+}  // namespace conv

@@ -19,10 +19,9 @@ constexpr int kBufferSize = 32768;
     throw ConversionError("cannot open '" + path + "': " + why, ConverterStatus::SourceUnreadable);
 }
 
-} // namespace
+}  // namespace
 
-SourceFile::SourceFile(const std::string& path, const std::atomic<bool>* stopRequested)
-    : stopRequested_(stopRequested)
+SourceFile::SourceFile(const std::string& path, const std::atomic<bool>* stopRequested) : stopRequested_(stopRequested)
 {
     // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
     fd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -70,4 +69,4 @@ std::int64_t SourceFile::seek(void* opaque, std::int64_t offset, int whence)
     return position < 0 ? AVERROR(errno) : position;
 }
 
-} // namespace conv
+}  // namespace conv

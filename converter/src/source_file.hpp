@@ -31,4 +31,4 @@ private:
     IoContextHandle io_;
 };
 
-} // namespace conv
+}  // namespace conv

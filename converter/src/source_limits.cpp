@@ -16,7 +16,7 @@ namespace {
     throw ConversionError("the source is damaged: " + what, ConverterStatus::SourceDamaged);
 }
 
-} // namespace
+}  // namespace
 
 void checkSoundParameters(int sampleRate, int channels)
 {
@@ -47,4 +47,4 @@ void limitAllocations()
     std::call_once(once, [] { av_max_alloc(kLargestAllocation); });
 }
 
-} // namespace conv
+}  // namespace conv

@@ -34,4 +34,4 @@ void checkSoundParameters(int sampleRate, int channels);
 // process; later calls do nothing.
 void limitAllocations();
 
-} // namespace conv
+}  // namespace conv

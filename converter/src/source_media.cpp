@@ -25,7 +25,7 @@ int decodeFrames(AVCodecContext& decoder, const AVPacket* packet, AVFrame& frame
 {
     const int sent = avcodec_send_packet(&decoder, packet);
     if (sent < 0 && sent != AVERROR_EOF && packet)
-        return 1; // the next packet may decode
+        return 1;  // the next packet may decode
     // While draining, pictures after a damaged one are still waiting; the
     // limit only guards against a decoder that repeats its error forever.
     const int errorsAllowed = packet ? 1 : 64;
@@ -60,24 +60,18 @@ extern "C" void countDecoderComplaints(void* object, int level, const char*, va_
     const AVClass* objectClass = *static_cast<const AVClass* const*>(object);
     if (!objectClass)
         return;
-    const AVClassCategory category = objectClass->get_category ? objectClass->get_category(object)
-                                                               : objectClass->category;
+    const AVClassCategory category =
+        objectClass->get_category ? objectClass->get_category(object) : objectClass->category;
     if (category == AV_CLASS_CATEGORY_DECODER)
         decoderComplaints.fetch_add(1, std::memory_order_relaxed);
 }
 
-int stopWasRequested(void* flag)
-{
-    return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
-}
+int stopWasRequested(void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; }
 
 // The source is opened before the demuxer starts; any file or URL a demuxer
 // asks for besides it (a playlist's entries, a reference, an image sequence)
 // is refused.
-int refuseAnotherOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**)
-{
-    return AVERROR(EPERM);
-}
+int refuseAnotherOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) { return AVERROR(EPERM); }
 
 // A demuxer context that reads only the accepted containers and opens no
 // file or URL besides the source it is given.
@@ -97,12 +91,12 @@ AVFormatContext* heldToTheSource(const AVIOInterruptCB& interrupt)
     return context;
 }
 
-} // namespace
+}  // namespace
 
 int clockwiseQuarterTurns(const AVStream& stream)
 {
-    const auto* matrix = reinterpret_cast<const std::int32_t*>(
-        av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
+    const auto* matrix =
+        reinterpret_cast<const std::int32_t*>(av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
     return matrix ? quarterTurnsFromRotation(av_display_rotation_get(matrix)) : 0;
 }
 
@@ -147,12 +141,13 @@ ProbedFormat acceptedFormatOf(AVIOContext& io, const std::string& name)
     if (!format)
         throw ConversionError("'" + name + "' is not a video: its kind of file is unknown", ConverterStatus::NotAVideo);
     if (!isAcceptedDemuxer(format->name))
-        throw ConversionError("'" + name + "' is not a video but " + (format->long_name ? format->long_name : format->name),
-                              ConverterStatus::NotAVideo);
+        throw ConversionError(
+            "'" + name + "' is not a video but " + (format->long_name ? format->long_name : format->name),
+            ConverterStatus::NotAVideo);
     return {format, probed > AVPROBE_SCORE_EXTENSION};
 }
 
-} // namespace
+}  // namespace
 
 SourceMedia::SourceMedia(const std::string& name, AVIOContext& io, const std::atomic<bool>* stopRequested,
                          int videoThreads)
@@ -218,8 +213,7 @@ void SourceMedia::openDecoder(std::optional<DecodedStream>& target, AVMediaType 
     checkAv(avcodec_parameters_to_context(decoder.get(), stream->codecpar), "cannot set up the decoder");
     decoder->pkt_timebase = stream->time_base;
     decoder->max_pixels = kMostPixels;
-    decoder->thread_count =
-        threads > 0 ? threads : videoDecoderThreads(*stream->codecpar, coreCount());
+    decoder->thread_count = threads > 0 ? threads : videoDecoderThreads(*stream->codecpar, coreCount());
     decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     checkAv(avcodec_open2(decoder.get(), codec, nullptr),
             std::string("cannot open the ") + av_get_media_type_string(type) + " decoder " + codec->name);
@@ -283,4 +277,4 @@ void SourceMedia::readAll(const FrameHandler& onVideo, const PacketHandler& onAu
     concealedErrors_ = std::max(concealedErrors_, decoderComplaints.load() - complaintsBefore);
 }
 
-} // namespace conv
+}  // namespace conv

@@ -105,4 +105,4 @@ private:
     bool readToEnd_ = false;
 };
 
-} // namespace conv
+}  // namespace conv

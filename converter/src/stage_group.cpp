@@ -19,9 +19,9 @@ StageGroup::Membership::~Membership()
 }
 
 StageGroup::StageGroup(const std::atomic<bool>& stopRequested, double mostSeconds)
-    : stopRequested_(stopRequested), mostSeconds_(mostSeconds)
-{
-}
+    : stopRequested_(stopRequested),
+      mostSeconds_(mostSeconds)
+{}
 
 StageThread StageGroup::startThread(std::function<void()> work)
 {
@@ -79,4 +79,4 @@ void StageGroup::joinAll()
         member.joinThreads();
 }
 
-} // namespace conv
+}  // namespace conv

@@ -20,7 +20,7 @@ public:
     struct Member {
         std::function<void()> abortQueues;
         std::function<void()> joinThreads;
-        std::function<double()> secondsDone; // of output made
+        std::function<double()> secondsDone;  // of output made
     };
 
     // A pipeline's place in the group, for as long as it lives: taken before
@@ -68,8 +68,8 @@ private:
     const std::atomic<bool>& stopRequested_;
     const double mostSeconds_;
     FirstFailure failures_;
-    mutable std::mutex mutex_; // guards members_: threads abort on failure
+    mutable std::mutex mutex_;  // guards members_: threads abort on failure
     std::list<Member> members_;
 };
 
-} // namespace conv
+}  // namespace conv

@@ -46,8 +46,7 @@ public:
                   stopAll();
               }
           })
-    {
-    }
+    {}
     ~StageThread() { join(); }
     StageThread(const StageThread&) = delete;
     StageThread& operator=(const StageThread&) = delete;
@@ -62,4 +61,4 @@ private:
     std::thread thread_;
 };
 
-} // namespace conv
+}  // namespace conv

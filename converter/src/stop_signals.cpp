@@ -36,10 +36,9 @@ sigset_t stopSignals()
     return set;
 }
 
-} // namespace
+}  // namespace
 
-StopSignals::StopSignals(std::atomic<bool>& stopRequested)
-    : stopRequested_(stopRequested), mainThread_(pthread_self())
+StopSignals::StopSignals(std::atomic<bool>& stopRequested) : stopRequested_(stopRequested), mainThread_(pthread_self())
 {
     const sigset_t set = stopSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
@@ -84,7 +83,7 @@ void StopSignals::watch()
         if (ready < 0 && errno != EINTR)
             return;
         if (watched[1].revents & POLLIN)
-            return; // the run is over
+            return;  // the run is over
         if (watched[0].revents & POLLIN) {
             signalfd_siginfo info{};
             if (read(signalFd_, &info, sizeof info) == sizeof info && !stopRequested_.exchange(true))
@@ -103,4 +102,4 @@ void StopSignals::watch()
     }
 }
 
-} // namespace conv
+}  // namespace conv

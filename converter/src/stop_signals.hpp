@@ -1,7 +1,7 @@
 #pragma once
 
-#include <atomic>
 #include <pthread.h>
+#include <atomic>
 #include <thread>
 
 namespace conv {
@@ -38,4 +38,4 @@ private:
     std::thread watcher_;
 };
 
-} // namespace conv
+}  // namespace conv

@@ -9,9 +9,10 @@ extern "C" {
 namespace conv {
 
 StreamClock::StreamClock(AVRational timeBase, double originSeconds, double maxJumpSeconds)
-    : secondsPerTick_(av_q2d(timeBase)), originSeconds_(originSeconds), maxJumpSeconds_(maxJumpSeconds)
-{
-}
+    : secondsPerTick_(av_q2d(timeBase)),
+      originSeconds_(originSeconds),
+      maxJumpSeconds_(maxJumpSeconds)
+{}
 
 double StreamClock::place(std::int64_t timestamp, double durationSeconds)
 {
@@ -29,4 +30,4 @@ double StreamClock::place(std::int64_t timestamp, double durationSeconds)
     return start;
 }
 
-} // namespace conv
+}  // namespace conv

@@ -31,4 +31,4 @@ private:
     double expectedSeconds_ = 0;
 };
 
-} // namespace conv
+}  // namespace conv

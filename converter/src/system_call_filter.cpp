@@ -36,6 +36,7 @@ void add(scmp_filter_ctx filter, std::uint32_t action, int call, std::initialize
 
 // What a conversion does after the confinement, as strace shows it on every
 // sample video, a stop and a failed run; why each is needed is in README.md.
+// clang-format off
 constexpr int kAllowed[] = {
     // The source and the 3GP file: reading, writing, finishing, linking in.
     SCMP_SYS(read), SCMP_SYS(pread64), SCMP_SYS(write), SCMP_SYS(pwrite64), SCMP_SYS(lseek), SCMP_SYS(openat),
@@ -54,16 +55,17 @@ constexpr int kAllowed[] = {
     // The clock, where the kernel's fast path is missing.
     SCMP_SYS(clock_gettime),
 };
+// clang-format on
 
 #if defined(TOVARO_SANITIZED)
 // The test build's sanitizers check whether memory is readable by writing it
 // to a pipe, give each thread a signal stack and name the executable in their
 // reports.
-constexpr int kSanitizerCalls[] = {SCMP_SYS(pipe),      SCMP_SYS(pipe2),     SCMP_SYS(sigaltstack),
-                                   SCMP_SYS(readlink), SCMP_SYS(readlinkat)};
+constexpr int kSanitizerCalls[] = {SCMP_SYS(pipe), SCMP_SYS(pipe2), SCMP_SYS(sigaltstack), SCMP_SYS(readlink),
+                                   SCMP_SYS(readlinkat)};
 #endif
 
-} // namespace
+}  // namespace
 
 void applySystemCallFilter()
 {
@@ -100,4 +102,4 @@ void applySystemCallFilter()
         fail("seccomp", loaded);
 }
 
-} // namespace conv
+}  // namespace conv

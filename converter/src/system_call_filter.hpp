@@ -8,4 +8,4 @@ namespace conv {
 // ConversionError when the kernel refuses the filter.
 void applySystemCallFilter();
 
-} // namespace conv
+}  // namespace conv

@@ -39,7 +39,7 @@ std::uint32_t getBits(const std::uint8_t* bytes, int firstBit, int count)
     return value;
 }
 
-} // namespace
+}  // namespace
 
 H263Clock h263ClockFor(AVRational timeBase, bool version2)
 {
@@ -65,12 +65,11 @@ std::int64_t temporalReference(std::int64_t frame, AVRational timeBase, H263Cloc
     return frame * kClockHz * timeBase.num / ((1000LL + clock.clockCode) * clock.divisor * timeBase.den);
 }
 
-bool writeTemporalReference(std::uint8_t* picture, int size, std::int64_t reference, H263Clock clock,
-                            bool version2)
+bool writeTemporalReference(std::uint8_t* picture, int size, std::int64_t reference, H263Clock clock, bool version2)
 {
     const bool highBits = version2 && clock.custom();
-    if (size < (highBits ? kHighReferenceBit + 2 : kReferenceBit + 8) / 8 + 1
-        || getBits(picture, 0, kReferenceBit) != 0x20)
+    if (size < (highBits ? kHighReferenceBit + 2 : kReferenceBit + 8) / 8 + 1 ||
+        getBits(picture, 0, kReferenceBit) != 0x20)
         return false;
     putBits(picture, kReferenceBit, 8, static_cast<std::uint32_t>(reference & 0xff));
     if (highBits)
@@ -78,4 +77,4 @@ bool writeTemporalReference(std::uint8_t* picture, int size, std::int64_t refere
     return true;
 }
 
-} // namespace conv
+}  // namespace conv

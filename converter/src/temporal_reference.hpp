@@ -29,7 +29,6 @@ std::int64_t temporalReference(std::int64_t frame, AVRational timeBase, H263Cloc
 // into a coded picture (and its two high bits, with a custom clock, into the
 // extended header of a custom-sized picture). Returns false if `picture` does
 // not start with a picture header this knows.
-bool writeTemporalReference(std::uint8_t* picture, int size, std::int64_t reference, H263Clock clock,
-                            bool version2);
+bool writeTemporalReference(std::uint8_t* picture, int size, std::int64_t reference, H263Clock clock, bool version2);
 
-} // namespace conv
+}  // namespace conv

@@ -36,10 +36,7 @@ double bitsPerPixel(const VideoSettings& settings)
     return settings.kbps * 1000 / (static_cast<double>(settings.width) * settings.height * av_q2d(settings.frameRate));
 }
 
-bool atMost(double value, double limit)
-{
-    return value <= limit * (1 + 1e-9);
-}
+bool atMost(double value, double limit) { return value <= limit * (1 + 1e-9); }
 
 // Annex X, Table X.2, as far as this encoder's output needs it.
 int h263Level(int width, int height, double rate, double kbps, bool extendedHeader)
@@ -75,7 +72,7 @@ int h263Level(int width, int height, double rate, double kbps, bool extendedHead
     return 70;
 }
 
-} // namespace
+}  // namespace
 
 H263ProfileLevel h263ProfileAndLevel(const VideoSettings& settings)
 {
@@ -103,8 +100,8 @@ int h263MostBitsPerPicture(int width, int height)
 bool isStandardH263Size(int width, int height)
 {
     // sub-QCIF, QCIF, CIF, 4CIF, 16CIF
-    return (width == 128 && height == 96) || (width == 176 && height == 144) || (width == 352 && height == 288)
-           || (width == 704 && height == 576) || (width == 1408 && height == 1152);
+    return (width == 128 && height == 96) || (width == 176 && height == 144) || (width == 352 && height == 288) ||
+           (width == 704 && height == 576) || (width == 1408 && height == 1152);
 }
 
 AVRational h263PixelAspect(int width, int height)
@@ -117,16 +114,17 @@ std::optional<std::string> h263SizeProblem(int width, int height)
     if (isStandardH263Size(width, height))
         return std::nullopt;
     if (width % 4 || height % 4)
-        return "H.263 cannot code " + std::to_string(width) + "x" + std::to_string(height)
-               + ": width and height must be multiples of 4";
+        return "H.263 cannot code " + std::to_string(width) + "x" + std::to_string(height) +
+               ": width and height must be multiples of 4";
     if (width > 2048 || height > 1152)
-        return "H.263 cannot code " + std::to_string(width) + "x" + std::to_string(height)
-               + ": the largest picture is 2048x1152";
+        return "H.263 cannot code " + std::to_string(width) + "x" + std::to_string(height) +
+               ": the largest picture is 2048x1152";
     return std::nullopt;
 }
 
 VideoEncoder::VideoEncoder(const VideoSettings& settings)
-    : settings_(settings), packet_(allocatePacket()),
+    : settings_(settings),
+      packet_(allocatePacket()),
       version2_(!isStandardH263Size(settings.width, settings.height)),
       tight_(bitsPerPixel(settings) < kTightBitsPerPixel)
 {
@@ -245,4 +243,4 @@ void VideoEncoder::encode(AVFrame* picture, const PacketSink& sink)
     }
 }
 
-} // namespace conv
+}  // namespace conv

@@ -50,7 +50,7 @@ public:
     explicit VideoEncoder(const VideoSettings& settings);
 
     using PacketSink = std::function<void(AVPacket&)>;
-    void encode(AVFrame* picture, const PacketSink& sink); // nullptr drains
+    void encode(AVFrame* picture, const PacketSink& sink);  // nullptr drains
     const AVCodecContext& context() const { return *context_; }
 
 private:
@@ -62,8 +62,8 @@ private:
     PacketHandle packet_;
     bool version2_ = false;
     bool tight_ = false;
-    double bufferFullness_ = 1e300; // bits in the rate buffer; full at the start
+    double bufferFullness_ = 1e300;  // bits in the rate buffer; full at the start
     H263Clock clock_;
 };
 
-} // namespace conv
+}  // namespace conv

@@ -28,7 +28,7 @@ PictureFitter fitterFor(const ConversionRequest& request, const AVStream& stream
     return PictureFitter(frame, clockwiseQuarterTurns(stream), stream.sample_aspect_ratio);
 }
 
-} // namespace
+}  // namespace
 
 VideoPipeline::VideoPipeline(const ConversionRequest& request, const DecodedStream& video, double originSeconds,
                              VideoEncoder& encoder, PacketWriter& writer, StageGroup& stages,
@@ -42,8 +42,7 @@ VideoPipeline::VideoPipeline(const ConversionRequest& request, const DecodedStre
       membership_(stages, {[this] { abortQueues(); }, [this] { joinThreads(); }, [this] { return secondsDone(); }}),
       fitting_(stages.startThread([this] { stage_.fit(decoded_, fitted_); })),
       encoding_(stages.startThread([this] { stage_.encode(fitted_, pictureEncoding_); }))
-{
-}
+{}
 
 VideoPipeline::~VideoPipeline()
 {
@@ -77,4 +76,4 @@ void VideoPipeline::joinThreads()
     encoding_.join();
 }
 
-} // namespace conv
+}  // namespace conv

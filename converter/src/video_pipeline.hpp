@@ -51,4 +51,4 @@ private:
     StageThread encoding_;
 };
 
-} // namespace conv
+}  // namespace conv

@@ -38,7 +38,10 @@ void clickAt(QPoint global, int button)
     xdotool({QStringLiteral("click"), QString::number(button)});
 }
 
-void typeText(const QString& text) { xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text}); }
+void typeText(const QString& text)
+{
+    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
+}
 
 void pressKeys(const QString& keys) { xdotool({QStringLiteral("key"), keys}); }
 
@@ -79,7 +82,8 @@ bool isViewable(const QString& windowId)
 }
 
 RealProgram::RealProgram(const QString& programFile, const QString& applicationFolder, const QString& converterFile)
-    : m_application(applicationFolder), m_program(applicationFolder + QStringLiteral("/tovaro"))
+    : m_application(applicationFolder),
+      m_program(applicationFolder + QStringLiteral("/tovaro"))
 {
     const auto executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
     QDir().mkpath(m_application);
@@ -127,8 +131,9 @@ void RealProgram::kill()
 
 int RealProgram::visibleWindows() const
 {
-    const QString ids = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                       QStringLiteral("--pid"), QString::number(m_process->processId())});
+    const QString ids =
+        run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                        QStringLiteral("--pid"), QString::number(m_process->processId())});
     return static_cast<int>(ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size());
 }
 

@@ -80,11 +80,11 @@ private:
 }  // namespace realwindow
 
 // QTEST_MAIN for the real-window test programs, ending through endTestProgram().
-#define REALWINDOW_TEST_MAIN(TestObject)                              \
-    int main(int argc, char* argv[])                                  \
-    {                                                                 \
-        QApplication app(argc, argv);                                 \
-        app.setAttribute(Qt::AA_Use96Dpi, true);                      \
-        TestObject test;                                              \
-        realwindow::endTestProgram(QTest::qExec(&test, argc, argv));  \
+#define REALWINDOW_TEST_MAIN(TestObject)                             \
+    int main(int argc, char* argv[])                                 \
+    {                                                                \
+        QApplication app(argc, argv);                                \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                     \
+        TestObject test;                                             \
+        realwindow::endTestProgram(QTest::qExec(&test, argc, argv)); \
     }

@@ -196,7 +196,8 @@ private slots:
     void releaseLetsQueuedEventsThroughBeforeTheAction()
     {
         QTest::mouseClick(button(actions::kSettings), Qt::LeftButton);
-        QMetaObject::invokeMethod(this, [this] { panel()->hide(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { panel()->hide(); }, Qt::QueuedConnection);
         QTest::mouseClick(button(actions::kSettings), Qt::LeftButton);
         QCoreApplication::processEvents();
         QVERIFY(panel()->isVisible());

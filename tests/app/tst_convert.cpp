@@ -20,10 +20,10 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDragEnterEvent>
-#include <QMimeData>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QElapsedTimer>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -86,7 +86,8 @@ public:
     {
         QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("desktop"));
         return bus.registerService(QStringLiteral("org.freedesktop.Notifications")) &&
-               bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this, QDBusConnection::ExportAllSlots) &&
+               bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this,
+                                  QDBusConnection::ExportAllSlots) &&
                bus.connect(QString(), QString(), QStringLiteral("com.canonical.Unity.LauncherEntry"),
                            QStringLiteral("Update"), this, SLOT(launcherUpdated(QDBusMessage)));
     }
@@ -171,7 +172,8 @@ private slots:
     {
         QVERIFY(standin::install(m_app, standin::waitsForRelease(m_app)));
         load();
-        element<QComboBox>(QStringLiteral("cmbFPS"))->setCurrentIndex(2);  // read when the run composes its command line
+        element<QComboBox>(QStringLiteral("cmbFPS"))
+            ->setCurrentIndex(2);  // read when the run composes its command line
 
         // What the window shows while the converter runs, noted then and checked after.
         QStringList wrong;
@@ -246,7 +248,9 @@ private slots:
         // Said in Chinese, naming the user's file; the converter's own line is the detail.
         QVERIFY2(m_messages[0].text.contains(m_source), qPrintable(m_messages[0].text));
         QVERIFY2(m_messages[0].text.startsWith(QStringLiteral("转换失败")), qPrintable(m_messages[0].text));
-        QVERIFY2(m_messages[0].detail.startsWith(QString::fromLatin1(tovaro::kConverterMessagePrefix) + QStringLiteral("cannot decode")), qPrintable(m_messages[0].detail));
+        QVERIFY2(m_messages[0].detail.startsWith(QString::fromLatin1(tovaro::kConverterMessagePrefix) +
+                                                 QStringLiteral("cannot decode")),
+                 qPrintable(m_messages[0].detail));
         expectLoaded();
         QVERIFY(QDir(m_app + QStringLiteral("/output")).isEmpty());
 
@@ -285,7 +289,7 @@ private slots:
         QVERIFY(!closed);
         QCOMPARE(m_ends, 1);
         QVERIFY(clock.elapsed() < conversion::ConversionRun::kStopGraceMs);  // it went at the polite request
-        QCOMPARE(m_messages.size(), 1);  // the question, and no warning after it
+        QCOMPARE(m_messages.size(), 1);                                      // the question, and no warning after it
         QCOMPARE(m_messages[0].title, QStringLiteral("确认"));
         QVERIFY(!QFileInfo::exists(m_app + QStringLiteral("/data/conv.exe")));
         QCOMPARE(QDir(m_window->folders().temp).entryList({QStringLiteral("tmpFile*")}, QDir::Files), QStringList());
@@ -308,7 +312,8 @@ private slots:
         QCOMPARE(results.size(), 1);
         QCOMPARE(m_messages[0].title, QStringLiteral("完成"));
         QCOMPARE(m_messages[0].icon, dialogs::MessageIcon::Information);
-        QVERIFY2(m_messages[0].text.endsWith(m_app + QStringLiteral("/output/") + results[0]), qPrintable(m_messages[0].text));
+        QVERIFY2(m_messages[0].text.endsWith(m_app + QStringLiteral("/output/") + results[0]),
+                 qPrintable(m_messages[0].text));
         QVERIFY(standin::installOpener(m_tools.path(), m_openerLog));
     }
 

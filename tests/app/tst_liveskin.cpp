@@ -183,7 +183,7 @@ private slots:
 
             QCOMPARE(opened, groups[j]);
             QCOMPARE(where, QPoint(menuItem(w, j)->x(), 53));  // 36 px + 250 twips
-            QCOMPARE(shown(w), looksWhileOpen);  // still pressed after it closed
+            QCOMPARE(shown(w), looksWhileOpen);                // still pressed after it closed
             QCOMPARE(shown(w).mid(7, 4).indexOf(QLatin1Char('P')), j);
             // Only the File menu hands the keyboard to the window.
             QCOMPARE(w.focusWidget(), j == 0 ? static_cast<QWidget*>(&w) : static_cast<QWidget*>(audioList));
@@ -214,11 +214,13 @@ private slots:
                 list << (action->isSeparator() ? QStringLiteral("-") : action->text());
             return list;
         };
-        QCOMPARE(entries("menuFile"), (QStringList{QStringLiteral("添加新文件(&A)"), QStringLiteral("移除选中的文件(&R)"),
-                                                   QStringLiteral("-"), QStringLiteral("退出(&E)")}));
+        QCOMPARE(entries("menuFile"),
+                 (QStringList{QStringLiteral("添加新文件(&A)"), QStringLiteral("移除选中的文件(&R)"),
+                              QStringLiteral("-"), QStringLiteral("退出(&E)")}));
         QCOMPARE(entries("menuTools"), QStringList{QStringLiteral("开始转换(&C)")});
         QCOMPARE(entries("menuSettings"), QStringList{QStringLiteral("设置(&S)")});
-        QCOMPARE(entries("menuAbout"), (QStringList{QStringLiteral("帮助(&H)"), QStringLiteral("-"), QStringLiteral("关于(&A)")}));
+        QCOMPARE(entries("menuAbout"),
+                 (QStringList{QStringLiteral("帮助(&H)"), QStringLiteral("-"), QStringLiteral("关于(&A)")}));
     }
 
     // Every entry runs its own command, seen by what the command does.

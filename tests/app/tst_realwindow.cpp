@@ -69,14 +69,16 @@ private slots:
 
     void opensCentredFramelessAndShaped()
     {
-        const QString info = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), m_windowId, QStringLiteral("-shape")});
+        const QString info =
+            run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), m_windowId, QStringLiteral("-shape")});
         QVERIFY2(info.contains(QStringLiteral("Width: 557")), qPrintable(info));
         QVERIFY(info.contains(QStringLiteral("Height: 374")));
         QCOMPARE(m_origin, QPoint((kScreenWidth - 557) / 2, (kScreenHeight - 374) / 2));
         QVERIFY2(info.contains(QStringLiteral("Window shape extents:  548x366+5+5")), qPrintable(info));
 
         // No frame was added around it by the window manager.
-        const QString tree = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), m_windowId, QStringLiteral("-frame")});
+        const QString tree =
+            run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), m_windowId, QStringLiteral("-frame")});
         QVERIFY2(tree.contains(QStringLiteral("Width: 557")), qPrintable(tree));
 
         QVERIFY(QFileInfo(m_program->applicationFolder() + QStringLiteral("/output")).isDir());
@@ -89,18 +91,19 @@ private slots:
         // again before each click.
         m_backdrop->presses.clear();
         raiseProgram();
-        clickAt(m_origin + QPoint(2, 2));               // outer margin
+        clickAt(m_origin + QPoint(2, 2));  // outer margin
         QTRY_COMPARE(m_backdrop->presses.size(), 1);
         raiseProgram();
-        clickAt(m_origin + QPoint(5, 5));               // the cut corner of the body
+        clickAt(m_origin + QPoint(5, 5));  // the cut corner of the body
         QTRY_COMPARE(m_backdrop->presses.size(), 2);
         raiseProgram();
-        clickAt(m_origin + QPoint(300, 350));           // the status strip: the program's own
+        clickAt(m_origin + QPoint(300, 350));  // the status strip: the program's own
         // A last click on the margin: the backdrop's next press is that one.
         raiseProgram();
         clickAt(m_origin + QPoint(2, 3));
         QTRY_VERIFY(m_backdrop->presses.size() >= 3);
-        QCOMPARE(m_backdrop->presses, (QList<QPoint>{m_origin + QPoint(2, 2), m_origin + QPoint(5, 5), m_origin + QPoint(2, 3)}));
+        QCOMPARE(m_backdrop->presses,
+                 (QList<QPoint>{m_origin + QPoint(2, 2), m_origin + QPoint(5, 5), m_origin + QPoint(2, 3)}));
         QCOMPARE(m_program->process().state(), QProcess::Running);
     }
 

@@ -16,13 +16,14 @@ namespace {
 QPoint centreOf(const layout::Rect& rect) { return {rect.left + rect.width / 2, rect.top + rect.height / 2}; }
 
 // How many pixels of `rect` differ between two pictures, the first seen at `offset`.
-int differingPixels(const QImage& shot, QPoint offset, const QImage& picture, const layout::Rect& rect, QPoint pictureOrigin)
+int differingPixels(const QImage& shot, QPoint offset, const QImage& picture, const layout::Rect& rect,
+                    QPoint pictureOrigin)
 {
     int differing = 0;
     for (int y = 0; y < rect.height; ++y)
         for (int x = 0; x < rect.width; ++x)
-            differing += shot.pixel(offset + QPoint(rect.left + x, rect.top + y)) !=
-                         picture.pixel(pictureOrigin + QPoint(x, y));
+            differing +=
+                shot.pixel(offset + QPoint(rect.left + x, rect.top + y)) != picture.pixel(pictureOrigin + QPoint(x, y));
     return differing;
 }
 
@@ -35,7 +36,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_scratch.isValid());
-        m_program = std::make_unique<RealProgram>(QStringLiteral(TOVARO_PROGRAM), m_scratch.filePath(QStringLiteral("app")));
+        m_program =
+            std::make_unique<RealProgram>(QStringLiteral(TOVARO_PROGRAM), m_scratch.filePath(QStringLiteral("app")));
         m_program->environment.insert(QStringLiteral("TMPDIR"), m_scratch.path());
     }
 
@@ -66,8 +68,10 @@ private slots:
         }
         QVERIFY(closed);
 
-        const QImage banner = QImage(QStringLiteral(SKIN_FOLDER "/banner_loaded.jpg")).convertToFormat(QImage::Format_RGB32);
-        const QImage background = QImage(QStringLiteral(SKIN_FOLDER "/background.bmp")).convertToFormat(QImage::Format_RGB32);
+        const QImage banner =
+            QImage(QStringLiteral(SKIN_FOLDER "/banner_loaded.jpg")).convertToFormat(QImage::Format_RGB32);
+        const QImage background =
+            QImage(QStringLiteral(SKIN_FOLDER "/background.bmp")).convertToFormat(QImage::Format_RGB32);
         QVERIFY(!banner.isNull() && !background.isNull());
         // Where the dialog was, the window repaints a moment after it has gone.
         QImage shot;

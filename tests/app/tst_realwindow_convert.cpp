@@ -58,7 +58,8 @@ private slots:
         m_program->environment.insert(QStringLiteral("TMPDIR"), m_scratch.path());
         m_program->environment.insert(QStringLiteral("PATH"),
                                       tools + QLatin1Char(':') + m_program->environment.value(QStringLiteral("PATH")));
-        m_program->environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));
+        m_program->environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                                      QStringLiteral("unix:path=/nonexistent"));
 
         m_source = m_scratch.filePath(QStringLiteral("android clip.mp4"));
         const QString sample = QStringLiteral(SAMPLE_MEDIA "/mp4-h264-aac-android-320x240.mp4");
@@ -66,14 +67,13 @@ private slots:
             QVERIFY(QFile::copy(sample, m_source));
         } else {
             // A checkout without the shared samples beside it: a clip of the same kind.
-            const QString made = run(QStringLiteral("ffmpeg"),
-                                     {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
-                                      QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                                      QStringLiteral("testsrc2=s=320x240:r=30:d=4"), QStringLiteral("-f"),
-                                      QStringLiteral("lavfi"), QStringLiteral("-i"),
-                                      QStringLiteral("sine=f=440:d=4"), QStringLiteral("-c:v"),
-                                      QStringLiteral("libx264"), QStringLiteral("-c:a"), QStringLiteral("aac"),
-                                      m_source});
+            const QString made =
+                run(QStringLiteral("ffmpeg"),
+                    {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"),
+                     QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("testsrc2=s=320x240:r=30:d=4"),
+                     QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                     QStringLiteral("sine=f=440:d=4"), QStringLiteral("-c:v"), QStringLiteral("libx264"),
+                     QStringLiteral("-c:a"), QStringLiteral("aac"), m_source});
             QVERIFY2(QFile::exists(m_source), qPrintable(made));
         }
     }
@@ -99,7 +99,9 @@ private slots:
         QCOMPARE(readAll(m_openerLog), output + QLatin1Char('\n'));
         const QStringList results = QDir(output).entryList({QStringLiteral("*.3gp")}, QDir::Files);
         QCOMPARE(results.size(), 1);
-        QVERIFY(QDir(m_program->applicationFolder() + QStringLiteral("/data")).entryList({QStringLiteral("conv.exe")}).isEmpty());
+        QVERIFY(QDir(m_program->applicationFolder() + QStringLiteral("/data"))
+                    .entryList({QStringLiteral("conv.exe")})
+                    .isEmpty());
 
         const QJsonObject probe = ffprobe(output + QLatin1Char('/') + results[0]);
         const QJsonArray streams = probe[QStringLiteral("streams")].toArray();
@@ -181,10 +183,10 @@ private:
 
     static QJsonObject ffprobe(const QString& path)
     {
-        const QString json = run(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"),
-                                                             QStringLiteral("-print_format"), QStringLiteral("json"),
-                                                             QStringLiteral("-show_streams"),
-                                                             QStringLiteral("-show_format"), path});
+        const QString json =
+            run(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-print_format"), QStringLiteral("json"),
+                 QStringLiteral("-show_streams"), QStringLiteral("-show_format"), path});
         return QJsonDocument::fromJson(json.toUtf8()).object();
     }
 

@@ -22,10 +22,7 @@ using namespace realwindow;
 
 namespace {
 
-QString xwininfo(const QString& windowId)
-{
-    return run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowId});
-}
+QString xwininfo(const QString& windowId) { return run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowId}); }
 
 // The window's top-left corner on the screen, and its size.
 QRect screenRect(const QString& windowId)
@@ -263,7 +260,8 @@ private slots:
         scaled.environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
         QVERIFY(scaled.start());
         const QPoint origin = scaled.origin();
-        const QString shape = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), scaled.windowId(), QStringLiteral("-shape")});
+        const QString shape =
+            run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), scaled.windowId(), QStringLiteral("-shape")});
         QVERIFY2(shape.contains(QStringLiteral("Width: 1114")), qPrintable(shape));
         QVERIFY2(shape.contains(QStringLiteral("Window shape extents:  1096x732+10+10")), qPrintable(shape));
 
@@ -304,8 +302,9 @@ private slots:
         QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QFile config(runtime.filePath(QStringLiteral("weston.ini")));
         QVERIFY(config.open(QIODevice::WriteOnly));
-        config.write("[core]\nidle-time=0\n[shell]\nbackground-color=0xff204080\npanel-position=none\n"
-                     "locking=false\nanimation=none\nstartup-animation=none\n");
+        config.write(
+            "[core]\nidle-time=0\n[shell]\nbackground-color=0xff204080\npanel-position=none\n"
+            "locking=false\nanimation=none\nstartup-animation=none\n");
         config.close();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
@@ -313,10 +312,10 @@ private slots:
         weston.setProcessEnvironment(environment);
         weston.setStandardOutputFile(runtime.filePath(QStringLiteral("weston.log")));
         weston.setStandardErrorFile(runtime.filePath(QStringLiteral("weston.log")));
-        weston.start(QStringLiteral("weston"), {QStringLiteral("--backend=x11-backend.so"), QStringLiteral("--use-pixman"),
-                                               QStringLiteral("--width=900"), QStringLiteral("--height=600"),
-                                               QStringLiteral("--socket=tovaro-test"),
-                                               QStringLiteral("--config=") + config.fileName()});
+        weston.start(QStringLiteral("weston"),
+                     {QStringLiteral("--backend=x11-backend.so"), QStringLiteral("--use-pixman"),
+                      QStringLiteral("--width=900"), QStringLiteral("--height=600"),
+                      QStringLiteral("--socket=tovaro-test"), QStringLiteral("--config=") + config.fileName()});
         QVERIFY(weston.waitForStarted());
         QPoint output;
         QVERIFY(!waitForWindow(QStringLiteral("Weston Compositor - screen0"), &output).isEmpty());
@@ -384,8 +383,8 @@ private:
     QString popupWindow() const
     {
         const QString pid = QString::number(m_program->process().processId());
-        const QStringList arguments{QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                    QStringLiteral("--pid"), pid};
+        const QStringList arguments{QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                                    pid};
         const QStringList ids = run(QStringLiteral("xdotool"), arguments).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         for (const QString& id : ids) {
             const QString hex = QStringLiteral("0x") + QString::number(id.toULongLong(), 16);

@@ -16,9 +16,9 @@
 #include <QTextLayout>
 #include <QTimer>
 
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <memory>
 
 namespace {
 
@@ -117,7 +117,8 @@ private slots:
         const auto window = startWindow(application, m_tempBase);
         QVERIFY(!QFileInfo::exists(application + QStringLiteral("/output")));
         QVERIFY(!QFileInfo::exists(application + QStringLiteral("/data")));
-        QCOMPARE(find<QComboBox>(*window, QStringLiteral("cmbSize"))->currentText(), QStringLiteral("176x144"));  // later steps ran
+        QCOMPARE(find<QComboBox>(*window, QStringLiteral("cmbSize"))->currentText(),
+                 QStringLiteral("176x144"));  // later steps ran
         QCOMPARE(window->size(), QSize(557, 374));
     }
 
@@ -133,7 +134,9 @@ private slots:
             QSKIP("handing a folder to another user needs root");
         const QString foreignBase = m_scratch.filePath(QStringLiteral("foreign"));
         QVERIFY(QDir().mkpath(foreignBase + QLatin1Char('/') + privateFolderName()));
-        QCOMPARE(::chown(QFile::encodeName(foreignBase + QLatin1Char('/') + privateFolderName()).constData(), 4242, 4242), 0);
+        QCOMPARE(
+            ::chown(QFile::encodeName(foreignBase + QLatin1Char('/') + privateFolderName()).constData(), 4242, 4242),
+            0);
         QVERIFY(startWindow(m_application, foreignBase)->folders().temp.isEmpty());
     }
 
@@ -144,17 +147,15 @@ private slots:
         const auto* rate = find<QComboBox>(*window, QStringLiteral("cmbFPS"));
         const auto* video = find<QComboBox>(*window, QStringLiteral("cmbVBR"));
         const auto* audio = find<QComboBox>(*window, QStringLiteral("cmbAB"));
-        QCOMPARE(entriesOf(size), (QStringList{QStringLiteral("128x96"), QStringLiteral("160x120"),
-                                                         QStringLiteral("176x144"), QStringLiteral("320x240"),
-                                                         QStringLiteral("352x288")}));
+        QCOMPARE(entriesOf(size),
+                 (QStringList{QStringLiteral("128x96"), QStringLiteral("160x120"), QStringLiteral("176x144"),
+                              QStringLiteral("320x240"), QStringLiteral("352x288")}));
         QCOMPARE(entriesOf(rate), (QStringList{QStringLiteral("14.985"), QStringLiteral("23.975"),
-                                                        QStringLiteral("25.0"), QStringLiteral("29.97")}));
-        QCOMPARE(entriesOf(video), (QStringList{QStringLiteral("40"), QStringLiteral("80"),
-                                                        QStringLiteral("120"), QStringLiteral("256"),
-                                                        QStringLiteral("512")}));
+                                               QStringLiteral("25.0"), QStringLiteral("29.97")}));
+        QCOMPARE(entriesOf(video), (QStringList{QStringLiteral("40"), QStringLiteral("80"), QStringLiteral("120"),
+                                                QStringLiteral("256"), QStringLiteral("512")}));
         QCOMPARE(entriesOf(audio), (QStringList{QStringLiteral("32"), QStringLiteral("48"), QStringLiteral("64"),
-                                                       QStringLiteral("80"), QStringLiteral("96"),
-                                                       QStringLiteral("128")}));
+                                                QStringLiteral("80"), QStringLiteral("96"), QStringLiteral("128")}));
         QCOMPARE(size->currentText(), QStringLiteral("176x144"));
         QCOMPARE(rate->currentText(), QStringLiteral("14.985"));
         QCOMPARE(video->currentText(), QStringLiteral("120"));
@@ -209,8 +210,8 @@ private slots:
         QVERIFY(!panel->isVisible());
         QCOMPARE(panel->geometry(), QRect(12, 146, 533, 175));
         // The text buttons sit where the panel's picture leaves room for them, to the pixel.
-        const std::pair<const char*, QPoint> links[] = {{"lblDefault", {354, 132}}, {"lblOk", {396, 132}},
-                                                        {"lblCancel", {436, 132}}};
+        const std::pair<const char*, QPoint> links[] = {
+            {"lblDefault", {354, 132}}, {"lblOk", {396, 132}}, {"lblCancel", {436, 132}}};
         for (const auto& [link, topLeft] : links)
             QCOMPARE(find(*panel, QString::fromLatin1(link))->geometry().topLeft(), topLeft);
         const auto* imgLoaded = find(*window, QStringLiteral("imgLoaded"));
@@ -252,9 +253,9 @@ private slots:
         const auto window = startWindow(m_application, m_tempBase);
         const QRegion shape = window->mask();
         QCOMPARE(shape.boundingRect(), QRect(5, 5, 548, 366));
-        QVERIFY(!shape.contains(QPoint(5, 5)));      // a rounded corner
-        QVERIFY(shape.contains(QPoint(10, 5)));      // the top edge beside it
-        QVERIFY(shape.contains(QPoint(278, 187)));   // the middle of the banner
+        QVERIFY(!shape.contains(QPoint(5, 5)));     // a rounded corner
+        QVERIFY(shape.contains(QPoint(10, 5)));     // the top edge beside it
+        QVERIFY(shape.contains(QPoint(278, 187)));  // the middle of the banner
     }
 
     void pictureAndCursorAssetsAreLoaded()

@@ -47,14 +47,16 @@ inline bool writeScript(const QString& path, const QString& body)
 
 inline bool install(const QString& applicationFolder, const QString& body)
 {
-    return writeScript(applicationFolder + QStringLiteral("/conv.dll"),
-                       QStringLiteral("printf '%s\\n' \"$0\" \"$@\" > '%1/called.txt'\n%2\n").arg(applicationFolder, body));
+    return writeScript(
+        applicationFolder + QStringLiteral("/conv.dll"),
+        QStringLiteral("printf '%s\\n' \"$0\" \"$@\" > '%1/called.txt'\n%2\n").arg(applicationFolder, body));
 }
 
 // A desktop opener, xdg-open in `folder`, that appends what it is asked to open to `log`.
 inline bool installOpener(const QString& folder, const QString& log)
 {
-    return writeScript(folder + QStringLiteral("/xdg-open"), QStringLiteral("printf '%s\\n' \"$1\" >> '%1'\n").arg(log));
+    return writeScript(folder + QStringLiteral("/xdg-open"),
+                       QStringLiteral("printf '%s\\n' \"$1\" >> '%1'\n").arg(log));
 }
 
 // The program and arguments of the last call; empty when it was never called.

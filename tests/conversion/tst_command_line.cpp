@@ -8,8 +8,8 @@
 
 namespace {
 
-const settings::ConversionSettings kDefaults{QStringLiteral("176x144"), QStringLiteral("14.985"),
-                                             QStringLiteral("120"), QStringLiteral("48")};
+const settings::ConversionSettings kDefaults{QStringLiteral("176x144"), QStringLiteral("14.985"), QStringLiteral("120"),
+                                             QStringLiteral("48")};
 const command::Folders kWindowsFolders{QStringLiteral("D:\\Tools\\Conv\\data"), QStringLiteral("c:\\tmp"),
                                        QLatin1Char('\\')};
 
@@ -38,7 +38,8 @@ private slots:
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("input");
         QTest::newRow("two letters") << QStringLiteral("E:\\clips\\talk.rm") << QStringLiteral("c:\\tmp\\tmpFile..rm");
-        QTest::newRow("four letters") << QStringLiteral("E:\\clips\\clip.mpeg") << QStringLiteral("c:\\tmp\\tmpFile.peg");
+        QTest::newRow("four letters") << QStringLiteral("E:\\clips\\clip.mpeg")
+                                      << QStringLiteral("c:\\tmp\\tmpFile.peg");
         QTest::newRow("no extension") << QStringLiteral("E:\\clips\\ab") << QStringLiteral("c:\\tmp\\tmpFile._ab");
         QTest::newRow("3GP source") << QStringLiteral("E:\\clips\\old.3gp") << QStringLiteral("c:\\tmp\\tmpFile.3gp");
     }
@@ -57,8 +58,10 @@ private slots:
         const command::Folders folders{QStringLiteral("/opt/My Tools/data"), QStringLiteral("/tmp/tovaro-1000")};
         const auto command = command::compose(folders, QStringLiteral("/home/u/ab"), kDefaults);
         QCOMPARE(command.program, QStringLiteral("/opt/My Tools/data/conv.exe"));  // one piece, blanks and all
-        QVERIFY(command.text.startsWith(QStringLiteral("/opt/My Tools/data/conv.exe -i /tmp/tovaro-1000/tmpFile._ab ")));
-        QCOMPARE(command::workingInputPath(folders, QStringLiteral("/v/a")), QStringLiteral("/tmp/tovaro-1000/tmpFile.v_a"));
+        QVERIFY(
+            command.text.startsWith(QStringLiteral("/opt/My Tools/data/conv.exe -i /tmp/tovaro-1000/tmpFile._ab ")));
+        QCOMPARE(command::workingInputPath(folders, QStringLiteral("/v/a")),
+                 QStringLiteral("/tmp/tovaro-1000/tmpFile.v_a"));
         // A character outside the basic plane is kept whole rather than cut in half.
         const QString face = QString::fromUtf8("\xF0\x9F\x98\x80");
         QCOMPARE(command::sourceExtension(QStringLiteral("/v/") + face + QStringLiteral("ab"), QLatin1Char('/')),

@@ -63,17 +63,31 @@ private slots:
         int asked = 0;
 
         // Cancelled: nothing changes.
-        QCOMPARE(source::add(view, [&] { ++asked; return QString(); }), source::AddResult::Cancelled);
+        QCOMPARE(source::add(view,
+                             [&] {
+                                 ++asked;
+                                 return QString();
+                             }),
+                 source::AddResult::Cancelled);
         QVERIFY(!view.isLoaded());
         QVERIFY(!view.fileLineShown && view.waitShown && !view.loadedShown);
 
         const QString path = QStringLiteral("/home/用户/my videos/-party \"1\".avi");
-        QCOMPARE(source::add(view, [&] { ++asked; return path; }), source::AddResult::Loaded);
+        QCOMPARE(source::add(view,
+                             [&] {
+                                 ++asked;
+                                 return path;
+                             }),
+                 source::AddResult::Loaded);
         QCOMPARE(view.path, path);
         QVERIFY(view.fileLineShown && view.loadedShown && !view.waitShown);
 
         // A second file is refused without asking; the first stays.
-        QCOMPARE(source::add(view, [&] { ++asked; return QStringLiteral("/other.avi"); }),
+        QCOMPARE(source::add(view,
+                             [&] {
+                                 ++asked;
+                                 return QStringLiteral("/other.avi");
+                             }),
                  source::AddResult::AlreadyLoaded);
         QCOMPARE(asked, 2);
         QCOMPARE(view.path, path);

@@ -1,9 +1,9 @@
 // Whole conversion runs against stand-in converters: what lands where, the result's
 // name, and every way a run can go wrong.
 
+#include "ConverterStatus.h"
 #include "ScratchFolder.h"
 #include "StandInConverter.h"
-#include "ConverterStatus.h"
 #include "conversion/ConversionRun.h"
 #include "platform/ExclusiveLock.h"
 
@@ -15,14 +15,14 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <atomic>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -51,8 +51,8 @@ private slots:
         QVERIFY(m_scratch.renew(QStringLiteral("Tovaro PRO 视频")));
         m_app = m_scratch.application();
         m_work = m_scratch.filePath(QStringLiteral("work"));
-        for (const QString& folder : QStringList{m_app + QStringLiteral("/output"), m_app + QStringLiteral("/data"), m_work,
-                                      m_scratch.filePath(QStringLiteral("clips"))})
+        for (const QString& folder : QStringList{m_app + QStringLiteral("/output"), m_app + QStringLiteral("/data"),
+                                                 m_work, m_scratch.filePath(QStringLiteral("clips"))})
             QVERIFY(QDir().mkpath(folder));
         m_source = m_scratch.filePath(QStringLiteral("clips/聚会 party.avi"));
         writeFile(m_source, "source bytes");
@@ -125,21 +125,25 @@ private slots:
         QTest::addColumn<QString>("detail");
         QTest::newRow("fails") << QString::fromLatin1(standin::kFails) << QStringLiteral("无法转换")
                                << QStringLiteral("conv.dll: cannot decode the source: Invalid data found");
-        QTest::newRow("writes nothing") << QString::fromLatin1(standin::kWritesNothing)
-                                        << QStringLiteral("没有写出") << QString();
+        QTest::newRow("writes nothing") << QString::fromLatin1(standin::kWritesNothing) << QStringLiteral("没有写出")
+                                        << QString();
         QTest::newRow("killed") << QStringLiteral("kill -9 $$") << QStringLiteral("意外终止")
                                 << QStringLiteral("意外终止");
         // Each kind of failure the converter names by its status, told in Chinese; its
         // own line is the detail, with the working names it saw replaced by the user's.
         const QString names = QStringLiteral("echo \"conv.dll: cannot use $2 for ${22}\" >&2; exit %1");
         const std::pair<tovaro::ConverterStatus, const char*> kinds[] = {
-            {tovaro::ConverterStatus::SourceUnreadable, "无法读取"},  {tovaro::ConverterStatus::NotAVideo, "不是视频文件"},
-            {tovaro::ConverterStatus::SourceDamaged, "已损坏"},       {tovaro::ConverterStatus::OutputUnwritable, "无法写入"},
-            {tovaro::ConverterStatus::OutOfSpace, "磁盘空间不足"},     {tovaro::ConverterStatus::Stopped, "被中止"},
+            {tovaro::ConverterStatus::SourceUnreadable, "无法读取"},
+            {tovaro::ConverterStatus::NotAVideo, "不是视频文件"},
+            {tovaro::ConverterStatus::SourceDamaged, "已损坏"},
+            {tovaro::ConverterStatus::OutputUnwritable, "无法写入"},
+            {tovaro::ConverterStatus::OutOfSpace, "磁盘空间不足"},
+            {tovaro::ConverterStatus::Stopped, "被中止"},
             {tovaro::ConverterStatus::UsageError, "不接受"}};
         for (const auto& [status, told] : kinds)
             QTest::addRow("status %d", static_cast<int>(status))
-                << names.arg(static_cast<int>(status)) << QString::fromUtf8(told) << QStringLiteral("conv.dll: cannot use ");
+                << names.arg(static_cast<int>(status)) << QString::fromUtf8(told)
+                << QStringLiteral("conv.dll: cannot use ");
         QTest::newRow("unknown status") << names.arg(42) << QStringLiteral("无法转换") << QStringLiteral("cannot use ");
     }
 
@@ -152,13 +156,15 @@ private slots:
         writeFile(m_work + QStringLiteral("/tmpFile.3gp"), "an earlier run's output");
         const conversion::Outcome outcome = conversion::ConversionRun(setupFor(m_source)).exec();
         QVERIFY(!outcome.converted);
-        QVERIFY2(outcome.warning.startsWith(QStringLiteral("转换失败")) || outcome.warning.contains(QStringLiteral("中止")),
-                 qPrintable(outcome.warning));
+        QVERIFY2(
+            outcome.warning.startsWith(QStringLiteral("转换失败")) || outcome.warning.contains(QStringLiteral("中止")),
+            qPrintable(outcome.warning));
         QVERIFY2(outcome.warning.contains(warning), qPrintable(outcome.warning));
         QVERIFY2(outcome.warning.contains(m_source), qPrintable(outcome.warning));
         QVERIFY2(outcome.detail.contains(detail), qPrintable(outcome.detail));
         if (outcome.detail.contains(QStringLiteral("cannot use"))) {
-            QCOMPARE(outcome.detail, QStringLiteral("conv.dll: cannot use %1 for %2").arg(m_source, m_app + QStringLiteral("/output")));
+            QCOMPARE(outcome.detail,
+                     QStringLiteral("conv.dll: cannot use %1 for %2").arg(m_source, m_app + QStringLiteral("/output")));
         }
         QVERIFY(entries(m_app + QStringLiteral("/output")).isEmpty());
         expectNoWorkingCopies();
@@ -248,7 +254,8 @@ private slots:
         // Another copy of the program converting with them right now keeps them.
         leaveBehind();
         platform::ExclusiveLock other;
-        QCOMPARE(other.tryAcquire(m_app + QStringLiteral("/data/.conversion.lock")), platform::ExclusiveLock::Result::Held);
+        QCOMPARE(other.tryAcquire(m_app + QStringLiteral("/data/.conversion.lock")),
+                 platform::ExclusiveLock::Result::Held);
         conversion::ConversionRun(setupFor(QString())).removeLeftovers();
         QVERIFY(QFileInfo::exists(stale));
     }
@@ -320,8 +327,9 @@ private slots:
 
         // Another program holding the lock, then dying, leaves it free.
         QProcess holder;
-        holder.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec 9>\"$0\"; flock 9; echo held; exec sleep 60"),
-                                            m_work + QStringLiteral("/.conversion.lock")});
+        holder.start(QStringLiteral("sh"),
+                     {QStringLiteral("-c"), QStringLiteral("exec 9>\"$0\"; flock 9; echo held; exec sleep 60"),
+                      m_work + QStringLiteral("/.conversion.lock")});
         QVERIFY(holder.waitForReadyRead(5000));
         QVERIFY(!conversion::ConversionRun(setupFor(m_source)).claim().isEmpty());
         holder.kill();
@@ -368,7 +376,10 @@ private slots:
 private:
     conversion::RunSetup setupFor(const QString& source)
     {
-        conversion::RunSetup setup{m_app, m_work, m_app + QStringLiteral("/output"), m_app + QStringLiteral("/data"),
+        conversion::RunSetup setup{m_app,
+                                   m_work,
+                                   m_app + QStringLiteral("/output"),
+                                   m_app + QStringLiteral("/data"),
                                    source,
                                    [] {
                                        return settings::ConversionSettings{QStringLiteral("176x144"),

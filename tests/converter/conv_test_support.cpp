@@ -1,11 +1,11 @@
 #include "conv_test_support.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
 
@@ -21,20 +21,11 @@
 
 namespace convtest {
 
-QString convPath()
-{
-    return qEnvironmentVariable("CONV_UNDER_TEST", QStringLiteral(CONV_DLL));
-}
+QString convPath() { return qEnvironmentVariable("CONV_UNDER_TEST", QStringLiteral(CONV_DLL)); }
 
-QString sharedMedia(const QString& fileName)
-{
-    return QDir(QStringLiteral(SHARED_MEDIA)).filePath(fileName);
-}
+QString sharedMedia(const QString& fileName) { return QDir(QStringLiteral(SHARED_MEDIA)).filePath(fileName); }
 
-static bool isProgressLine(const QString& line)
-{
-    return line.startsWith(QLatin1String("progress: "));
-}
+static bool isProgressLine(const QString& line) { return line.startsWith(QLatin1String("progress: ")); }
 
 static QStringList lines(const QByteArray& text)
 {
@@ -61,8 +52,8 @@ QStringList RunResult::progressLines() const
 
 bool RunResult::exitedWith(int status) const
 {
-    return finished && !crashed && exitCode == status && !standardError.contains("Sanitizer")
-           && !standardError.contains("runtime error:");
+    return finished && !crashed && exitCode == status && !standardError.contains("Sanitizer") &&
+           !standardError.contains("runtime error:");
 }
 
 RunResult run(const QString& program, const QStringList& arguments, int timeoutSeconds)
@@ -131,11 +122,29 @@ double peakMegabytesOfConv(const QStringList& arguments, int timeoutSeconds, int
 QStringList windowCommand(const QString& input, const QString& output, const QString& size, const QString& rate,
                           const QString& videoKbps, const QString& audioKbps)
 {
-    return {QStringLiteral("-i"), input, QStringLiteral("-vcodec"), QStringLiteral("h263"), QStringLiteral("-b"),
-            videoKbps, QStringLiteral("-y"), QStringLiteral("-r"), rate, QStringLiteral("-s"), size,
-            QStringLiteral("-acodec"), QStringLiteral("amr_nb"), QStringLiteral("-ac"), QStringLiteral("1"),
-            QStringLiteral("-f"), QStringLiteral("3gp"), QStringLiteral("-ar"), QStringLiteral("8000"),
-            QStringLiteral("-ab"), audioKbps, QString(), output};
+    return {QStringLiteral("-i"),
+            input,
+            QStringLiteral("-vcodec"),
+            QStringLiteral("h263"),
+            QStringLiteral("-b"),
+            videoKbps,
+            QStringLiteral("-y"),
+            QStringLiteral("-r"),
+            rate,
+            QStringLiteral("-s"),
+            size,
+            QStringLiteral("-acodec"),
+            QStringLiteral("amr_nb"),
+            QStringLiteral("-ac"),
+            QStringLiteral("1"),
+            QStringLiteral("-f"),
+            QStringLiteral("3gp"),
+            QStringLiteral("-ar"),
+            QStringLiteral("8000"),
+            QStringLiteral("-ab"),
+            audioKbps,
+            QString(),
+            output};
 }
 
 bool makeMedia(const QStringList& ffmpegArguments, const QString& path)
@@ -168,10 +177,10 @@ static StreamInfo streamFrom(const QJsonObject& stream)
 
 MediaInfo probe(const QString& path)
 {
-    const RunResult result = run(QStringLiteral("ffprobe"),
-                                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-of"),
-                                  QStringLiteral("json"), QStringLiteral("-count_packets"),
-                                  QStringLiteral("-show_format"), QStringLiteral("-show_streams"), path});
+    const RunResult result =
+        run(QStringLiteral("ffprobe"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-of"), QStringLiteral("json"),
+             QStringLiteral("-count_packets"), QStringLiteral("-show_format"), QStringLiteral("-show_streams"), path});
     MediaInfo info;
     if (!result.exitedWith(0))
         return info;
@@ -195,10 +204,10 @@ MediaInfo probe(const QString& path)
 
 QString decodeErrors(const QString& path)
 {
-    const RunResult result = run(QStringLiteral("ffmpeg"),
-                                 {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
-                                  QStringLiteral("-i"), path, QStringLiteral("-f"), QStringLiteral("null"),
-                                  QStringLiteral("-")});
+    const RunResult result =
+        run(QStringLiteral("ffmpeg"),
+            {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+             QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
     if (!result.finished || result.crashed)
         return QStringLiteral("ffmpeg did not finish");
     return QString::fromUtf8(result.standardError).trimmed();
@@ -206,13 +215,12 @@ QString decodeErrors(const QString& path)
 
 QVector<QByteArray> grayPictures(const QString& path, int width, int height)
 {
-    const RunResult result = run(QStringLiteral("ffmpeg"),
-                                 {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
-                                  QStringLiteral("-i"), path, QStringLiteral("-an"), QStringLiteral("-vf"),
-                                  QStringLiteral("scale=%1:%2:flags=area").arg(width).arg(height),
-                                  QStringLiteral("-vsync"), QStringLiteral("passthrough"), QStringLiteral("-f"),
-                                  QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"), QStringLiteral("gray"),
-                                  QStringLiteral("-")});
+    const RunResult result = run(
+        QStringLiteral("ffmpeg"),
+        {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+         QStringLiteral("-an"), QStringLiteral("-vf"), QStringLiteral("scale=%1:%2:flags=area").arg(width).arg(height),
+         QStringLiteral("-vsync"), QStringLiteral("passthrough"), QStringLiteral("-f"), QStringLiteral("rawvideo"),
+         QStringLiteral("-pix_fmt"), QStringLiteral("gray"), QStringLiteral("-")});
     QVector<QByteArray> pictures;
     const int size = width * height;
     for (qsizetype at = 0; at + size <= result.standardOutput.size(); at += size)
@@ -222,14 +230,14 @@ QVector<QByteArray> grayPictures(const QString& path, int width, int height)
 
 QVector<qint16> monoSamples(const QString& path)
 {
-    const RunResult result = run(QStringLiteral("ffmpeg"),
-                                 {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
-                                  QStringLiteral("-i"), path, QStringLiteral("-vn"), QStringLiteral("-ac"),
-                                  QStringLiteral("1"), QStringLiteral("-ar"), QStringLiteral("8000"),
-                                  QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")});
+    const RunResult result =
+        run(QStringLiteral("ffmpeg"),
+            {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+             QStringLiteral("-vn"), QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-ar"),
+             QStringLiteral("8000"), QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")});
     QVector<qint16> samples(result.standardOutput.size() / 2);
     std::memcpy(samples.data(), result.standardOutput.constData(), static_cast<size_t>(samples.size()) * 2);
     return samples;
 }
 
-} // namespace convtest
+}  // namespace convtest

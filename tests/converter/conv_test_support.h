@@ -23,7 +23,7 @@ inline const QString kMessagePrefix = QString::fromLatin1(tovaro::kConverterMess
 
 struct RunResult {
     int exitCode = -1;
-    bool finished = false;   // false: it hung and was killed, or never started
+    bool finished = false;  // false: it hung and was killed, or never started
     bool crashed = false;
     QByteArray standardOutput;
     QByteArray standardError;
@@ -45,7 +45,8 @@ double peakMegabytesOfConv(const QStringList& arguments, int timeoutSeconds, int
 // The command line exactly as the window composes it (split at blanks: the two
 // blanks before the output give an empty word).
 QStringList windowCommand(const QString& input, const QString& output, const QString& size = QStringLiteral("176x144"),
-                          const QString& rate = QStringLiteral("14.985"), const QString& videoKbps = QStringLiteral("120"),
+                          const QString& rate = QStringLiteral("14.985"),
+                          const QString& videoKbps = QStringLiteral("120"),
                           const QString& audioKbps = QStringLiteral("48"));
 
 // Runs ffmpeg -y ARGS PATH; returns whether it made the file.
@@ -55,7 +56,7 @@ struct StreamInfo {
     QString codec;
     int width = 0;
     int height = 0;
-    QString frameRate;        // r_frame_rate as ffprobe writes it
+    QString frameRate;  // r_frame_rate as ffprobe writes it
     QString sampleAspect;
     int sampleRate = 0;
     int channels = 0;
@@ -83,4 +84,4 @@ QVector<QByteArray> grayPictures(const QString& path, int width, int height);
 // The sound as 8000 Hz mono 16-bit samples.
 QVector<qint16> monoSamples(const QString& path);
 
-} // namespace convtest
+}  // namespace convtest

@@ -5,7 +5,4 @@
 
 #include <unistd.h>
 
-[[gnu::constructor]] static void stopWhileStarting()
-{
-    kill(getpid(), SIGTERM);
-}
+[[gnu::constructor]] static void stopWhileStarting() { kill(getpid(), SIGTERM); }

@@ -16,10 +16,10 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <spawn.h>
-#include <string>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <string>
 
 namespace {
 
@@ -71,11 +71,11 @@ bool canWriteOutput(int workingFile, const std::string& folder)
 {
     const std::string procName = "/proc/self/fd/" + std::to_string(workingFile);
     const std::string linked = folder + "/.conv-probe.part";
-    return pwrite(workingFile, "3gp", 3, 0) == 3 && canOpen(procName, O_RDONLY)
-           && linkat(AT_FDCWD, procName.c_str(), AT_FDCWD, linked.c_str(), AT_SYMLINK_FOLLOW) == 0
-           && rename(linked.c_str(), (folder + "/result.3gp").c_str()) == 0
-           && linkat(AT_FDCWD, procName.c_str(), AT_FDCWD, linked.c_str(), AT_SYMLINK_FOLLOW) == 0
-           && unlink(linked.c_str()) == 0;
+    return pwrite(workingFile, "3gp", 3, 0) == 3 && canOpen(procName, O_RDONLY) &&
+           linkat(AT_FDCWD, procName.c_str(), AT_FDCWD, linked.c_str(), AT_SYMLINK_FOLLOW) == 0 &&
+           rename(linked.c_str(), (folder + "/result.3gp").c_str()) == 0 &&
+           linkat(AT_FDCWD, procName.c_str(), AT_FDCWD, linked.c_str(), AT_SYMLINK_FOLLOW) == 0 &&
+           unlink(linked.c_str()) == 0;
 }
 
 // Runs in the child: makes every attempt, writes "name=0|1" lines to `report`.
@@ -84,9 +84,7 @@ void attemptAll(const Scene& scene, bool confined, int report)
     const int workingFile = open(scene.outputFolder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
     const int earlierSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     std::string lines;
-    const auto note = [&](const char* name, bool worked) {
-        lines += std::string(name) + (worked ? "=1\n" : "=0\n");
-    };
+    const auto note = [&](const char* name, bool worked) { lines += std::string(name) + (worked ? "=1\n" : "=0\n"); };
     if (confined) {
         try {
             note("landlock", !conv::confine({scene.input, scene.outputFolder, workingFile}));
@@ -99,9 +97,10 @@ void attemptAll(const Scene& scene, bool confined, int report)
     note("read outside", canOpen(scene.outside, O_RDONLY));
     note("create beside input", canOpen(scene.inputFolder + "/new.txt", O_WRONLY | O_CREAT | O_EXCL));
     note("write beside input", canOpen(scene.inputFolder + "/notes.txt", O_WRONLY | O_APPEND));
-    note("create in home", canOpen(scene.homeProbe, O_WRONLY | O_CREAT | O_EXCL) && unlink(scene.homeProbe.c_str()) == 0);
-    note("rename input", rename(scene.input.c_str(), (scene.inputFolder + "/moved.3gp").c_str()) == 0
-                             && rename((scene.inputFolder + "/moved.3gp").c_str(), scene.input.c_str()) == 0);
+    note("create in home",
+         canOpen(scene.homeProbe, O_WRONLY | O_CREAT | O_EXCL) && unlink(scene.homeProbe.c_str()) == 0);
+    note("rename input", rename(scene.input.c_str(), (scene.inputFolder + "/moved.3gp").c_str()) == 0 &&
+                             rename((scene.inputFolder + "/moved.3gp").c_str(), scene.input.c_str()) == 0);
     note("connect", canConnect(earlierSocket, scene.listenerPort));
     const int newSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     note("new socket", newSocket >= 0);
@@ -145,7 +144,7 @@ bool writeFile(const QString& path, const QByteArray& content)
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
-} // namespace
+}  // namespace
 
 class ConverterConfinementTest : public QObject {
     Q_OBJECT
@@ -195,10 +194,10 @@ private slots:
     void subvertedDecoderIsHeldIn()
     {
         const QStringList needed{QStringLiteral("read input"), QStringLiteral("write output")};
-        const QStringList forbidden{QStringLiteral("read outside"),      QStringLiteral("create beside input"),
+        const QStringList forbidden{QStringLiteral("read outside"),       QStringLiteral("create beside input"),
                                     QStringLiteral("write beside input"), QStringLiteral("create in home"),
-                                    QStringLiteral("rename input"),      QStringLiteral("connect"),
-                                    QStringLiteral("new socket"),        QStringLiteral("start /bin/true"),
+                                    QStringLiteral("rename input"),       QStringLiteral("connect"),
+                                    QStringLiteral("new socket"),         QStringLiteral("start /bin/true"),
                                     QStringLiteral("remove input")};
         const QMap<QString, bool> free = attemptInChild(freshScene(), false);
         QCOMPARE(free.size(), needed.size() + forbidden.size());

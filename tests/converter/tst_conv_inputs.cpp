@@ -19,10 +19,11 @@ namespace {
 
 QStringList lavfiClip(const QString& size, int rate, double seconds, int sampleRate)
 {
-    return {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-            QStringLiteral("testsrc=size=%1:rate=%2:d=%3").arg(size).arg(rate).arg(seconds),
-            QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-            QStringLiteral("sine=frequency=440:sample_rate=%1:d=%2").arg(sampleRate).arg(seconds)};
+    return {
+        QStringLiteral("-f"), QStringLiteral("lavfi"),
+        QStringLiteral("-i"), QStringLiteral("testsrc=size=%1:rate=%2:d=%3").arg(size).arg(rate).arg(seconds),
+        QStringLiteral("-f"), QStringLiteral("lavfi"),
+        QStringLiteral("-i"), QStringLiteral("sine=frequency=440:sample_rate=%1:d=%2").arg(sampleRate).arg(seconds)};
 }
 
 // A VCD .DAT: the MPEG-1 program stream in 2324-byte sectors of a RIFF CDXA file,
@@ -39,12 +40,12 @@ bool writeVcdDat(const QString& mpegPath, const QString& datPath)
     for (int i = 0; i * payload < stream.size(); ++i) {
         QByteArray sector(12, '\xff');
         sector[0] = sector[11] = '\0';
-        sector += QByteArray::fromHex("0002");             // minute, second
-        sector.append(static_cast<char>(i % 75));          // sector of the second
-        sector.append('\x02');                             // mode 2
-        sector += QByteArray::fromHex("0101620f0101620f"); // form 2 real-time video, twice
+        sector += QByteArray::fromHex("0002");              // minute, second
+        sector.append(static_cast<char>(i % 75));           // sector of the second
+        sector.append('\x02');                              // mode 2
+        sector += QByteArray::fromHex("0101620f0101620f");  // form 2 real-time video, twice
         sector += stream.mid(i * payload, payload);
-        sector += QByteArray(4, '\0'); // error detection, unused by readers
+        sector += QByteArray(4, '\0');  // error detection, unused by readers
         sectors += sector;
     }
     const auto le32 = [](quint32 value) {
@@ -73,7 +74,7 @@ void expectConverted(const QString& source, const QString& output, bool video, b
     QCOMPARE(decodeErrors(output), QString());
 }
 
-} // namespace
+}  // namespace
 
 class ConverterInputsTest : public QObject {
     Q_OBJECT
@@ -106,8 +107,8 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QStringList, codecs);
-        const QString size = name.endsWith(QLatin1String(".3gp")) ? QStringLiteral("176x144")
-                                                                   : QStringLiteral("320x240");
+        const QString size =
+            name.endsWith(QLatin1String(".3gp")) ? QStringLiteral("176x144") : QStringLiteral("320x240");
         const QString source = path(name);
         QVERIFY(makeMedia(lavfiClip(size, 25, 1.5, 22050) + codecs, source));
         const QString output = path(name + QStringLiteral(".3gp"));
@@ -148,7 +149,7 @@ private slots:
         const QString output = path(QStringLiteral("sample.3gp"));
         const RunResult result = runConv(windowCommand(sharedMedia(file), output));
         QVERIFY2(result.exitedWith(0), result.standardError.constData());
-        QVERIFY(result.messages().size() <= 1); // at most a warning about damage
+        QVERIFY(result.messages().size() <= 1);  // at most a warning about damage
         const MediaInfo info = probe(output);
         QVERIFY(info.majorBrand.startsWith(QLatin1String("3gp")));
         QCOMPARE(info.video.size(), audioOnly ? 0 : 1);
@@ -180,12 +181,14 @@ private slots:
         QTest::newRow("the program's help text") << "help.txt" << made << 4;
         QTest::newRow("picture") << "picture.png" << made << 4;
         QTest::newRow("subtitles") << "words.srt"
-                                   << QByteArray("1\n00:00:00,000 --> 00:00:05,000\nHello\n\n"
-                                                 "2\n00:00:05,000 --> 00:00:09,000\nGoodbye\n")
+                                   << QByteArray(
+                                          "1\n00:00:00,000 --> 00:00:05,000\nHello\n\n"
+                                          "2\n00:00:05,000 --> 00:00:09,000\nGoodbye\n")
                                    << 4;
         QTest::newRow("HLS playlist") << "list.m3u8"
-                                      << QByteArray("#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n"
-                                                    "#EXTINF:2.0,\nclip.ts\n#EXT-X-ENDLIST\n")
+                                      << QByteArray(
+                                             "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n"
+                                             "#EXTINF:2.0,\nclip.ts\n#EXT-X-ENDLIST\n")
                                       << 4;
         QTest::newRow("concat list") << "list.ffconcat" << QByteArray("ffconcat version 1.0\nfile clip.ts\n") << 4;
         QTest::newRow("absurd sample rate") << "rate.wav" << made << 5;
@@ -198,7 +201,8 @@ private slots:
         QTemporaryDir folder;
         const QString source = folder.filePath(name);
         // The lists name a real clip beside them.
-        QVERIFY(makeMedia(lavfiClip(QStringLiteral("160x120"), 25, 2, 22050), folder.filePath(QStringLiteral("clip.ts"))));
+        QVERIFY(
+            makeMedia(lavfiClip(QStringLiteral("160x120"), 25, 2, 22050), folder.filePath(QStringLiteral("clip.ts"))));
         if (name == QLatin1String("folder.avi")) {
             QVERIFY(QDir(folder.path()).mkdir(name));
         } else if (name == QLatin1String("fifo.avi")) {
@@ -206,10 +210,10 @@ private slots:
         } else if (name == QLatin1String("help.txt")) {
             QVERIFY(QFile::copy(QStringLiteral(HELP_TEXT), source));
         } else if (name == QLatin1String("picture.png")) {
-            QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                               QStringLiteral("testsrc=size=320x240"), QStringLiteral("-frames:v"),
-                               QStringLiteral("1")},
-                              source));
+            QVERIFY(
+                makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("testsrc=size=320x240"), QStringLiteral("-frames:v"), QStringLiteral("1")},
+                          source));
         } else if (name == QLatin1String("rate.wav")) {
             // A second of sound whose header claims 1.8 billion samples a second.
             QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
@@ -231,8 +235,8 @@ private slots:
         QElapsedTimer timer;
         timer.start();
         const RunResult result = runConv(windowCommand(source, output), 60);
-        QVERIFY2(result.exitedWith(status),
-                 qPrintable(QString::number(result.exitCode) + QLatin1Char(' ') + QString::fromUtf8(result.standardError)));
+        QVERIFY2(result.exitedWith(status), qPrintable(QString::number(result.exitCode) + QLatin1Char(' ') +
+                                                       QString::fromUtf8(result.standardError)));
         QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(result.messages().size(), 1);
         QVERIFY(result.messages().first().startsWith(kMessagePrefix));
@@ -254,7 +258,7 @@ private slots:
         file.close();
         const QString output = path(QStringLiteral("playlist.3gp"));
         const RunResult result = runConv(windowCommand(playlist, output), 120);
-        QVERIFY2(result.exitedWith(4), result.standardError.constData()); // not a video
+        QVERIFY2(result.exitedWith(4), result.standardError.constData());  // not a video
         QCOMPARE(result.messages().size(), 1);
         QVERIFY(!QFile::exists(output));
     }
@@ -279,8 +283,8 @@ private slots:
         int status = -1;
         QElapsedTimer timer;
         timer.start();
-        const double megabytes = peakMegabytesOfConv(windowCommand(source, folder.filePath(QStringLiteral("out.3gp"))),
-                                                     60, &status);
+        const double megabytes =
+            peakMegabytesOfConv(windowCommand(source, folder.filePath(QStringLiteral("out.3gp"))), 60, &status);
         // The sanitizers' own share included; the product's target is 80 MB.
         QVERIFY2(megabytes > 0 && megabytes < 120, qPrintable(QString::number(megabytes)));
         QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
@@ -323,7 +327,7 @@ private slots:
         QVERIFY2(result.exitedWith(0), result.standardError.constData());
         const MediaInfo info = probe(output);
         QCOMPARE(info.video.size(), 1);
-        const double expected = truncate ? 3.0 : 5.0; // at least this much survives
+        const double expected = truncate ? 3.0 : 5.0;  // at least this much survives
         QVERIFY2(info.video.first().duration > expected * 0.8, qPrintable(QString::number(info.duration)));
         QCOMPARE(decodeErrors(output), QString());
     }
@@ -344,11 +348,11 @@ private slots:
         QFETCH(QString, source);
         if (source.isEmpty()) {
             source = path(QStringLiteral("raw.264"));
-            QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                               QStringLiteral("testsrc2=s=640x480:r=25:d=40"), QStringLiteral("-c:v"),
-                               QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
-                               QStringLiteral("-f"), QStringLiteral("h264")},
-                              source));
+            QVERIFY(makeMedia(
+                {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                 QStringLiteral("testsrc2=s=640x480:r=25:d=40"), QStringLiteral("-c:v"), QStringLiteral("libx264"),
+                 QStringLiteral("-preset"), QStringLiteral("ultrafast"), QStringLiteral("-f"), QStringLiteral("h264")},
+                source));
         } else if (!QFile::exists(source)) {
             QSKIP("the shared sample folder is missing");
         }
@@ -385,7 +389,7 @@ private slots:
         QVERIFY2(result.finished && !result.crashed, "hung or crashed");
         // A damaged file converts what decodes, or is refused as damaged.
         QVERIFY2(result.exitedWith(0) || result.exitedWith(5), result.standardError.constData());
-        QCOMPARE(result.messages().size(), 1); // the refusal, or the warning about damage
+        QCOMPARE(result.messages().size(), 1);  // the refusal, or the warning about damage
         if (result.exitCode != 0) {
             QVERIFY(!QFile::exists(output));
         } else {

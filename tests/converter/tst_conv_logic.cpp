@@ -2,8 +2,8 @@
 // placement, frame-rate conversion, frame skipping, sound placement, AMR modes.
 
 #include "amr_encoder.hpp"
-#include "bounded_queue.hpp"
 #include "audio_track.hpp"
+#include "bounded_queue.hpp"
 #include "command_line.hpp"
 #include "disposable_packets.hpp"
 #include "frame_geometry.hpp"
@@ -18,8 +18,8 @@
 #include <QtTest>
 
 #include <atomic>
-#include <thread>
 #include <cstdio>
+#include <thread>
 
 using namespace conv;
 
@@ -42,14 +42,14 @@ QList<int> shownPictures(AVRational outputRate, const QList<double>& starts, dou
         const SlotRange range = i < starts.size() ? converter.nextPicture(starts[i]) : converter.finish(end);
         for (std::int64_t slot = range.first; slot < range.end; ++slot) {
             if (slot != shown.size())
-                return {-1}; // slots must come in order without holes
+                return {-1};  // slots must come in order without holes
             shown << i - 1;
         }
     }
     return shown;
 }
 
-} // namespace
+}  // namespace
 
 class ConverterLogicTest : public QObject {
     Q_OBJECT
@@ -203,12 +203,12 @@ private slots:
 
         const auto at = [&](int x, int y) { return target->data[0][y * target->linesize[0] + x]; };
         copyTurned(*source, *target, 0, 0, 1);
-        QCOMPARE(at(0, 0), 10); // was bottom-left
-        QCOMPARE(at(1, 0), 0);  // was top-left
-        QCOMPARE(at(0, 3), 13); // was bottom-right
+        QCOMPARE(at(0, 0), 10);  // was bottom-left
+        QCOMPARE(at(1, 0), 0);   // was top-left
+        QCOMPARE(at(0, 3), 13);  // was bottom-right
         copyTurned(*source, *target, 0, 0, 3);
-        QCOMPARE(at(0, 0), 3);  // was top-right
-        QCOMPARE(at(1, 3), 10); // was bottom-left
+        QCOMPARE(at(0, 0), 3);   // was top-right
+        QCOMPARE(at(1, 3), 10);  // was bottom-left
     }
 
     void largePicturesAreReducedBeforeScaling()
@@ -220,23 +220,23 @@ private slots:
             return std::pair{r.halvings, r.halveLines};
         };
         QCOMPARE(reduction(640, 480, 176, 144), std::pair(0, true));
-        QCOMPARE(reduction(640, 360, 176, 144), std::pair(0, false)); // 2.5 lines to one
-        QCOMPARE(reduction(1280, 720, 176, 108), std::pair(1, false)); // never both
+        QCOMPARE(reduction(640, 360, 176, 144), std::pair(0, false));   // 2.5 lines to one
+        QCOMPARE(reduction(1280, 720, 176, 108), std::pair(1, false));  // never both
         QCOMPARE(reduction(1920, 1080, 176, 100), std::pair(2, false));
-        QCOMPARE(reduction(1282, 720, 176, 108), std::pair(0, true)); // chroma columns would not halve exactly
-        QCOMPARE(reduction(640, 482, 176, 144), std::pair(0, false)); // nor chroma lines
+        QCOMPARE(reduction(1282, 720, 176, 108), std::pair(0, true));  // chroma columns would not halve exactly
+        QCOMPARE(reduction(640, 482, 176, 144), std::pair(0, false));  // nor chroma lines
         QCOMPARE(reduction(176, 144, 176, 144), std::pair(0, false));
 
         // 2x2 averages, rounded; the target's stride is its own.
-        const std::uint8_t source[2 * 6] = {0, 1, 10, 20, 255, 255, //
+        const std::uint8_t source[2 * 6] = {0, 1, 10, 20, 255, 255,  //
                                             1, 1, 30, 40, 254, 255};
         std::uint8_t target[4] = {7, 7, 7, 7};
         halvePlane(source, 6, 6, 2, target, 4);
         QCOMPARE((std::vector<int>(target, target + 4)), (std::vector<int>{1, 25, 255, 7}));
 
         // Line pairs averaged, rounded, at full width; an odd last line is left out.
-        const std::uint8_t lines[3 * 3] = {0, 10, 255, //
-                                           1, 21, 254, //
+        const std::uint8_t lines[3 * 3] = {0,  10, 255,  //
+                                           1,  21, 254,  //
                                            99, 99, 99};
         std::uint8_t halved[2 * 4] = {7, 7, 7, 7, 7, 7, 7, 7};
         halvePlaneLines(lines, 3, 3, 3, halved, 4);
@@ -252,8 +252,7 @@ private slots:
         QCOMPARE(shownPictures({2997, 200}, ntsc, 8 * 1001.0 / 30000), (QList<int>{0, 2, 4, 6}));
 
         // 10 -> 25 repeats pictures: output frame n shows the one on screen at n/25.
-        QCOMPARE(shownPictures({25, 1}, {0.0, 0.1, 0.2}, 0.3),
-                 (QList<int>{0, 0, 0, 1, 1, 2, 2, 2}));
+        QCOMPARE(shownPictures({25, 1}, {0.0, 0.1, 0.2}, 0.3), (QList<int>{0, 0, 0, 1, 1, 2, 2, 2}));
 
         // Millisecond timestamps that are slightly early or late do not shift pictures.
         QCOMPARE(shownPictures({25, 1}, {0.0, 0.039, 0.081, 0.120}, 0.160), (QList<int>{0, 1, 2, 3}));
@@ -310,9 +309,9 @@ private slots:
             return feed.wants(packet);
         };
         // Decoding order I0 P3 B1 B2 P8 B4 B5 B6 B7.
-        QCOMPARE((QList<bool>{wants(0), wants(3), wants(1), wants(2), wants(8), wants(4), wants(5), wants(6),
-                              wants(7)}),
-                 (QList<bool>{true, false, false, true, true, true, false, true, false}));
+        QCOMPARE(
+            (QList<bool>{wants(0), wants(3), wants(1), wants(2), wants(8), wants(4), wants(5), wants(6), wants(7)}),
+            (QList<bool>{true, false, false, true, true, true, false, true, false}));
         avformat_free_context(format);
     }
 
@@ -402,7 +401,7 @@ private slots:
         p = placeSamples(3000, 1600, 4000);
         QCOMPARE(p.silence, qint64(0));
         QCOMPARE(p.drop, qint64(1000));
-        p = placeSamples(1000, 500, 4000); // wholly before what was written
+        p = placeSamples(1000, 500, 4000);  // wholly before what was written
         QCOMPARE(p.drop, qint64(500));
         p = placeSamples(4100, 1000, 4000);
         QCOMPARE(p.silence + p.drop, qint64(0));
@@ -414,8 +413,8 @@ private slots:
     {
         StreamClock clock({1, 1000}, 2.0);
         QCOMPARE(clock.place(2000, 0.04), 0.0);
-        QCOMPARE(clock.place(AV_NOPTS_VALUE, 0.04), 0.04); // continues after the last one
-        QCOMPARE(clock.place(3000, 0.04), 1.0);           // a real pause is kept
+        QCOMPARE(clock.place(AV_NOPTS_VALUE, 0.04), 0.04);  // continues after the last one
+        QCOMPARE(clock.place(3000, 0.04), 1.0);             // a real pause is kept
         // A jump of an hour is a broken timestamp: the stream goes on where it was.
         QCOMPARE(clock.place(3600000, 0.04), 1.04);
         QCOMPARE(clock.place(3600040, 0.04), 1.08);
@@ -447,13 +446,13 @@ private slots:
         const auto sink = [&](const AmrEncoder::Packet& p) { packets << p; };
         std::vector<std::int16_t> samples(400, 0);
         encoder.push(samples, sink);
-        QCOMPARE(packets.size(), 2); // 320 of 400 samples make two frames
+        QCOMPARE(packets.size(), 2);  // 320 of 400 samples make two frames
         encoder.finish(sink);
-        QCOMPARE(packets.size(), 3); // the rest is padded into a third
+        QCOMPARE(packets.size(), 3);  // the rest is padded into a third
         QCOMPARE(packets[2].firstSample, qint64(320));
         for (const auto& p : packets) {
-            QCOMPARE(p.bytes.size(), std::size_t(32)); // 12.2 kbit/s: TOC byte + 31
-            QCOMPARE(p.bytes[0] >> 3 & 0x0f, 7);      // mode 7 in the TOC
+            QCOMPARE(p.bytes.size(), std::size_t(32));  // 12.2 kbit/s: TOC byte + 31
+            QCOMPARE(p.bytes[0] >> 3 & 0x0f, 7);        // mode 7 in the TOC
         }
     }
 
@@ -468,7 +467,7 @@ private slots:
         const int perSecond = 30;
         const SkipLimits limits{40000.0 / perSecond, perSecond, 16000, 56000, 132};
         FrameSkipper skipper(limits);
-        std::vector<double> bits; // per frame, 0 when left out
+        std::vector<double> bits;  // per frame, 0 when left out
         int coded = 0;
         for (int frame = 0; frame < 60 * perSecond; ++frame) {
             double size = 0;
@@ -561,7 +560,7 @@ private slots:
     // A progress line nobody can read any more (the window is gone) stops the run.
     void unreadProgressRequestsAStop()
     {
-        std::FILE* closed = std::fopen("/dev/null", "r"); // writes fail
+        std::FILE* closed = std::fopen("/dev/null", "r");  // writes fail
         QVERIFY(closed);
         std::atomic<bool> stop{false};
         ProgressReporter progress(closed, std::chrono::milliseconds(0));

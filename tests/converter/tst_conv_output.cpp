@@ -22,8 +22,8 @@ const QStringList kSizes{QStringLiteral("128x96"), QStringLiteral("160x120"), QS
                          QStringLiteral("320x240"), QStringLiteral("352x288")};
 const QStringList kRates{QStringLiteral("14.985"), QStringLiteral("23.975"), QStringLiteral("25.0"),
                          QStringLiteral("29.97")};
-const QStringList kVideoKbps{QStringLiteral("40"), QStringLiteral("80"), QStringLiteral("120"),
-                             QStringLiteral("256"), QStringLiteral("512")};
+const QStringList kVideoKbps{QStringLiteral("40"), QStringLiteral("80"), QStringLiteral("120"), QStringLiteral("256"),
+                             QStringLiteral("512")};
 const QStringList kAudioKbps{QStringLiteral("32"), QStringLiteral("48"), QStringLiteral("64"),
                              QStringLiteral("80"), QStringLiteral("96"), QStringLiteral("128")};
 
@@ -72,14 +72,14 @@ QStringList filesIn(const QString& folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-} // namespace
+}  // namespace
 
 class ConverterOutputTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    QString shortClip_;   // 2 s, 4:3, stereo
-    QString longClip_;    // 24 s, for bit rates and stopping
+    QString shortClip_;  // 2 s, 4:3, stereo
+    QString longClip_;   // 24 s, for bit rates and stopping
     QString path(const QString& name) const { return dir_.filePath(name); }
 
 private slots:
@@ -87,22 +87,21 @@ private slots:
     {
         QVERIFY(dir_.isValid());
         shortClip_ = path(QStringLiteral("short.avi"));
-        QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                           QStringLiteral("testsrc2=size=320x240:rate=25:d=2"), QStringLiteral("-f"),
-                           QStringLiteral("lavfi"), QStringLiteral("-i"),
-                           QStringLiteral("sine=frequency=300:sample_rate=44100:d=2"), QStringLiteral("-ac"),
-                           QStringLiteral("2"), QStringLiteral("-c:v"), QStringLiteral("mpeg4"),
-                           QStringLiteral("-q:v"), QStringLiteral("3"), QStringLiteral("-c:a"),
-                           QStringLiteral("libmp3lame")},
-                          shortClip_));
+        QVERIFY(makeMedia(
+            {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+             QStringLiteral("testsrc2=size=320x240:rate=25:d=2"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+             QStringLiteral("-i"), QStringLiteral("sine=frequency=300:sample_rate=44100:d=2"), QStringLiteral("-ac"),
+             QStringLiteral("2"), QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
+             QStringLiteral("3"), QStringLiteral("-c:a"), QStringLiteral("libmp3lame")},
+            shortClip_));
         longClip_ = path(QStringLiteral("long.mp4"));
-        QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                           QStringLiteral("testsrc2=size=480x360:rate=25:d=24"), QStringLiteral("-f"),
-                           QStringLiteral("lavfi"), QStringLiteral("-i"),
-                           QStringLiteral("sine=frequency=500:sample_rate=48000:d=24"), QStringLiteral("-c:v"),
-                           QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
-                           QStringLiteral("-c:a"), QStringLiteral("aac")},
-                          longClip_));
+        QVERIFY(makeMedia(
+            {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+             QStringLiteral("testsrc2=size=480x360:rate=25:d=24"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+             QStringLiteral("-i"), QStringLiteral("sine=frequency=500:sample_rate=48000:d=24"), QStringLiteral("-c:v"),
+             QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"), QStringLiteral("-c:a"),
+             QStringLiteral("aac")},
+            longClip_));
     }
 
     // Every size and every rate, with the bit rates of the lists taken in turn.
@@ -139,11 +138,12 @@ private slots:
         QCOMPARE(video.codec, QStringLiteral("h263"));
         QCOMPARE(QStringLiteral("%1x%2").arg(video.width).arg(video.height), size);
         QCOMPARE(video.frameRate, exactRate(rate));
-        const bool standard = size == QLatin1String("128x96") || size == QLatin1String("176x144")
-                              || size == QLatin1String("352x288");
+        const bool standard =
+            size == QLatin1String("128x96") || size == QLatin1String("176x144") || size == QLatin1String("352x288");
         QCOMPARE(video.sampleAspect, standard ? QStringLiteral("12:11") : QStringLiteral("1:1"));
         const double frames = probe(shortClip_).video.first().duration * rate.toDouble();
-        QVERIFY2(std::abs(static_cast<double>(video.frames) - frames) <= 1.5, qPrintable(QString::number(video.frames)));
+        QVERIFY2(std::abs(static_cast<double>(video.frames) - frames) <= 1.5,
+                 qPrintable(QString::number(video.frames)));
 
         const StreamInfo& audio = info.audio.first();
         QCOMPARE(audio.codec, QStringLiteral("amr_nb"));
@@ -161,9 +161,11 @@ private slots:
         QTest::addColumn<QString>("size");
         QTest::addColumn<QString>("rate");
         QTest::addColumn<QString>("kbps");
+        // clang-format off
         QTest::newRow("176x144 14.985 120") << "176x144" << "14.985" << "120";
         QTest::newRow("160x120 25.0 40") << "160x120" << "25.0" << "40";
         QTest::newRow("352x288 29.97 512") << "352x288" << "29.97" << "512";
+        // clang-format on
     }
     void videoBitRateIsHeld()
     {
@@ -199,7 +201,7 @@ private slots:
         QVERIFY(pictures.size() >= 59);
         QStringList wrong;
         for (int n = 0; n < pictures.size(); ++n) {
-            const double expected = 4 * ((2 * n) % 50) * 255.0 / 219; // gray is full range
+            const double expected = 4 * ((2 * n) % 50) * 255.0 / 219;  // gray is full range
             const double shown = meanOf(pictures[n], 16, QRect(0, 0, 16, 12));
             if (std::abs(shown - expected) > 1.5)
                 wrong << QStringLiteral("%1: %2 for %3").arg(n).arg(shown).arg(expected);
@@ -214,9 +216,11 @@ private slots:
         QTest::addColumn<QString>("videoDelay");
         QTest::addColumn<QString>("audioDelay");
         QTest::addColumn<QString>("container");
+        // clang-format off
         QTest::newRow("together") << "0" << "0" << "avi";
         QTest::newRow("sound starts late") << "0" << "0.5" << "mp4";
         QTest::newRow("picture starts late") << "0.4" << "0" << "mkv";
+        // clang-format on
     }
     void soundStaysWithPicture()
     {
@@ -259,6 +263,7 @@ private slots:
         QTest::addColumn<QString>("extraFilter");
         QTest::addColumn<QString>("size");
         QTest::addColumn<QRect>("picture");
+        // clang-format off
         QTest::newRow("4:3 fills QCIF") << "320x240" << "" << "176x144" << QRect(0, 0, 176, 144);
         QTest::newRow("4:3 fills 320x240") << "640x480" << "" << "320x240" << QRect(0, 0, 320, 240);
         QTest::newRow("16:9 letterboxed") << "640x360" << "" << "176x144" << QRect(0, 18, 176, 108);
@@ -266,6 +271,7 @@ private slots:
         QTest::newRow("portrait pillarboxed") << "240x320" << "" << "160x120" << QRect(34, 0, 90, 120);
         QTest::newRow("4:3 in sub-QCIF") << "320x240" << "" << "128x96" << QRect(4, 0, 118, 96);
         QTest::newRow("CIF source in QCIF") << "352x288" << "" << "176x144" << QRect(6, 0, 162, 144);
+        // clang-format on
     }
     void pictureKeepsItsShape()
     {
@@ -294,7 +300,8 @@ private slots:
                 QVERIFY2(meanOf(last, width, QRect(0, y, width, 1)) < 30, qPrintable(QStringLiteral("line %1").arg(y)));
         for (int x = 0; x < width; ++x)
             if (x < picture.left() - 1 || x > picture.right() + 1)
-                QVERIFY2(meanOf(last, width, QRect(x, 0, 1, height)) < 30, qPrintable(QStringLiteral("column %1").arg(x)));
+                QVERIFY2(meanOf(last, width, QRect(x, 0, 1, height)) < 30,
+                         qPrintable(QStringLiteral("column %1").arg(x)));
     }
 
     // A rotation tag turns the picture upright: the left half of a landscape
@@ -317,8 +324,8 @@ private slots:
         // Portrait inside QCIF: 74 wide at x = 50.
         QVERIFY(meanOf(last, 176, QRect(0, 0, 46, 144)) < 30);
         QVERIFY(meanOf(last, 176, QRect(130, 0, 46, 144)) < 30);
-        QVERIFY(meanOf(last, 176, QRect(54, 80, 66, 60)) > 200); // bottom: was left, white
-        QVERIFY(meanOf(last, 176, QRect(54, 4, 66, 60)) < 40);   // top: was right, black
+        QVERIFY(meanOf(last, 176, QRect(54, 80, 66, 60)) > 200);  // bottom: was left, white
+        QVERIFY(meanOf(last, 176, QRect(54, 4, 66, 60)) < 40);    // top: was right, black
     }
 
     void sourceWithoutSoundOrPicture_data()
@@ -329,19 +336,24 @@ private slots:
         QTest::newRow("no sound") << QStringList{QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
                                                  QStringLiteral("testsrc=size=320x240:rate=25:d=1")}
                                   << 1 << 0;
-        QTest::newRow("no picture") << QStringList{QStringLiteral("-f"), QStringLiteral("lavfi"),
-                                                   QStringLiteral("-i"), QStringLiteral("sine=d=1")}
+        QTest::newRow("no picture") << QStringList{QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                                                   QStringLiteral("sine=d=1")}
                                     << 0 << 1;
         // Two pictures, two sounds and subtitles: one of each kind is used.
-        QTest::newRow("many streams") << QStringList{
-            QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-            QStringLiteral("testsrc=size=320x240:rate=25:d=1"), QStringLiteral("-f"), QStringLiteral("lavfi"),
-            QStringLiteral("-i"), QStringLiteral("testsrc=size=160x120:rate=10:d=1"), QStringLiteral("-f"),
-            QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=d=1"), QStringLiteral("-f"),
-            QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=d=1:frequency=900"),
-            QStringLiteral("-map"), QStringLiteral("0"), QStringLiteral("-map"), QStringLiteral("1"),
-            QStringLiteral("-map"), QStringLiteral("2"), QStringLiteral("-map"), QStringLiteral("3")}
-                                      << 1 << 1;
+        QTest::newRow("many streams")
+            << QStringList{QStringLiteral("-f"),   QStringLiteral("lavfi"),
+                           QStringLiteral("-i"),   QStringLiteral("testsrc=size=320x240:rate=25:d=1"),
+                           QStringLiteral("-f"),   QStringLiteral("lavfi"),
+                           QStringLiteral("-i"),   QStringLiteral("testsrc=size=160x120:rate=10:d=1"),
+                           QStringLiteral("-f"),   QStringLiteral("lavfi"),
+                           QStringLiteral("-i"),   QStringLiteral("sine=d=1"),
+                           QStringLiteral("-f"),   QStringLiteral("lavfi"),
+                           QStringLiteral("-i"),   QStringLiteral("sine=d=1:frequency=900"),
+                           QStringLiteral("-map"), QStringLiteral("0"),
+                           QStringLiteral("-map"), QStringLiteral("1"),
+                           QStringLiteral("-map"), QStringLiteral("2"),
+                           QStringLiteral("-map"), QStringLiteral("3")}
+            << 1 << 1;
     }
     void sourceWithoutSoundOrPicture()
     {
@@ -419,11 +431,12 @@ private slots:
             QCOMPARE(symlink(fifo.constData(), QFile::encodeName(output).constData()), 0);
         if (name == QLatin1String("folder.3gp"))
             QVERIFY(QDir(folder.path()).mkdir(name));
-        const QStringList before = QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        const QStringList before =
+            QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 
         const RunResult result = runConv(windowCommand(longClip_, output));
-        QVERIFY2(result.exitedWith(6), qPrintable(QString::number(result.exitCode) + QLatin1Char(' ')
-                                                  + QString::fromUtf8(result.standardError)));
+        QVERIFY2(result.exitedWith(6), qPrintable(QString::number(result.exitCode) + QLatin1Char(' ') +
+                                                  QString::fromUtf8(result.standardError)));
         QCOMPARE(result.progressLines(), QStringList());
         QCOMPARE(result.messages().size(), 1);
         QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
@@ -440,15 +453,17 @@ private slots:
         // A small file system of its own, in a mount namespace of the run.
         const QString mountSmall = QStringLiteral("mount -t tmpfs -o size=128k none \"$1\" && shift && exec \"$@\"");
         const QStringList inNamespace{QStringLiteral("-r"), QStringLiteral("-m"), QStringLiteral("sh"),
-                                      QStringLiteral("-c"), mountSmall, QStringLiteral("sh"), folder.path()};
+                                      QStringLiteral("-c"), mountSmall,           QStringLiteral("sh"),
+                                      folder.path()};
         if (!run(QStringLiteral("unshare"), inNamespace + QStringList{QStringLiteral("true")}).exitedWith(0))
             QSKIP("cannot mount a small file system here (no user namespaces)");
         const QString output = folder.filePath(QStringLiteral("out.3gp"));
-        const RunResult result = run(QStringLiteral("unshare"),
-                                     inNamespace + QStringList{convPath()} + windowCommand(longClip_, output, QStringLiteral("352x288"),
-                                                                             QStringLiteral("25.0"), QStringLiteral("256")));
-        QVERIFY2(result.exitedWith(7), qPrintable(QString::number(result.exitCode) + QLatin1Char(' ')
-                                                  + QString::fromUtf8(result.standardError)));
+        const RunResult result =
+            run(QStringLiteral("unshare"), inNamespace + QStringList{convPath()} +
+                                               windowCommand(longClip_, output, QStringLiteral("352x288"),
+                                                             QStringLiteral("25.0"), QStringLiteral("256")));
+        QVERIFY2(result.exitedWith(7), qPrintable(QString::number(result.exitCode) + QLatin1Char(' ') +
+                                                  QString::fromUtf8(result.standardError)));
         QCOMPARE(result.messages().size(), 1);
         QVERIFY(result.messages().first().startsWith(kMessagePrefix));
     }

@@ -20,15 +20,12 @@ namespace {
 // A small MP4 box reader: enough of the sample tables to judge a 3GP file.
 struct Box {
     QByteArray type;
-    qsizetype offset = 0;   // of the header
-    QByteArray body;        // after the header
+    qsizetype offset = 0;  // of the header
+    QByteArray body;       // after the header
     QList<Box> children;
 };
 
-quint32 be32(const QByteArray& bytes, qsizetype at)
-{
-    return qFromBigEndian<quint32>(bytes.constData() + at);
-}
+quint32 be32(const QByteArray& bytes, qsizetype at) { return qFromBigEndian<quint32>(bytes.constData() + at); }
 
 QList<Box> readBoxes(const QByteArray& bytes, qsizetype begin, qsizetype end)
 {
@@ -41,9 +38,9 @@ QList<Box> readBoxes(const QByteArray& bytes, qsizetype begin, qsizetype end)
         Box box{bytes.mid(begin + 4, 4), begin, bytes.mid(begin + 8, size - 8), {}};
         if (containers.contains(box.type))
             box.children = readBoxes(bytes, begin + 8, begin + size);
-        else if (box.type == "stsd") // full box header and entry count, then the entries
+        else if (box.type == "stsd")  // full box header and entry count, then the entries
             box.children = readBoxes(bytes, begin + 16, begin + size);
-        else if (box.type == "s263") // visual sample entry fields, then its boxes
+        else if (box.type == "s263")  // visual sample entry fields, then its boxes
             box.children = readBoxes(bytes, begin + 8 + 78, begin + size);
         boxes << box;
         begin += size;
@@ -66,10 +63,10 @@ std::optional<Box> find(const QList<Box>& boxes, const QList<QByteArray>& path)
 
 // The video track of a 3GP file as its boxes describe it.
 struct VideoTrack {
-    QList<QByteArray> topLevel; // box types in file order
+    QList<QByteArray> topLevel;  // box types in file order
     int d263Level = -1;
     int d263Profile = -1;
-    double trackWidth = 0;      // tkhd, 16.16 fixed point
+    double trackWidth = 0;  // tkhd, 16.16 fixed point
     double trackHeight = 0;
     int timescale = 0;
     QList<qint64> sampleSizes;
@@ -98,7 +95,7 @@ VideoTrack readVideoTrack(const QString& path)
             track.d263Level = static_cast<unsigned char>(d263->body[5]);
             track.d263Profile = static_cast<unsigned char>(d263->body[6]);
         }
-        if (auto tkhd = find(trak.children, {"tkhd"})) { // version 0: width, height last
+        if (auto tkhd = find(trak.children, {"tkhd"})) {  // version 0: width, height last
             track.trackWidth = be32(tkhd->body, tkhd->body.size() - 8) / 65536.0;
             track.trackHeight = be32(tkhd->body, tkhd->body.size() - 4) / 65536.0;
         }
@@ -133,7 +130,7 @@ double largestChunkStep(const QString& path)
     const auto moov = find(readBoxes(bytes, 0, bytes.size()), {"moov"});
     if (!moov)
         return -1;
-    QList<std::pair<qint64, double>> chunks; // file offset, seconds
+    QList<std::pair<qint64, double>> chunks;  // file offset, seconds
     const QList<QByteArray> stbl{"mdia", "minf", "stbl"};
     for (const Box& trak : moov->children) {
         const auto mdhd = find(trak.children, {"mdia", "mdhd"});
@@ -178,7 +175,7 @@ RateFigures rateOf(const VideoTrack& track)
     for (qsizetype first = 0; first < count; ++first) {
         total += track.sampleSizes[first];
         if (static_cast<double>(track.sampleTimes[first] + track.timescale) > track.seconds * track.timescale + 1)
-            continue; // a window that runs past the end is not a full second
+            continue;  // a window that runs past the end is not a full second
         qint64 bytes = 0;
         for (qsizetype i = first; i < count && track.sampleTimes[i] < track.sampleTimes[first] + track.timescale; ++i)
             bytes += track.sampleSizes[i];
@@ -191,11 +188,11 @@ RateFigures rateOf(const VideoTrack& track)
 // The temporal reference (8 bits) of every picture of the file's H.263 track.
 QList<int> temporalReferences(const QString& path)
 {
-    const RunResult result = run(QStringLiteral("ffmpeg"),
-                                 {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
-                                  QStringLiteral("-i"), path, QStringLiteral("-map"), QStringLiteral("0:v"),
-                                  QStringLiteral("-c"), QStringLiteral("copy"), QStringLiteral("-f"),
-                                  QStringLiteral("h263"), QStringLiteral("-")});
+    const RunResult result =
+        run(QStringLiteral("ffmpeg"),
+            {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+             QStringLiteral("-map"), QStringLiteral("0:v"), QStringLiteral("-c"), QStringLiteral("copy"),
+             QStringLiteral("-f"), QStringLiteral("h263"), QStringLiteral("-")});
     const QByteArray& bytes = result.standardOutput;
     QList<int> references;
     // Pictures start byte-aligned: 22 bits 0000 0000 0000 0000 1000 00, then the reference.
@@ -223,22 +220,23 @@ double meanLuma(const QByteArray& picture, int width, int height)
     return count ? sum / count : 0;
 }
 
-} // namespace
+}  // namespace
 
 class ConverterPhoneTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    QString clip_;   // 6 s of moving pictures with sound
-    QString noisy_;  // 6 s of heavy noise: the hardest pictures to code
-    QString longClip_; // 20 s of moving pictures, for the long-run average
-    QString cuts_;     // 6 s of QCIF, every other second a cut to noise
-    QString pureNoise_; // 6 s of nothing but noise, CIF at 29.97 fps
+    QString clip_;       // 6 s of moving pictures with sound
+    QString noisy_;      // 6 s of heavy noise: the hardest pictures to code
+    QString longClip_;   // 20 s of moving pictures, for the long-run average
+    QString cuts_;       // 6 s of QCIF, every other second a cut to noise
+    QString pureNoise_;  // 6 s of nothing but noise, CIF at 29.97 fps
     QString path(const QString& name) const { return dir_.filePath(name); }
 
     QString convert(const QString& source, const QString& size, const QString& rate, const QString& kbps)
     {
-        const QString output = path(QStringLiteral("%1-%2-%3-%4.3gp").arg(QFileInfo(source).baseName(), size, rate, kbps));
+        const QString output =
+            path(QStringLiteral("%1-%2-%3-%4.3gp").arg(QFileInfo(source).baseName(), size, rate, kbps));
         const RunResult result = runConv(windowCommand(source, output, size, rate, kbps));
         if (!result.exitedWith(0)) {
             qWarning("%s", result.standardError.constData());
@@ -254,15 +252,16 @@ private slots:
         // MPEG-4 Part 2 at this quantiser (1 is finest) in an AVI.
         const auto mpeg4 = [&](const QString& name, const QStringList& inputs, const QString& quantiser) {
             const QString made = path(name);
-            return makeMedia(inputs + QStringList{QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
-                                                  quantiser, QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p")},
-                             made)
+            return makeMedia(
+                       inputs + QStringList{QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-q:v"),
+                                            quantiser, QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p")},
+                       made)
                        ? made
                        : QString();
         };
         clip_ = mpeg4(QStringLiteral("clip.avi"),
-                      lavfi(QStringLiteral("testsrc2=size=640x480:rate=30:d=6"))
-                          + lavfi(QStringLiteral("sine=frequency=440:d=6")),
+                      lavfi(QStringLiteral("testsrc2=size=640x480:rate=30:d=6")) +
+                          lavfi(QStringLiteral("sine=frequency=440:d=6")),
                       QStringLiteral("3"));
         longClip_ = mpeg4(QStringLiteral("long.avi"), lavfi(QStringLiteral("testsrc2=size=640x480:rate=30:d=20")),
                           QStringLiteral("3"));
@@ -296,6 +295,7 @@ private slots:
         QTest::addColumn<int>("level");
         QTest::addColumn<int>("trackWidth");
         QTest::addColumn<int>("ticksPerFrame");
+        // clang-format off
         QTest::newRow("QCIF 15 fps 40k") << "176x144" << "14.985" << "40" << 10 << 192 << 2;
         QTest::newRow("QCIF 15 fps 120k") << "176x144" << "14.985" << "120" << 45 << 192 << 2;
         QTest::newRow("sub-QCIF 30 fps 120k") << "128x96" << "29.97" << "120" << 20 << 140 << 1;
@@ -306,6 +306,7 @@ private slots:
         QTest::newRow("160x120 custom format") << "160x120" << "14.985" << "40" << 50 << 160 << 1;
         QTest::newRow("320x240 custom format") << "320x240" << "25.0" << "512" << 50 << 320 << 1;
         QTest::newRow("320x240 30 fps 40k, frames left out") << "320x240" << "29.97" << "40" << 50 << 320 << 1;
+        // clang-format on
     }
     void boxesTellTheTruth()
     {
@@ -351,7 +352,8 @@ private slots:
         QTest::addColumn<QString>("kbps");
         QTest::addColumn<double>("mostAverage");
         for (const QString& size : {QStringLiteral("128x96"), QStringLiteral("160x120"), QStringLiteral("176x144"),
-                                   QStringLiteral("320x240"), QStringLiteral("352x288")})
+                                    QStringLiteral("320x240"), QStringLiteral("352x288")})
+            // clang-format off
             QTest::addRow("noise %s 512k", qPrintable(size)) << noisy_ << size << "29.97" << "512" << 1.1;
         QTest::newRow("cuts to noise QCIF 15 fps 512k") << cuts_ << "176x144" << "14.985" << "512" << 1.1;
         QTest::newRow("pure noise CIF 15 fps 256k") << pureNoise_ << "352x288" << "14.985" << "256" << 1.1;
@@ -363,6 +365,7 @@ private slots:
         QTest::newRow("clip CIF 40k") << clip_ << "352x288" << "29.97" << "40" << 1.1;
         QTest::newRow("20 s 320x240 40k") << longClip_ << "320x240" << "29.97" << "40" << 1.03;
         QTest::newRow("20 s CIF 40k") << longClip_ << "352x288" << "14.985" << "40" << 1.03;
+        // clang-format on
     }
     void picturesAndSecondsStayWithinLimits()
     {
@@ -406,12 +409,14 @@ private slots:
     void sparsePicturesInterleaveWithSound()
     {
         const QString slides = path(QStringLiteral("slides.mp4"));
-        QVERIFY(makeMedia(lavfi(QStringLiteral("testsrc2=s=320x240:r=1/20")) + lavfi(QStringLiteral("sine=frequency=440"))
-                              + QStringList{QStringLiteral("-t"), QStringLiteral("180"), QStringLiteral("-c:a"),
-                                            QStringLiteral("aac"), QStringLiteral("-b:a"), QStringLiteral("128k")},
+        QVERIFY(makeMedia(lavfi(QStringLiteral("testsrc2=s=320x240:r=1/20")) +
+                              lavfi(QStringLiteral("sine=frequency=440")) +
+                              QStringList{QStringLiteral("-t"), QStringLiteral("180"), QStringLiteral("-c:a"),
+                                          QStringLiteral("aac"), QStringLiteral("-b:a"), QStringLiteral("128k")},
                           slides));
-        QVERIFY(largestChunkStep(slides) > 60); // what the test is about
-        const QString output = convert(slides, QStringLiteral("176x144"), QStringLiteral("14.985"), QStringLiteral("120"));
+        QVERIFY(largestChunkStep(slides) > 60);  // what the test is about
+        const QString output =
+            convert(slides, QStringLiteral("176x144"), QStringLiteral("14.985"), QStringLiteral("120"));
         QVERIFY(!output.isEmpty());
         const double step = largestChunkStep(output);
         QVERIFY2(step >= 0 && step <= 1, qPrintable(QString::number(step)));
@@ -422,14 +427,15 @@ private slots:
     void stillPictureLastsAsLongAsItsSound()
     {
         const QString still = path(QStringLiteral("still.mp4"));
-        QVERIFY(makeMedia(lavfi(QStringLiteral("testsrc2=s=320x240:r=1:d=1"))
-                              + lavfi(QStringLiteral("sine=frequency=440:d=5")),
-                          still));
+        QVERIFY(makeMedia(
+            lavfi(QStringLiteral("testsrc2=s=320x240:r=1:d=1")) + lavfi(QStringLiteral("sine=frequency=440:d=5")),
+            still));
         const MediaInfo source = probe(still);
         QCOMPARE(source.video.size(), 1);
         QCOMPARE(source.video.first().frames, 1);
 
-        const QString output = convert(still, QStringLiteral("176x144"), QStringLiteral("14.985"), QStringLiteral("120"));
+        const QString output =
+            convert(still, QStringLiteral("176x144"), QStringLiteral("14.985"), QStringLiteral("120"));
         QVERIFY(!output.isEmpty());
         const MediaInfo info = probe(output);
         QCOMPARE(info.video.size(), 1);
@@ -448,16 +454,16 @@ private slots:
         QTest::addColumn<QString>("size");
         for (const QString& codec : {QStringLiteral("mpeg2video"), QStringLiteral("dvvideo")})
             for (const QString& size : {QStringLiteral("352x288"), QStringLiteral("320x240"), QStringLiteral("176x144"),
-                                       QStringLiteral("128x96")})
+                                        QStringLiteral("128x96")})
                 QTest::addRow("%s %s", qPrintable(codec), qPrintable(size)) << codec << size;
     }
     void interlacedSourceHasNoCombs()
     {
         QFETCH(QString, codec);
         QFETCH(QString, size);
-        const QString source = path(QStringLiteral("interlaced-%1.%2").arg(codec, codec == QLatin1String("dvvideo")
-                                                                                      ? QStringLiteral("dv")
-                                                                                      : QStringLiteral("mpg")));
+        const QString source =
+            path(QStringLiteral("interlaced-%1.%2")
+                     .arg(codec, codec == QLatin1String("dvvideo") ? QStringLiteral("dv") : QStringLiteral("mpg")));
         if (!QFile::exists(source)) {
             QStringList arguments = lavfi(QStringLiteral(
                 "color=c=gray:s=720x576:r=50:d=2,format=yuv420p,"
@@ -475,7 +481,8 @@ private slots:
         const QVector<QByteArray> pictures = grayPictures(output, width, height);
         QVERIFY(pictures.size() >= 40);
         for (const QByteArray& picture : pictures)
-            QVERIFY2(meanLuma(picture, width, height) > 200, qPrintable(QString::number(meanLuma(picture, width, height))));
+            QVERIFY2(meanLuma(picture, width, height) > 200,
+                     qPrintable(QString::number(meanLuma(picture, width, height))));
     }
 };
 

@@ -11,10 +11,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <csignal>
 
 using namespace convtest;
 
@@ -24,7 +24,8 @@ namespace {
 QMap<QString, QByteArray> snapshot(const QString& folder)
 {
     QMap<QString, QByteArray> files;
-    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+    for (const QString& name :
+         QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
         QFile file(QDir(folder).filePath(name));
         files.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)"));
     }
@@ -53,13 +54,13 @@ bool waitUntilBusy(QProcess& process)
     return seen.contains("progress: ");
 }
 
-} // namespace
+}  // namespace
 
 class ConverterStopsTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    QString longClip_; // long enough to be stopped half-way even in a fast build
+    QString longClip_;  // long enough to be stopped half-way even in a fast build
     QString path(const QString& name) const { return dir_.filePath(name); }
 
 private slots:
@@ -67,12 +68,12 @@ private slots:
     {
         QVERIFY(dir_.isValid());
         longClip_ = path(QStringLiteral("long.avi"));
-        QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                           QStringLiteral("testsrc2=size=640x480:rate=30:d=60"), QStringLiteral("-f"),
-                           QStringLiteral("lavfi"), QStringLiteral("-i"),
-                           QStringLiteral("sine=frequency=500:sample_rate=44100:d=60"), QStringLiteral("-c:v"),
-                           QStringLiteral("mpeg4"), QStringLiteral("-q:v"), QStringLiteral("5")},
-                          longClip_));
+        QVERIFY(makeMedia(
+            {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+             QStringLiteral("testsrc2=size=640x480:rate=30:d=60"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+             QStringLiteral("-i"), QStringLiteral("sine=frequency=500:sample_rate=44100:d=60"), QStringLiteral("-c:v"),
+             QStringLiteral("mpeg4"), QStringLiteral("-q:v"), QStringLiteral("5")},
+            longClip_));
     }
 
     // The run is stopped half-way, by a request, by a kill, by a lost reader of
@@ -81,7 +82,7 @@ private slots:
     {
         QTest::addColumn<int>("signal");
         QTest::addColumn<bool>("closeStderr");
-        QTest::addColumn<bool>("saysStopped"); // exits with status 8 rather than dying of the signal
+        QTest::addColumn<bool>("saysStopped");  // exits with status 8 rather than dying of the signal
         QTest::newRow("SIGTERM") << int(SIGTERM) << false << true;
         QTest::newRow("SIGINT") << int(SIGINT) << false << true;
         QTest::newRow("SIGHUP") << int(SIGHUP) << false << true;
@@ -102,17 +103,18 @@ private slots:
         QVERIFY(writeFile(output, "an earlier result"));
         const auto before = snapshot(folder.path());
 
-        const QStringList command = windowCommand(input, output, QStringLiteral("352x288"), QStringLiteral("29.97"),
-                                                  QStringLiteral("512"));
+        const QStringList command =
+            windowCommand(input, output, QStringLiteral("352x288"), QStringLiteral("29.97"), QStringLiteral("512"));
         QProcess process;
         if (closeStderr) {
             // Its stderr goes to a reader that leaves after the first line;
             // the status is the converter's (pipefail).
-            process.start(QStringLiteral("bash"),
-                          QStringList{QStringLiteral("-c"),
-                                      QStringLiteral("set -o pipefail; \"$0\" \"$@\" 2>&1 >/dev/null | head -c 20 >/dev/null"),
-                                      convPath()}
-                              + command);
+            process.start(
+                QStringLiteral("bash"),
+                QStringList{QStringLiteral("-c"),
+                            QStringLiteral("set -o pipefail; \"$0\" \"$@\" 2>&1 >/dev/null | head -c 20 >/dev/null"),
+                            convPath()} +
+                    command);
         } else {
             process.start(convPath(), command);
             QVERIFY(waitUntilBusy(process));
@@ -138,8 +140,8 @@ private slots:
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(STOP_WHILE_STARTING));
-        environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                           environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":verify_asan_link_order=0"));
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS")) +
+                                                               QStringLiteral(":verify_asan_link_order=0"));
         process.setProcessEnvironment(environment);
         process.start(convPath(), windowCommand(longClip_, output));
         QVERIFY(process.waitForFinished(30000));
@@ -155,11 +157,11 @@ private slots:
     {
         QTemporaryDir folder;
         const QString output = folder.filePath(QStringLiteral("out.3gp"));
-        const RunResult result = run(QStringLiteral("bash"),
-                                     QStringList{QStringLiteral("-c"), QStringLiteral("exec 2>&-; exec \"$0\" \"$@\""),
-                                                 convPath()}
-                                         + windowCommand(longClip_, output, QStringLiteral("128x96"),
-                                                         QStringLiteral("14.985"), QStringLiteral("40")));
+        const RunResult result =
+            run(QStringLiteral("bash"),
+                QStringList{QStringLiteral("-c"), QStringLiteral("exec 2>&-; exec \"$0\" \"$@\""), convPath()} +
+                    windowCommand(longClip_, output, QStringLiteral("128x96"), QStringLiteral("14.985"),
+                                  QStringLiteral("40")));
         QVERIFY2(result.exitedWith(0), qPrintable(QString::number(result.exitCode)));
         QVERIFY(std::abs(probe(output).duration - 60) < 0.5);
     }
@@ -223,12 +225,12 @@ private slots:
     void damagedSourceWarnsOnce()
     {
         const QString clean = path(QStringLiteral("clean.avi"));
-        QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                           QStringLiteral("testsrc=size=320x240:rate=25:d=6"), QStringLiteral("-f"),
-                           QStringLiteral("lavfi"), QStringLiteral("-i"),
-                           QStringLiteral("sine=frequency=440:sample_rate=22050:d=6"), QStringLiteral("-q:v"),
-                           QStringLiteral("4")},
-                          clean));
+        QVERIFY(makeMedia(
+            {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+             QStringLiteral("testsrc=size=320x240:rate=25:d=6"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+             QStringLiteral("-i"), QStringLiteral("sine=frequency=440:sample_rate=22050:d=6"), QStringLiteral("-q:v"),
+             QStringLiteral("4")},
+            clean));
         const RunResult cleanRun = runConv(windowCommand(clean, path(QStringLiteral("clean.3gp"))));
         QVERIFY2(cleanRun.exitedWith(0), cleanRun.standardError.constData());
         QCOMPARE(cleanRun.messages(), QStringList());

@@ -29,10 +29,7 @@ using namespace convtest;
 
 namespace {
 
-QStringList words(const char* line)
-{
-    return QString::fromLatin1(line).split(QLatin1Char(' '));
-}
+QStringList words(const char* line) { return QString::fromLatin1(line).split(QLatin1Char(' ')); }
 
 // Progress lines go nowhere.
 struct QuietProgress {
@@ -93,7 +90,7 @@ double psnrAgainstSource(const QString& output, const QString& source)
     return sum / static_cast<double>(frames);
 }
 
-} // namespace
+}  // namespace
 
 class ConverterThreadsTest : public QObject {
     Q_OBJECT

@@ -9,22 +9,22 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
-#include <QCheckBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTreeView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
-#include <QTest>
+#include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 #include <memory>
 #include <optional>
@@ -55,8 +55,9 @@ QStringList listedNames(QFileDialog* dialog)
 // and again while that dialog stays open (a busy machine may still be filling it in
 // when it first answers). A dialog still open 20 seconds on is rejected, so a
 // failing test ends instead of waiting forever.
-void whenDialogShows(QObject* context, std::function<void(QFileDialog*)> answer,
-                     std::function<bool(QFileDialog*)> ready = [](QFileDialog*) { return true; })
+void whenDialogShows(
+    QObject* context, std::function<void(QFileDialog*)> answer,
+    std::function<bool(QFileDialog*)> ready = [](QFileDialog*) { return true; })
 {
     auto* poll = new QTimer(context);
     auto started = std::make_shared<QElapsedTimer>();
@@ -88,10 +89,7 @@ bool hasChinese(const QString& text)
     return false;
 }
 
-QString programFilter()
-{
-    return QStringLiteral("AVI格式(*.AVI)|*.avi|FLV格式(*.FLV)|*.flv|所有格式(*.*)|*.*");
-}
+QString programFilter() { return QStringLiteral("AVI格式(*.AVI)|*.avi|FLV格式(*.FLV)|*.flv|所有格式(*.*)|*.*"); }
 
 }  // namespace
 
@@ -102,10 +100,7 @@ private slots:
     // As the program does at start-up.
     void initTestCase() { QVERIFY(dialogs::installChineseQtTexts(*QCoreApplication::instance())); }
 
-    void init()
-    {
-        QVERIFY(m_scratch.renew());
-    }
+    void init() { QVERIFY(m_scratch.renew()); }
 
     void cleanup() { QDir::setCurrent(m_startFolder); }
 
@@ -202,8 +197,10 @@ private slots:
                     const QString heading = details->model()->headerData(column, Qt::Horizontal).toString();
                     if (!hasChinese(heading))
                         english << heading;
-                    columnWidths.append({header->sectionSize(column),
-                                         std::max(header->sectionSizeHint(column), static_cast<QAbstractItemView*>(details)->sizeHintForColumn(column))});
+                    columnWidths.append(
+                        {header->sectionSize(column),
+                         std::max(header->sectionSizeHint(column),
+                                  static_cast<QAbstractItemView*>(details)->sizeHintForColumn(column))});
                 }
                 columnWidths.append({details->viewport()->width(), header->length()});
                 auto* readOnly = dialog->findChild<QCheckBox*>(QStringLiteral("readOnlyCheck"));
@@ -225,7 +222,8 @@ private slots:
         QCOMPARE(startedIn, folder);
         QCOMPARE(offered.size(), 3);
         QVERIFY(offered.first().startsWith(QStringLiteral("AVI格式(*.AVI)")));
-        QCOMPARE(listed, (QStringList{QStringLiteral("Clip.Avi"), QStringLiteral("MOVIE.AVI"), QStringLiteral("small.avi")}));
+        QCOMPARE(listed,
+                 (QStringList{QStringLiteral("Clip.Avi"), QStringLiteral("MOVIE.AVI"), QStringLiteral("small.avi")}));
         QCOMPARE(listedByAll.size(), 6);
         QVERIFY(listedByAll.contains(QStringLiteral("README")));
         QVERIFY2(english.isEmpty(), qPrintable(english.join(QStringLiteral(" | "))));
@@ -240,9 +238,10 @@ private slots:
     void messageBoxShowsItsKindWithDialogDecorationsOnly()
     {
         using dialogs::MessageIcon;
-        const std::pair<MessageIcon, QMessageBox::Icon> kinds[] = {{MessageIcon::Warning, QMessageBox::Warning},
-                                                                   {MessageIcon::None, QMessageBox::NoIcon},
-                                                                   {MessageIcon::Information, QMessageBox::Information}};
+        const std::pair<MessageIcon, QMessageBox::Icon> kinds[] = {
+            {MessageIcon::Warning, QMessageBox::Warning},
+            {MessageIcon::None, QMessageBox::NoIcon},
+            {MessageIcon::Information, QMessageBox::Information}};
         for (const auto& [kind, icon] : kinds) {
             const auto box = dialogs::makeMessageBox(nullptr, {QStringLiteral("警告"), QStringLiteral("正文"), kind});
             QCOMPARE(box->icon(), icon);
@@ -255,7 +254,8 @@ private slots:
         }
 
         const auto question = dialogs::makeMessageBox(
-            nullptr, {QStringLiteral("确认"), QStringLiteral("停止？"), MessageIcon::Question, QStringLiteral("细节")}, true);
+            nullptr, {QStringLiteral("确认"), QStringLiteral("停止？"), MessageIcon::Question, QStringLiteral("细节")},
+            true);
         QCOMPARE(question->icon(), QMessageBox::Question);
         QCOMPARE(question->defaultButton(), question->button(QMessageBox::Yes));
         QVERIFY(question->escapeButton() == question->button(QMessageBox::No));

@@ -7,15 +7,15 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QMap>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <memory>
 
 namespace {
 
@@ -34,10 +34,7 @@ class PlatformTest : public QObject {
 
 private slots:
     // Every test starts in a fresh, empty folder of its own.
-    void init()
-    {
-        QVERIFY(m_scratch.renew());
-    }
+    void init() { QVERIFY(m_scratch.renew()); }
 
     void copyReplacesTargetAndKeepsExecutableBit()
     {
@@ -163,9 +160,10 @@ private slots:
         const QString bin = dir().filePath(QStringLiteral("bin"));
         QVERIFY(QDir().mkpath(bin));
         const QString record = dir().filePath(QStringLiteral("opened.txt"));
-        writeFile(bin + QStringLiteral("/xdg-open"),
-                  QStringLiteral("#!/bin/sh\necho \"$1\" >> '%1'\nsleep 1\n[ -d \"$1\" ] || exit 3\n").arg(record).toUtf8(),
-                  kExecutable);
+        writeFile(
+            bin + QStringLiteral("/xdg-open"),
+            QStringLiteral("#!/bin/sh\necho \"$1\" >> '%1'\nsleep 1\n[ -d \"$1\" ] || exit 3\n").arg(record).toUtf8(),
+            kExecutable);
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(bin) + ':' + oldPath);
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");

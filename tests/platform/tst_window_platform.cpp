@@ -1,7 +1,7 @@
 // What the window asks of the window system: the shape cut by its colour key.
 
-#include "platform/WindowShape.h"
 #include "layout/WindowLayout.h"
+#include "platform/WindowShape.h"
 
 #include <QPainter>
 #include <QTest>
@@ -34,9 +34,9 @@ private slots:
         QImage picture(20, 10, QImage::Format_RGB32);
         picture.fill(qRgb(208, 209, 208));
         for (int x = 0; x < 20; ++x)
-            picture.setPixel(x, 0, kKey);  // a magenta top row
-        picture.setPixel(5, 5, kKey);       // a hole inside
-        picture.setPixel(6, 5, qRgb(254, 0, 255));       // one step away: drawn
+            picture.setPixel(x, 0, kKey);           // a magenta top row
+        picture.setPixel(5, 5, kKey);               // a hole inside
+        picture.setPixel(6, 5, qRgb(254, 0, 255));  // one step away: drawn
         PictureWidget window(picture);
 
         platform::makeLayered(&window);

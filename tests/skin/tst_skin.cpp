@@ -6,8 +6,8 @@
 
 #include <QFile>
 #include <QImage>
-#include <QtEndian>
 #include <QTest>
+#include <QtEndian>
 
 #include <cmath>
 #include <cstdlib>
@@ -16,26 +16,23 @@ namespace {
 
 constexpr QRgb kKey = 0xFFFF00FFu;
 
-QByteArray resource(const QString &file)
+QByteArray resource(const QString& file)
 {
     QFile f(skin::resourcePath(file));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QImage picture(const QString &file)
-{
-    return QImage::fromData(resource(file)).convertToFormat(QImage::Format_RGB32);
-}
+QImage picture(const QString& file) { return QImage::fromData(resource(file)).convertToFormat(QImage::Format_RGB32); }
 
 // Little-endian fields of a file header; -1 when the file is too short to hold one.
-int le16(const QByteArray &b, qsizetype at)
+int le16(const QByteArray& b, qsizetype at)
 {
     if (at < 0 || at + 2 > b.size())
         return -1;
     return qFromLittleEndian<quint16>(b.constData() + at);
 }
 
-qint64 le32(const QByteArray &b, qsizetype at)
+qint64 le32(const QByteArray& b, qsizetype at)
 {
     if (at < 0 || at + 4 > b.size())
         return -1;
@@ -44,12 +41,11 @@ qint64 le32(const QByteArray &b, qsizetype at)
 
 int channelDiff(QRgb a, QRgb b)
 {
-    return (std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
-            std::abs(qBlue(a) - qBlue(b))) / 3;
+    return (std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b))) / 3;
 }
 
 // Mean colour of a block, channels packed as a QRgb.
-QRgb meanColour(const QImage &img, const QRect &r)
+QRgb meanColour(const QImage& img, const QRect& r)
 {
     qint64 red = 0, green = 0, blue = 0;
     for (int y = r.top(); y <= r.bottom(); ++y)
@@ -63,9 +59,9 @@ QRgb meanColour(const QImage &img, const QRect &r)
     return qRgb(static_cast<int>(red / n), static_cast<int>(green / n), static_cast<int>(blue / n));
 }
 
-QRect toQRect(const layout::Rect &r) { return {r.left, r.top, r.width, r.height}; }
+QRect toQRect(const layout::Rect& r) { return {r.left, r.top, r.width, r.height}; }
 
-bool anyKeyPixel(const QImage &img)
+bool anyKeyPixel(const QImage& img)
 {
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
@@ -76,7 +72,7 @@ bool anyKeyPixel(const QImage &img)
 
 // Compares `pic` laid at `zone` (its content shifted by `shift`) with the background,
 // over the pixels that the background draws clearly off the body grey: icon and text.
-double contentDifference(const QImage &pic, const QImage &bg, const QRect &zone, int shift)
+double contentDifference(const QImage& pic, const QImage& bg, const QRect& zone, int shift)
 {
     const QRgb grey = qRgb(208, 209, 208);
     qint64 sum = 0, count = 0;
@@ -92,13 +88,12 @@ double contentDifference(const QImage &pic, const QImage &bg, const QRect &zone,
 }
 
 // Mean difference along the outer `width` pixels of the picture.
-double borderDifference(const QImage &pic, const QImage &bg, const QRect &zone, int width)
+double borderDifference(const QImage& pic, const QImage& bg, const QRect& zone, int width)
 {
     qint64 sum = 0, count = 0;
     for (int y = 0; y < zone.height(); ++y)
         for (int x = 0; x < zone.width(); ++x) {
-            const bool border = x < width || y < width || x >= zone.width() - width ||
-                                y >= zone.height() - width;
+            const bool border = x < width || y < width || x >= zone.width() - width || y >= zone.height() - width;
             if (!border)
                 continue;
             sum += channelDiff(pic.pixel(x, y), bg.pixel(zone.left() + x, zone.top() + y));
@@ -123,13 +118,13 @@ private slots:
 
     void everyAssetIsEmbedded()
     {
-        QStringList files{skin::backgroundFile(), skin::loadedPatchFile(), skin::waitPatchFile(),
-                          skin::iconFile(), skin::handCursorFile()};
+        QStringList files{skin::backgroundFile(), skin::loadedPatchFile(), skin::waitPatchFile(), skin::iconFile(),
+                          skin::handCursorFile()};
         for (int i = 0; i < layout::kToolButtonCount; ++i)
             files << skin::toolButtonHoverFile(i) << skin::toolButtonPressedFile(i);
         for (int j = 0; j < layout::kMenuItemCount; ++j)
             files << skin::menuHoverFile(j) << skin::menuPressedFile(j);
-        for (const QString &file : files)
+        for (const QString& file : files)
             QVERIFY2(!resource(file).isEmpty(), qPrintable(file));
     }
 
@@ -306,7 +301,7 @@ private slots:
         const QList<QImage> images = skin::windowIconImages();
         QCOMPARE(images.size(), 3);
         for (int k = 0; k < 3; ++k) {
-            const QImage &img = images[k];
+            const QImage& img = images[k];
             QCOMPARE(img.size(), QSize(sizes[k], sizes[k]));
             QCOMPARE(qAlpha(img.pixel(0, 0)), 0);
             QCOMPARE(qAlpha(img.pixel(sizes[k] - 1, sizes[k] - 1)), 0);

@@ -16,12 +16,9 @@ namespace art {
 
 namespace {
 
-QRect toQRect(const layout::Rect &r) { return {r.left, r.top, r.width, r.height}; }
+QRect toQRect(const layout::Rect& r) { return {r.left, r.top, r.width, r.height}; }
 
-QRect bannerInside()
-{
-    return toQRect(layout::kBannerFrame).adjusted(1, 1, -1, -1);
-}
+QRect bannerInside() { return toQRect(layout::kBannerFrame).adjusted(1, 1, -1, -1); }
 
 // The banner is centred on the middle of its frame; the patches sit over the
 // product name, so their texts are placed in window coordinates too.
@@ -30,7 +27,7 @@ constexpr qreal kTitleCentreY = 236.0;
 constexpr qreal kPatchLineCentreY = 201.0;
 
 // Painters on it draw in window pixels; pixel loops go over its device pixels.
-QImage newPicture(int width, int height, const QColor &fill, qreal density)
+QImage newPicture(int width, int height, const QColor& fill, qreal density)
 {
     QImage img(qCeil(width * density), qCeil(height * density), QImage::Format_RGB32);
     img.setDevicePixelRatio(density);
@@ -39,7 +36,7 @@ QImage newPicture(int width, int height, const QColor &fill, qreal density)
 }
 
 // Three box blurs approximate a Gaussian; only alpha matters for a shadow.
-void blurAlpha(QImage &img, int radius)
+void blurAlpha(QImage& img, int radius)
 {
     const int w = img.width();
     const int h = img.height();
@@ -74,7 +71,7 @@ void blurAlpha(QImage &img, int radius)
 
 // Diagonal colour sweep, lower left to upper right. None of the stops comes near
 // the colour key, so the sweep never punches a hole into the window.
-QLinearGradient bannerSweep(const QRectF &area)
+QLinearGradient bannerSweep(const QRectF& area)
 {
     QLinearGradient g(area.bottomLeft(), area.topRight() + QPointF(0, -area.width() * 0.25));
     g.setColorAt(0.00, QColor(92, 38, 150));
@@ -86,7 +83,7 @@ QLinearGradient bannerSweep(const QRectF &area)
     return g;
 }
 
-void paintBannerBackdrop(QPainter &p)
+void paintBannerBackdrop(QPainter& p)
 {
     const QRectF area = bannerInside();
     p.save();
@@ -107,8 +104,8 @@ void paintBannerBackdrop(QPainter &p)
     // Two sweeping ribbons of light across the banner.
     QPainterPath ribbon;
     ribbon.moveTo(area.left() - 20, area.bottom() - 30);
-    ribbon.cubicTo(area.left() + 160, area.bottom() - 10, area.left() + 330, area.top() + 120,
-                   area.right() + 20, area.top() + 40);
+    ribbon.cubicTo(area.left() + 160, area.bottom() - 10, area.left() + 330, area.top() + 120, area.right() + 20,
+                   area.top() + 40);
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(QColor(255, 255, 255, 28), 26, Qt::SolidLine, Qt::FlatCap));
     p.drawPath(ribbon);
@@ -116,8 +113,8 @@ void paintBannerBackdrop(QPainter &p)
     p.drawPath(ribbon.translated(0, -13));
     QPainterPath ribbon2;
     ribbon2.moveTo(area.left() - 20, area.top() + 70);
-    ribbon2.cubicTo(area.left() + 200, area.top() + 10, area.left() + 380, area.bottom() - 10,
-                    area.right() + 20, area.bottom() - 50);
+    ribbon2.cubicTo(area.left() + 200, area.top() + 10, area.left() + 380, area.bottom() - 10, area.right() + 20,
+                    area.bottom() - 50);
     p.setPen(QPen(QColor(255, 255, 255, 22), 14, Qt::SolidLine, Qt::FlatCap));
     p.drawPath(ribbon2);
     p.setPen(QPen(QColor(255, 255, 255, 55), 1.0));
@@ -129,13 +126,12 @@ void paintBannerBackdrop(QPainter &p)
     p.restore();
 }
 
-void paintBannerTitle(QPainter &p)
+void paintBannerTitle(QPainter& p)
 {
     const QFont font = displayFont(44);
     const QString title = QStringLiteral("Tovaro Pro");
     const QFontMetricsF fm(font);
-    const QPointF base(kBannerCentreX - fm.horizontalAdvance(title) / 2,
-                       kTitleCentreY + fm.capHeight() / 2);
+    const QPointF base(kBannerCentreX - fm.horizontalAdvance(title) / 2, kTitleCentreY + fm.capHeight() / 2);
     QPainterPath text;
     text.addText(base, font, title);
 
@@ -166,7 +162,7 @@ void paintBannerTitle(QPainter &p)
     p.restore();
 }
 
-void paintPatchLine(QPainter &p, const QString &line)
+void paintPatchLine(QPainter& p, const QString& line)
 {
     p.save();
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -179,7 +175,7 @@ void paintPatchLine(QPainter &p, const QString &line)
     p.restore();
 }
 
-void paintBanner(QPainter &p)
+void paintBanner(QPainter& p)
 {
     const QRect frame = toQRect(layout::kBannerFrame);
     p.save();
@@ -192,7 +188,7 @@ void paintBanner(QPainter &p)
     paintBannerTitle(p);
 }
 
-void paintSeparators(QPainter &p)
+void paintSeparators(QPainter& p)
 {
     const int left = layout::kBody.left;
     const int right = layout::kBody.right() - 1;
@@ -205,7 +201,7 @@ void paintSeparators(QPainter &p)
 }
 
 // A band across the body, rows top..bottom, shaded from `upper` to `lower`.
-QRectF shadeBand(QPainter &p, int top, int bottom, const QColor &upper, const QColor &lower)
+QRectF shadeBand(QPainter& p, int top, int bottom, const QColor& upper, const QColor& lower)
 {
     QLinearGradient shade(0, top, 0, bottom + 1);
     shade.setColorAt(0, upper);
@@ -216,8 +212,8 @@ QRectF shadeBand(QPainter &p, int top, int bottom, const QColor &upper, const QC
 }
 
 // Text pressed into the surface: a light copy one pixel below the ink.
-void engravedText(QPainter &p, const QRectF &box, const QString &text, const QFont &font,
-                  const QColor &ink, const QColor &light)
+void engravedText(QPainter& p, const QRectF& box, const QString& text, const QFont& font, const QColor& ink,
+                  const QColor& light)
 {
     p.save();
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -229,21 +225,21 @@ void engravedText(QPainter &p, const QRectF &box, const QString &text, const QFo
     p.restore();
 }
 
-void paintTitleStrip(QPainter &p)
+void paintTitleStrip(QPainter& p)
 {
-    const QRectF band = shadeBand(p, layout::kTitleStripTop, layout::kTitleStripBottom,
-                                  QColor(234, 235, 235), QColor(210, 211, 210));
+    const QRectF band =
+        shadeBand(p, layout::kTitleStripTop, layout::kTitleStripBottom, QColor(234, 235, 235), QColor(210, 211, 210));
 
     const QRectF disc(11, 8, 20, 20);
     drawGlossyDisc(p, disc, QColor(232, 170, 24));
     drawMusicNote(p, disc.adjusted(5, 5, -5, -5), QColor(20, 16, 8));
 
-    engravedText(p, QRectF(37, band.top(), 200, band.height()), QStringLiteral("Tovaro PRO"),
-                 latinFont(13, true), QColor(36, 38, 42), QColor(255, 255, 255, 200));
+    engravedText(p, QRectF(37, band.top(), 200, band.height()), QStringLiteral("Tovaro PRO"), latinFont(13, true),
+                 QColor(36, 38, 42), QColor(255, 255, 255, 200));
 }
 
 // Minimise bar and close cross, both inside rows 15..22 so they sit in their hot zones.
-void paintWindowGlyphs(QPainter &p)
+void paintWindowGlyphs(QPainter& p)
 {
     p.save();
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -259,13 +255,12 @@ void paintWindowGlyphs(QPainter &p)
     p.restore();
 }
 
-void paintStatusStrip(QPainter &p)
+void paintStatusStrip(QPainter& p)
 {
-    const QRectF band = shadeBand(p, layout::kStatusStripTop, layout::kStatusStripBottom,
-                                  QColor(197, 197, 197), QColor(187, 187, 188));
-    engravedText(p, QRectF(20, band.top(), 300, band.height()),
-                 QStringLiteral("Tovaro V2 Professional"), latinFont(11, false),
-                 QColor(104, 106, 108), QColor(228, 228, 228));
+    const QRectF band =
+        shadeBand(p, layout::kStatusStripTop, layout::kStatusStripBottom, QColor(197, 197, 197), QColor(187, 187, 188));
+    engravedText(p, QRectF(20, band.top(), 300, band.height()), QStringLiteral("Tovaro V2 Professional"),
+                 latinFont(11, false), QColor(104, 106, 108), QColor(228, 228, 228));
 
     p.save();
     // Size grip: raised dots in a triangle, kept clear of the rounded corner.
@@ -283,7 +278,7 @@ void paintStatusStrip(QPainter &p)
 }
 
 // No drawn pixel may equal the colour key by accident; one step away is opaque.
-void avoidColourKey(QImage &img)
+void avoidColourKey(QImage& img)
 {
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
@@ -294,7 +289,7 @@ void avoidColourKey(QImage &img)
 // Cuts the window outline: the rounded body stays, all else becomes the colour key.
 // Corner pixels are either fully inside or fully outside, never a blend with the
 // key, and the outermost ring of the body, one window pixel wide, gets a darker edge.
-void cutWindowShape(QImage &img)
+void cutWindowShape(QImage& img)
 {
     QImage coverage(img.size(), QImage::Format_ARGB32);
     coverage.setDevicePixelRatio(img.devicePixelRatio());
@@ -304,8 +299,7 @@ void cutWindowShape(QImage &img)
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(Qt::NoPen);
         p.setBrush(Qt::white);
-        p.drawRoundedRect(QRectF(toQRect(layout::kBody)), layout::kBodyCornerRadius,
-                          layout::kBodyCornerRadius);
+        p.drawRoundedRect(QRectF(toQRect(layout::kBody)), layout::kBodyCornerRadius, layout::kBodyCornerRadius);
     }
     auto inside = [&coverage](int x, int y) {
         return coverage.rect().contains(x, y) && qAlpha(coverage.pixel(x, y)) >= 128;
@@ -330,7 +324,7 @@ const FrameLook kSunken{QColor(170, 173, 177), QColor(196, 198, 200), QColor(108
 
 // A rounded box filling the whole picture; the corners outside it stay body grey so
 // the picture blends in when laid over the background.
-QImage framedPicture(const layout::Rect &zone, qreal radius, const FrameLook &look, qreal density)
+QImage framedPicture(const layout::Rect& zone, qreal radius, const FrameLook& look, qreal density)
 {
     QImage img = newPicture(zone.width, zone.height, kBodyGrey, density);
     QPainter p(&img);
@@ -356,7 +350,7 @@ QImage framedPicture(const layout::Rect &zone, qreal radius, const FrameLook &lo
     return img;
 }
 
-QImage buttonPicture(int i, const FrameLook &look, qreal density)
+QImage buttonPicture(int i, const FrameLook& look, qreal density)
 {
     QImage img = framedPicture(layout::toolButton(i), 5, look, density);
     QPainter p(&img);
@@ -365,7 +359,7 @@ QImage buttonPicture(int i, const FrameLook &look, qreal density)
     return img;
 }
 
-QImage menuPicture(int j, const FrameLook &look, qreal density)
+QImage menuPicture(int j, const FrameLook& look, qreal density)
 {
     QImage img = framedPicture(layout::menuItem(j), 2.5, look, density);
     QPainter p(&img);
@@ -404,7 +398,7 @@ QImage toolButtonPressed(int i, qreal density) { return buttonPicture(i, kSunken
 QImage menuHover(int j, qreal density) { return menuPicture(j, kRaised, density); }
 QImage menuPressed(int j, qreal density) { return menuPicture(j, kSunken, density); }
 
-QImage bannerPatch(const layout::Rect &patch, const QString &line, qreal density)
+QImage bannerPatch(const layout::Rect& patch, const QString& line, qreal density)
 {
     QImage img = newPicture(patch.width, patch.height, kBodyGrey, density);
     {

@@ -11,28 +11,28 @@ namespace art {
 
 namespace {
 
-void put16(QByteArray &out, int value)
+void put16(QByteArray& out, int value)
 {
     const auto v = static_cast<std::uint16_t>(value);
     out.append(static_cast<char>(v & 0xFF));
     out.append(static_cast<char>(v >> 8));
 }
 
-void put32(QByteArray &out, qint64 value)
+void put32(QByteArray& out, qint64 value)
 {
     const auto v = static_cast<std::uint32_t>(value);
     for (int shift = 0; shift < 32; shift += 8)
         out.append(static_cast<char>((v >> shift) & 0xFF));
 }
 
-void put8(QByteArray &out, int value) { out.append(static_cast<char>(value & 0xFF)); }
+void put8(QByteArray& out, int value) { out.append(static_cast<char>(value & 0xFF)); }
 
 int rowBytes(int width, int bits) { return ((width * bits + 31) / 32) * 4; }
 
-bool opaque(const QImage &img, int x, int y) { return qAlpha(img.pixel(x, y)) >= 128; }
+bool opaque(const QImage& img, int x, int y) { return qAlpha(img.pixel(x, y)) >= 128; }
 
 // Rows of bits, bottom-up, each row padded to four bytes.
-QByteArray bitRows(const QImage &img, bool (*bit)(const QImage &, int, int))
+QByteArray bitRows(const QImage& img, bool (*bit)(const QImage&, int, int))
 {
     QByteArray out;
     const int stride = rowBytes(img.width(), 1);
@@ -46,35 +46,32 @@ QByteArray bitRows(const QImage &img, bool (*bit)(const QImage &, int, int))
     return out;
 }
 
-bool transparentBit(const QImage &img, int x, int y) { return !opaque(img, x, y); }
+bool transparentBit(const QImage& img, int x, int y) { return !opaque(img, x, y); }
 
-bool whiteBit(const QImage &img, int x, int y)
-{
-    return opaque(img, x, y) && qGray(img.pixel(x, y)) >= 128;
-}
+bool whiteBit(const QImage& img, int x, int y) { return opaque(img, x, y) && qGray(img.pixel(x, y)) >= 128; }
 
 // The colour of an opaque pixel as stored: alpha dropped, transparent ones black.
-QRgb solid(const QImage &img, int x, int y)
+QRgb solid(const QImage& img, int x, int y)
 {
     return opaque(img, x, y) ? (img.pixel(x, y) | 0xFF000000u) : qRgb(0, 0, 0);
 }
 
-void putInfoHeader(QByteArray &out, const QImage &img, int bits, qint64 imageBytes)
+void putInfoHeader(QByteArray& out, const QImage& img, int bits, qint64 imageBytes)
 {
     put32(out, 40);
     put32(out, img.width());
     put32(out, img.height() * 2);  // colour bitmap and mask stacked
     put16(out, 1);
     put16(out, bits);
-    put32(out, 0);                 // uncompressed
+    put32(out, 0);  // uncompressed
     put32(out, imageBytes);
     put32(out, 0);
     put32(out, 0);
-    put32(out, 0);                 // all palette entries used
+    put32(out, 0);  // all palette entries used
     put32(out, 0);
 }
 
-void putPalette(QByteArray &out, const QList<QRgb> &colours, int entries)
+void putPalette(QByteArray& out, const QList<QRgb>& colours, int entries)
 {
     for (int k = 0; k < entries; ++k) {
         const QRgb c = k < colours.size() ? colours[k] : 0;
@@ -85,7 +82,7 @@ void putPalette(QByteArray &out, const QList<QRgb> &colours, int entries)
     }
 }
 
-QByteArray dib(const QImage &source, int bits)
+QByteArray dib(const QImage& source, int bits)
 {
     const QImage img = source.convertToFormat(QImage::Format_ARGB32);
     const int w = img.width();
@@ -150,7 +147,7 @@ int sizeByte(int size) { return size >= 256 ? 0 : size; }
 
 }  // namespace
 
-QByteArray icoFile(const std::vector<IconImage> &images)
+QByteArray icoFile(const std::vector<IconImage>& images)
 {
     QByteArray directory;
     QByteArray data;
@@ -159,7 +156,7 @@ QByteArray icoFile(const std::vector<IconImage> &images)
     put16(directory, 1);  // icon
     put16(directory, count);
     qint64 offset = kDirectoryBytes + kEntryBytes * count;
-    for (const IconImage &entry : images) {
+    for (const IconImage& entry : images) {
         const QByteArray bitmap = dib(entry.image, entry.bitsPerPixel);
         put8(directory, sizeByte(entry.image.width()));
         put8(directory, sizeByte(entry.image.height()));
@@ -175,7 +172,7 @@ QByteArray icoFile(const std::vector<IconImage> &images)
     return directory + data;
 }
 
-QByteArray curFile(const QImage &image, QPoint hotSpot)
+QByteArray curFile(const QImage& image, QPoint hotSpot)
 {
     const QByteArray bitmap = dib(image, 1);
     QByteArray out;
@@ -184,7 +181,7 @@ QByteArray curFile(const QImage &image, QPoint hotSpot)
     put16(out, 1);
     put8(out, sizeByte(image.width()));
     put8(out, sizeByte(image.height()));
-    put8(out, 2);   // two colours
+    put8(out, 2);  // two colours
     put8(out, 0);
     put16(out, hotSpot.x());
     put16(out, hotSpot.y());

@@ -16,9 +16,9 @@ struct IconImage {
     int bitsPerPixel;  // 24 or 8 (8 needs at most 256 opaque colours)
 };
 
-QByteArray icoFile(const std::vector<IconImage> &images);
+QByteArray icoFile(const std::vector<IconImage>& images);
 
 // Monochrome cursor: opaque pixels brighter than mid-grey become white, the rest black.
-QByteArray curFile(const QImage &image, QPoint hotSpot);
+QByteArray curFile(const QImage& image, QPoint hotSpot);
 
 }  // namespace art

@@ -17,10 +17,7 @@ namespace {
 constexpr qreal kIconSize = 44.0;
 
 // Where the icon sits inside a tool-button box: centred, near the top.
-QRectF toolIconBox(QPointF origin)
-{
-    return {origin.x() + 8, origin.y() + 3, kIconSize, kIconSize};
-}
+QRectF toolIconBox(QPointF origin) { return {origin.x() + 8, origin.y() + 3, kIconSize, kIconSize}; }
 
 QColor withAlpha(QColor c, int alpha)
 {
@@ -29,7 +26,7 @@ QColor withAlpha(QColor c, int alpha)
 }
 
 // A soft shadow under an icon, so it does not look pasted onto the grey.
-void dropShadow(QPainter &p, const QRectF &box)
+void dropShadow(QPainter& p, const QRectF& box)
 {
     QRadialGradient g(box.center(), box.width() / 2);
     g.setColorAt(0.0, QColor(0, 0, 0, 70));
@@ -41,7 +38,7 @@ void dropShadow(QPainter &p, const QRectF &box)
 }
 
 // A white symbol stroke with a faint dark edge under it, as if embossed on the disc.
-void symbolStroke(QPainter &p, const QPainterPath &path, qreal width)
+void symbolStroke(QPainter& p, const QPainterPath& path, qreal width)
 {
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(QColor(0, 0, 0, 70), width + 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -50,13 +47,13 @@ void symbolStroke(QPainter &p, const QPainterPath &path, qreal width)
     p.drawPath(path);
 }
 
-QRectF discBox(const QRectF &icon)
+QRectF discBox(const QRectF& icon)
 {
     const qreal d = 38.0;
     return {icon.center().x() - d / 2, icon.center().y() - d / 2, d, d};
 }
 
-void discWithShadow(QPainter &p, const QRectF &icon, const QColor &colour)
+void discWithShadow(QPainter& p, const QRectF& icon, const QColor& colour)
 {
     const QRectF disc = discBox(icon);
     dropShadow(p, disc.adjusted(-1, 3, 3, 5));
@@ -64,7 +61,7 @@ void discWithShadow(QPainter &p, const QRectF &icon, const QColor &colour)
 }
 
 // A disc with a white bar across it, and a second one upright for a plus.
-void barIcon(QPainter &p, const QRectF &icon, const QColor &colour, bool upright)
+void barIcon(QPainter& p, const QRectF& icon, const QColor& colour, bool upright)
 {
     discWithShadow(p, icon, colour);
     const QPointF c = icon.center();
@@ -78,24 +75,23 @@ void barIcon(QPainter &p, const QRectF &icon, const QColor &colour, bool upright
     symbolStroke(p, bars, 5.5);
 }
 
-void plusIcon(QPainter &p, const QRectF &icon) { barIcon(p, icon, QColor(46, 160, 60), true); }
-void minusIcon(QPainter &p, const QRectF &icon) { barIcon(p, icon, QColor(206, 40, 36), false); }
+void plusIcon(QPainter& p, const QRectF& icon) { barIcon(p, icon, QColor(46, 160, 60), true); }
+void minusIcon(QPainter& p, const QRectF& icon) { barIcon(p, icon, QColor(206, 40, 36), false); }
 
-void convertIcon(QPainter &p, const QRectF &icon)
+void convertIcon(QPainter& p, const QRectF& icon)
 {
     discWithShadow(p, icon, QColor(232, 170, 24));
     drawMusicNote(p, discBox(icon).adjusted(8, 8, -8, -8), QColor(20, 16, 8));
 }
 
-void helpIcon(QPainter &p, const QRectF &icon)
+void helpIcon(QPainter& p, const QRectF& icon)
 {
     discWithShadow(p, icon, QColor(36, 104, 214));
     QPainterPath mark;
     const QFont font = displayFont(30);
     const QFontMetricsF fm(font);
     const QString q = QStringLiteral("?");
-    const QPointF base(icon.center().x() - fm.horizontalAdvance(q) / 2,
-                       icon.center().y() + fm.capHeight() / 2);
+    const QPointF base(icon.center().x() - fm.horizontalAdvance(q) / 2, icon.center().y() + fm.capHeight() / 2);
     mark.addText(base, font, q);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0, 0, 0, 80));
@@ -105,12 +101,12 @@ void helpIcon(QPainter &p, const QRectF &icon)
 }
 
 // A glassy cube seen from above: translucent faces so the back edges show through.
-void cubeIcon(QPainter &p, const QRectF &icon)
+void cubeIcon(QPainter& p, const QRectF& icon)
 {
     const QPointF c = icon.center() + QPointF(0, 1);
-    const qreal s = 16.5;            // half the width of the top face
-    const qreal h = s * 0.55;        // half the height of the top face
-    const qreal depth = 20.0;        // height of the side faces
+    const qreal s = 16.5;      // half the width of the top face
+    const qreal h = s * 0.55;  // half the height of the top face
+    const qreal depth = 20.0;  // height of the side faces
     const QPointF top(c.x(), c.y() - depth / 2 - h);
     const QPointF left(c.x() - s, c.y() - depth / 2);
     const QPointF right(c.x() + s, c.y() - depth / 2);
@@ -155,7 +151,7 @@ void cubeIcon(QPainter &p, const QRectF &icon)
 }
 
 // A running figure, limbs drawn as thick strokes with a darker rim.
-void exitIcon(QPainter &p, const QRectF &icon)
+void exitIcon(QPainter& p, const QRectF& icon)
 {
     const QPointF c = icon.center() + QPointF(1, 1);
     auto at = [&c](qreal x, qreal y) { return QPointF(c.x() + x, c.y() + y); };
@@ -169,18 +165,18 @@ void exitIcon(QPainter &p, const QRectF &icon)
     p.drawLine(at(-19, 4), at(-13, 4));
 
     QPainterPath limbs;
-    limbs.moveTo(at(2, -9));       // neck to hip
+    limbs.moveTo(at(2, -9));  // neck to hip
     limbs.lineTo(at(-2, 3));
-    limbs.moveTo(at(1, -7));       // front arm
+    limbs.moveTo(at(1, -7));  // front arm
     limbs.lineTo(at(8, -3));
     limbs.lineTo(at(13, -9));
-    limbs.moveTo(at(1, -7));       // back arm
+    limbs.moveTo(at(1, -7));  // back arm
     limbs.lineTo(at(-6, -4));
     limbs.lineTo(at(-9, 2));
-    limbs.moveTo(at(-2, 3));       // front leg
+    limbs.moveTo(at(-2, 3));  // front leg
     limbs.lineTo(at(7, 8));
     limbs.lineTo(at(6, 17));
-    limbs.moveTo(at(-2, 3));       // back leg
+    limbs.moveTo(at(-2, 3));  // back leg
     limbs.lineTo(at(-6, 11));
     limbs.lineTo(at(-14, 13));
     const QRectF head(c.x() + 1.5, c.y() - 19.5, 9, 9);
@@ -208,8 +204,8 @@ void exitIcon(QPainter &p, const QRectF &icon)
 }
 
 struct ToolButton {
-    void (*icon)(QPainter &, const QRectF &);
-    const char16_t *caption;
+    void (*icon)(QPainter&, const QRectF&);
+    const char16_t* caption;
 };
 
 const std::array<ToolButton, 6> kToolButtons{{
@@ -221,11 +217,11 @@ const std::array<ToolButton, 6> kToolButtons{{
     {exitIcon, u"退出"},
 }};
 
-const std::array<const char16_t *, 4> kMenuCaptions{u"文件(F)", u"工具(T)", u"选项(S)", u"关于(A)"};
+const std::array<const char16_t*, 4> kMenuCaptions{u"文件(F)", u"工具(T)", u"选项(S)", u"关于(A)"};
 
 }  // namespace
 
-void drawGlossyDisc(QPainter &p, const QRectF &box, const QColor &colour)
+void drawGlossyDisc(QPainter& p, const QRectF& box, const QColor& colour)
 {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
@@ -258,15 +254,13 @@ void drawGlossyDisc(QPainter &p, const QRectF &box, const QColor &colour)
     p.restore();
 }
 
-void drawMusicNote(QPainter &p, const QRectF &box, const QColor &ink)
+void drawMusicNote(QPainter& p, const QRectF& box, const QColor& ink)
 {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     const qreal w = box.width();
     const qreal h = box.height();
-    auto at = [&box, w, h](qreal fx, qreal fy) {
-        return QPointF(box.left() + fx * w, box.top() + fy * h);
-    };
+    auto at = [&box, w, h](qreal fx, qreal fy) { return QPointF(box.left() + fx * w, box.top() + fy * h); };
 
     const qreal headW = w * 0.34;
     const qreal headH = h * 0.24;
@@ -276,7 +270,7 @@ void drawMusicNote(QPainter &p, const QRectF &box, const QColor &ink)
 
     p.setPen(Qt::NoPen);
     p.setBrush(ink);
-    for (const QPointF &head : {head1, head2}) {
+    for (const QPointF& head : {head1, head2}) {
         p.save();
         p.translate(head);
         p.rotate(-22);
@@ -291,14 +285,14 @@ void drawMusicNote(QPainter &p, const QRectF &box, const QColor &ink)
     p.drawRect(QRectF(stemX2 - stem, top2, stem, head2.y() - top2 - headH * 0.1));
     // The beam, slanting with the stems' tops.
     const qreal beam = h * 0.17;
-    p.drawPolygon(QPolygonF({QPointF(stemX1 - stem, top1), QPointF(stemX2, top2),
-                             QPointF(stemX2, top2 + beam), QPointF(stemX1 - stem, top1 + beam)}));
+    p.drawPolygon(QPolygonF({QPointF(stemX1 - stem, top1), QPointF(stemX2, top2), QPointF(stemX2, top2 + beam),
+                             QPointF(stemX1 - stem, top1 + beam)}));
     p.restore();
 }
 
-void drawToolButtonFace(QPainter &p, int i, QPointF origin)
+void drawToolButtonFace(QPainter& p, int i, QPointF origin)
 {
-    const ToolButton &button = kToolButtons.at(static_cast<std::size_t>(i));
+    const ToolButton& button = kToolButtons.at(static_cast<std::size_t>(i));
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -311,7 +305,7 @@ void drawToolButtonFace(QPainter &p, int i, QPointF origin)
     p.restore();
 }
 
-void drawMenuCaption(QPainter &p, int j, QPointF origin)
+void drawMenuCaption(QPainter& p, int j, QPointF origin)
 {
     p.save();
     p.setRenderHint(QPainter::TextAntialiasing);

@@ -53,7 +53,10 @@ QImage appIcon(int size)
 QImage handCursor(qreal density)
 {
     constexpr int kSize = 32;
-    struct Span { int row, from, to; };
+    struct Span {
+        int row, from, to;
+    };
+    // clang-format off
     static constexpr Span kBody[] = {
         // index finger, rounded tip
         {1, 6, 7}, {2, 5, 8}, {3, 5, 8}, {4, 5, 8}, {5, 5, 8}, {6, 5, 8}, {7, 5, 8},
@@ -71,6 +74,7 @@ QImage handCursor(qreal density)
         {16, 5, 20}, {17, 5, 20}, {18, 5, 20}, {19, 5, 20}, {20, 4, 20}, {21, 5, 20},
         {22, 5, 19}, {23, 6, 19}, {24, 6, 18}, {25, 7, 18}, {26, 7, 17}, {27, 8, 17},
     };
+    // clang-format on
 
     const int deviceSize = qCeil(kSize * density);
     QImage body(deviceSize, deviceSize, QImage::Format_ARGB32);
@@ -78,15 +82,13 @@ QImage handCursor(qreal density)
     body.fill(Qt::transparent);
     {
         QPainter p(&body);
-        for (const Span &s : kBody)
+        for (const Span& s : kBody)
             p.fillRect(QRect(s.from, s.row, s.to - s.from + 1, 1), Qt::white);
     }
 
     QImage img(deviceSize, deviceSize, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
-    auto filled = [&body](int x, int y) {
-        return body.rect().contains(x, y) && qAlpha(body.pixel(x, y)) != 0;
-    };
+    auto filled = [&body](int x, int y) { return body.rect().contains(x, y) && qAlpha(body.pixel(x, y)) != 0; };
     const int outline = std::max(1, qRound(density));
     for (int y = 0; y < deviceSize; ++y)
         for (int x = 0; x < deviceSize; ++x) {

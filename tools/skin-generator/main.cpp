@@ -20,7 +20,7 @@
 
 namespace {
 
-bool writeJpeg(const QDir &dir, const QString &name, const QImage &img)
+bool writeJpeg(const QDir& dir, const QString& name, const QImage& img)
 {
     QImageWriter writer(dir.filePath(name), "jpg");
     writer.setQuality(95);  // the pictures must match the background they cover
@@ -30,7 +30,7 @@ bool writeJpeg(const QDir &dir, const QString &name, const QImage &img)
     return false;
 }
 
-bool writeBytes(const QDir &dir, const QString &name, const QByteArray &bytes)
+bool writeBytes(const QDir& dir, const QString& name, const QByteArray& bytes)
 {
     QFile file(dir.filePath(name));
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
@@ -43,7 +43,7 @@ bool writeBytes(const QDir &dir, const QString &name, const QByteArray &bytes)
 // and the outline stay sharp, where a scaled picture would blur them.
 constexpr int kDesktopIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
 
-bool writeDesktopIcons(const QDir &dir)
+bool writeDesktopIcons(const QDir& dir)
 {
     bool ok = true;
     for (const int size : kDesktopIconSizes) {
@@ -57,7 +57,7 @@ bool writeDesktopIcons(const QDir &dir)
     return ok;
 }
 
-bool writeBmp(const QDir &dir, const QString &name, const QImage &img)
+bool writeBmp(const QDir& dir, const QString& name, const QImage& img)
 {
     // Qt stores a 32-bit image as 24 bits per pixel; alpha is not wanted anyway.
     QImageWriter writer(dir.filePath(name), "bmp");
@@ -67,7 +67,7 @@ bool writeBmp(const QDir &dir, const QString &name, const QImage &img)
     return false;
 }
 
-bool writePng(const QDir &dir, const QString &name, const QImage &img)
+bool writePng(const QDir& dir, const QString& name, const QImage& img)
 {
     QImageWriter writer(dir.filePath(name), "png");
     if (writer.write(img))
@@ -77,10 +77,10 @@ bool writePng(const QDir &dir, const QString &name, const QImage &img)
 }
 
 // Writes one picture under its 1x file name.
-using PictureWriter = std::function<bool(const QString &file, const QImage &img)>;
+using PictureWriter = std::function<bool(const QString& file, const QImage& img)>;
 
 // Every picture of the window at `density`.
-bool writePictures(const PictureWriter &write, qreal density)
+bool writePictures(const PictureWriter& write, qreal density)
 {
     bool ok = write(skin::backgroundFile(), art::background(density));
     for (int i = 0; i < layout::kToolButtonCount; ++i) {
@@ -92,28 +92,32 @@ bool writePictures(const PictureWriter &write, qreal density)
         ok = write(skin::menuPressedFile(j), art::menuPressed(j, density)) && ok;
     }
     ok = write(skin::loadedPatchFile(),
-               art::bannerPatch(layout::kLoadedPatch, QStringLiteral("文件已经加载，请点击转换按钮"), density)) && ok;
+               art::bannerPatch(layout::kLoadedPatch, QStringLiteral("文件已经加载，请点击转换按钮"), density)) &&
+         ok;
     return write(skin::waitPatchFile(),
-                 art::bannerPatch(layout::kWaitPatch, QStringLiteral("正在转换，请耐心等待 ..."), density)) && ok;
+                 art::bannerPatch(layout::kWaitPatch, QStringLiteral("正在转换，请耐心等待 ..."), density)) &&
+           ok;
 }
 
 // The committed set: a BMP background and JPEG pieces, icon and cursor files.
-bool writeDesignSet(const QDir &dir)
+bool writeDesignSet(const QDir& dir)
 {
-    bool ok = writePictures([&dir](const QString &file, const QImage &img) {
-        return file.endsWith(QStringLiteral(".bmp")) ? writeBmp(dir, file, img) : writeJpeg(dir, file, img);
-    }, 1.0);
+    bool ok = writePictures(
+        [&dir](const QString& file, const QImage& img) {
+            return file.endsWith(QStringLiteral(".bmp")) ? writeBmp(dir, file, img) : writeJpeg(dir, file, img);
+        },
+        1.0);
     ok = writeBytes(dir, skin::iconFile(),
-                    art::icoFile({{art::appIcon(48), 24}, {art::appIcon(32), 24}, {art::appIcon(16), 8}})) && ok;
+                    art::icoFile({{art::appIcon(48), 24}, {art::appIcon(32), 24}, {art::appIcon(16), 8}})) &&
+         ok;
     return writeBytes(dir, skin::handCursorFile(), art::curFile(art::handCursor(), skin::kHandHotSpot)) && ok;
 }
 
 // The set at a density above 1, all PNG.
-bool writeDenseSet(const QDir &dir, qreal density)
+bool writeDenseSet(const QDir& dir, qreal density)
 {
-    bool ok = writePictures([&dir](const QString &file, const QImage &img) {
-        return writePng(dir, skin::denseFile(file), img);
-    }, density);
+    bool ok = writePictures(
+        [&dir](const QString& file, const QImage& img) { return writePng(dir, skin::denseFile(file), img); }, density);
     for (const int size : skin::kWindowIconSizes)
         ok = writePng(dir, skin::denseIconFile(size), art::appIcon(qRound(size * density))) && ok;
     return writePng(dir, skin::denseCursorFile(), art::handCursor(density)) && ok;
@@ -121,7 +125,7 @@ bool writeDenseSet(const QDir &dir, qreal density)
 
 }  // namespace
 
-int main(int argc, char *argv[])
+int main(int argc, char* argv[])
 {
     QGuiApplication app(argc, argv);
     const QStringList args = QGuiApplication::arguments();
@@ -134,7 +138,7 @@ int main(int argc, char *argv[])
         return EXIT_FAILURE;
     }
     const QStringList folders = dense ? args.mid(3) : args.mid(1);
-    for (const QString &folder : folders)
+    for (const QString& folder : folders)
         if (!QDir(folder).mkpath(QStringLiteral("."))) {
             QTextStream(stderr) << "cannot create " << folder << '\n';
             return EXIT_FAILURE;
