@@ -130,17 +130,9 @@ Outcome ConversionRun::exec()
 
     if (auto ended = copyIntoWorkingFolder(converter, input, output))
         return *ended;
-    // For a 3GP source this is the input itself, which the converter must replace.
-    const platform::FileStamp before = platform::stampOf(output);
-
     m_command = command::compose(folders, m_setup.sourcePath, m_setup.readSettings());
-    if (auto ended = runConverter())
+    if (auto ended = runConverter(output))
         return *ended;
-
-    const platform::FileStamp after = platform::stampOf(output);
-    const bool fresh = after.exists && after.size > 0 && after != before;
-    if (m_exitCrashed || m_exitCode != 0 || !fresh)
-        return converterFailed(m_exitCode, m_exitCrashed);
     return placeResult(output);
 }
 
@@ -168,8 +160,10 @@ std::optional<Outcome> ConversionRun::copyIntoWorkingFolder(const QString& conve
     return std::nullopt;
 }
 
-std::optional<Outcome> ConversionRun::runConverter()
+std::optional<Outcome> ConversionRun::runConverter(const QString& output)
 {
+    // For a 3GP source this is the input itself, which the converter must replace.
+    const platform::FileStamp before = platform::stampOf(output);
     QProcess process;
     m_process = &process;
     process.setStandardOutputFile(QProcess::nullDevice());
@@ -193,8 +187,12 @@ std::optional<Outcome> ConversionRun::runConverter()
     if (process.error() == QProcess::FailedToStart)
         return failed(QStringLiteral("转换失败：无法启动转换程序。"), process.errorString());
     readErrors(process.readAllStandardError() + '\n');
-    m_exitCode = process.exitCode();
-    m_exitCrashed = process.exitStatus() != QProcess::NormalExit;
+
+    const platform::FileStamp after = platform::stampOf(output);
+    const bool fresh = after.exists && after.size > 0 && after != before;
+    const bool crashed = process.exitStatus() != QProcess::NormalExit;
+    if (crashed || process.exitCode() != 0 || !fresh)
+        return converterFailed(process.exitCode(), crashed);
     return std::nullopt;
 }
 

@@ -80,7 +80,7 @@ signals:
 private:
     // The steps of exec(); each gives the run's outcome when the run ends there.
     std::optional<Outcome> copyIntoWorkingFolder(const QString& converter, const QString& input, const QString& output);
-    std::optional<Outcome> runConverter();
+    std::optional<Outcome> runConverter(const QString& output);
     Outcome placeResult(const QString& output);
     static Outcome stoppedOutcome();
     Outcome failed(const QString& what, const QString& detail) const;
@@ -98,8 +98,6 @@ private:
     command::ConverterCommand m_command;
     QPointer<QProcess> m_process;  // while the converter runs
     bool m_stopped = false;
-    int m_exitCode = 0;  // how the converter ended
-    bool m_exitCrashed = false;
     QByteArray m_errorTail;                           // stderr after its last complete line
     QString m_lastError;                              // the converter's last line of its own (kConverterMessagePrefix)
     std::optional<std::optional<int>> m_lastPercent;  // what progressChanged last said

@@ -5,6 +5,7 @@
 
 #include "../conversion/StandInConverter.h"
 #include "RealProgram.h"
+#include "ScratchFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -175,11 +176,7 @@ private:
         QTRY_VERIFY(!isViewable(dialog));
     }
 
-    static QString readAll(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
+    static QString readAll(const QString& path) { return QString::fromUtf8(testsupport::readFile(path)); }
 
     static QJsonObject ffprobe(const QString& path)
     {
