@@ -11,12 +11,6 @@ else
   mapfile -t files < <(find . -path ./build -prune -o -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.hpp' \) -print)
 fi
 
-unformatted=()
-for file in "${files[@]}"; do
-  clang-format --dry-run --Werror "$file" >/dev/null 2>&1 || unformatted+=("$file")
-done
-if ((${#unformatted[@]})); then
-  printf 'not formatted: %s\n' "${unformatted[@]}" >&2
-  exit 1
-fi
+# Each file laid out otherwise is named, with its first differing line.
+clang-format --dry-run --Werror --ferror-limit=1 "${files[@]}"
 echo "${#files[@]} files formatted"
