@@ -16,7 +16,8 @@ struct CommandLine {
 // Starts `command` as its program with exactly its arguments: no shell, nothing split
 // or interpreted. It reads nothing (standard input is the null device), and it is
 // killed when this program ends, however it ends, so it can never be left running
-// behind it. Standard output and error stay as `process` has set them up.
+// behind it. It starts with SIGINT, SIGTERM and SIGHUP blocked, to take them when
+// it is ready. Standard output and error stay as `process` has set them up.
 void startTiedToUs(QProcess& process, const CommandLine& command);
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include "ScratchFolder.h"
 #include "platform/FileOperations.h"
 #include "platform/PrivateTempFolder.h"
+#include "platform/Process.h"
 #include "platform/ShellOpen.h"
 
 #include <QDir>
@@ -10,11 +11,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -192,6 +195,26 @@ private slots:
         QCOMPARE(asked, (QStringList{folder, document}));
 
         qputenv("PATH", oldPath);
+    }
+
+    void startedProgramGetsItsArgumentsAsTheyAreAndStopSignalsHeld()
+    {
+        // grep, started directly, reads its own status: no shell splits "Sig Blk *"
+        // or expands it, and its blocked signals are the ones it was started with.
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        platform::startTiedToUs(process, {QStringLiteral("/usr/bin/grep"),
+                                          {QStringLiteral("-e"), QStringLiteral("^SigBlk:"), QStringLiteral("-e"),
+                                           QStringLiteral("Sig Blk *"), QStringLiteral("/proc/self/status")}});
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 0);
+        const QStringList lines = QString::fromLatin1(process.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 1);
+        bool ok = false;
+        const qulonglong blocked = lines.first().section(QLatin1Char('\t'), 1).trimmed().toULongLong(&ok, 16);
+        QVERIFY2(ok, qPrintable(lines.first()));
+        for (const int stop : {SIGINT, SIGTERM, SIGHUP})
+            QVERIFY2(blocked & (1ULL << (stop - 1)), qPrintable(QStringLiteral("signal %1 not held").arg(stop)));
     }
 
 private:
