@@ -46,7 +46,8 @@ void PacketSpill::push(const AVPacket& packet)
     writeAll(fileno(file_), &header, sizeof header, writeAt_);
     writeAll(fileno(file_), packet.data, static_cast<std::size_t>(packet.size), writeAt_ + kHeaderBytes);
     writeAt_ += kHeaderBytes + packet.size;
-    ++held_;
+    if (held_++ == 0)
+        front_ = header;
 }
 
 PacketSpill::Header PacketSpill::readHeader() const
@@ -56,11 +57,9 @@ PacketSpill::Header PacketSpill::readHeader() const
     return header;
 }
 
-std::int64_t PacketSpill::frontPts() const { return readHeader().pts; }
-
 void PacketSpill::pop(AVPacket& packet)
 {
-    const Header header = readHeader();
+    const Header header = front_;
     av_packet_unref(&packet);
     checkAv(av_new_packet(&packet, header.size), "out of memory");
     readAll(fileno(file_), packet.data, static_cast<std::size_t>(header.size), readAt_ + kHeaderBytes);
@@ -74,6 +73,8 @@ void PacketSpill::pop(AVPacket& packet)
         readAt_ = writeAt_ = 0;
         if (ftruncate(fileno(file_), 0) != 0)
             throw ConversionError("cannot reuse the temporary file of held packets");
+    } else {
+        front_ = readHeader();
     }
 }
 

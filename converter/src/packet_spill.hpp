@@ -23,7 +23,7 @@ public:
     bool empty() const { return held_ == 0; }
     void push(const AVPacket& packet);
     // The timestamp of the first packet held; empty() must be false.
-    std::int64_t frontPts() const;
+    std::int64_t frontPts() const { return front_.pts; }
     // Takes the first packet held into `packet` (whose data it replaces).
     void pop(AVPacket& packet);
 
@@ -40,6 +40,9 @@ private:
     Header readHeader() const;
 
     std::FILE* file_ = nullptr;
+    // The first packet's header, kept at hand: the writer asks for its time
+    // after every packet it is given.
+    Header front_{};
     std::int64_t readAt_ = 0;
     std::int64_t writeAt_ = 0;
     std::int64_t held_ = 0;
