@@ -4,6 +4,8 @@
 // stays the detail.
 #pragma once
 
+#include <csignal>
+
 namespace tovaro {
 
 enum class ConverterStatus : int {
@@ -19,5 +21,9 @@ enum class ConverterStatus : int {
 };
 
 inline constexpr const char* kConverterMessagePrefix = "conv.dll: ";
+
+// The signals the converter takes as a request to stop (status Stopped). A
+// caller may start it with them blocked: it takes them once it is ready.
+inline constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 }  // namespace tovaro

@@ -174,7 +174,10 @@ std::optional<Outcome> ConversionRun::runConverter(const QString& output)
         if (error == QProcess::FailedToStart)
             untilEnded.quit();
     });
-    platform::startTiedToUs(process, {m_command.program, m_command.arguments});
+    // The stop signals start held: a stop sent while the converter's libraries are
+    // still loading waits for the converter to take it and end in good order,
+    // instead of ending it before any of its code runs.
+    platform::startTiedToUs(process, {m_command.program, m_command.arguments}, tovaro::kStopSignals);
     if (process.state() != QProcess::NotRunning && !m_stopped)
         untilEnded.exec();
     if (process.state() != QProcess::NotRunning) {  // stopped before its loop ran

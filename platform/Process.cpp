@@ -8,24 +8,21 @@
 
 namespace platform {
 
-void startTiedToUs(QProcess& process, const CommandLine& command)
+void startTiedToUs(QProcess& process, const CommandLine& command, std::span<const int> heldSignals)
 {
     const pid_t parent = ::getpid();
+    sigset_t held;
+    ::sigemptyset(&held);
+    for (const int number : heldSignals)
+        ::sigaddset(&held, number);
     // Runs in the child between fork and exec. The death signal is tied to the thread
     // that forks, which is the window's thread for the program's whole life. Had we
     // died before it was set, the child has a new parent by now and gives up.
-    // The stop signals start held: a stop sent while the converter's libraries are
-    // still loading waits for the converter to take it and end in good order,
-    // instead of ending it before any of its code runs.
-    process.setChildProcessModifier([parent] {
+    process.setChildProcessModifier([parent, held] {
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent)
             ::_exit(127);
-        sigset_t stopSignals;
-        ::sigemptyset(&stopSignals);
-        for (const int stop : {SIGINT, SIGTERM, SIGHUP})
-            ::sigaddset(&stopSignals, stop);
-        ::sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+        ::sigprocmask(SIG_BLOCK, &held, nullptr);
     });
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(command.program, command.arguments, QIODevice::ReadOnly);

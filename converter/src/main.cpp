@@ -45,7 +45,9 @@ extern "C" void prepareProcess(int, char**, char**)
     for (int fd = 0; fd <= 2; ++fd)
         if (syscall(SYS_fcntl, fd, F_GETFD) < 0 && errno == EBADF)
             syscall(SYS_openat, AT_FDCWD, "/dev/null", O_RDWR);
-    const unsigned long stopMask = (1UL << (SIGINT - 1)) | (1UL << (SIGTERM - 1)) | (1UL << (SIGHUP - 1));
+    unsigned long stopMask = 0;
+    for (const int stop : tovaro::kStopSignals)
+        stopMask |= 1UL << (stop - 1);
     syscall(SYS_rt_sigprocmask, SIG_BLOCK, &stopMask, nullptr, sizeof stopMask);
 }
 [[gnu::section(".preinit_array"), gnu::used]] void (*const prepareProcessFirst)(int, char**, char**) = prepareProcess;

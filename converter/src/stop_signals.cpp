@@ -30,9 +30,8 @@ sigset_t stopSignals()
 {
     sigset_t set;
     sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGHUP);
+    for (const int stop : tovaro::kStopSignals)
+        sigaddset(&set, stop);
     return set;
 }
 

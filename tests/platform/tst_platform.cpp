@@ -201,11 +201,14 @@ private slots:
     {
         // grep, started directly, reads its own status: no shell splits "Sig Blk *"
         // or expands it, and its blocked signals are the ones it was started with.
+        static constexpr int kHeld[] = {SIGINT, SIGTERM, SIGHUP};
         QProcess process;
         process.setProcessChannelMode(QProcess::MergedChannels);
-        platform::startTiedToUs(process, {QStringLiteral("/usr/bin/grep"),
-                                          {QStringLiteral("-e"), QStringLiteral("^SigBlk:"), QStringLiteral("-e"),
-                                           QStringLiteral("Sig Blk *"), QStringLiteral("/proc/self/status")}});
+        platform::startTiedToUs(process,
+                                {QStringLiteral("/usr/bin/grep"),
+                                 {QStringLiteral("-e"), QStringLiteral("^SigBlk:"), QStringLiteral("-e"),
+                                  QStringLiteral("Sig Blk *"), QStringLiteral("/proc/self/status")}},
+                                kHeld);
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitCode(), 0);
         const QStringList lines = QString::fromLatin1(process.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -213,7 +216,7 @@ private slots:
         bool ok = false;
         const qulonglong blocked = lines.first().section(QLatin1Char('\t'), 1).trimmed().toULongLong(&ok, 16);
         QVERIFY2(ok, qPrintable(lines.first()));
-        for (const int stop : {SIGINT, SIGTERM, SIGHUP})
+        for (const int stop : kHeld)
             QVERIFY2(blocked & (1ULL << (stop - 1)), qPrintable(QStringLiteral("signal %1 not held").arg(stop)));
     }
 
