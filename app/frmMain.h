@@ -6,6 +6,7 @@
 #include "conversion/ActionDispatch.h"
 #include "conversion/BusyIndicator.h"
 #include "conversion/ConversionRun.h"
+#include "conversion/QueueRun.h"
 #include "conversion/SourceSelection.h"
 #include "layout/WindowLayout.h"
 #include "ui/SkinPictures.h"
@@ -24,9 +25,6 @@ class QTimer;
 class SettingsPanel;
 class SkinImage;
 class frmPop;
-namespace conversion {
-class ConversionRun;
-}
 
 // Every tool-bar button runs the action of its own index, and the busy indicator
 // lights exactly the squares the layout places.
@@ -44,9 +42,12 @@ public:
     void Form_Load();
     // Shows the window centred on its screen.
     void showCentred();
-    // Loads the file named on the command line as Add would, or warns that it is not
-    // there. An empty name changes nothing.
-    void openAtStart(const QString& name);
+    // Files named on the command line join the queue, at start as during a run;
+    // names that are not files are told in one warning. No names change nothing.
+    void openAtStart(const QStringList& names);
+    // The same for files a later start of the program handed over; the window comes
+    // to the front.
+    void openHandedOver(const QStringList& names);
 
     const WorkingFolders& folders() const { return m_folders; }
     const skin::Pictures& pictures() const { return m_pictures; }
@@ -58,7 +59,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    // One local file dropped on the window loads as Add would load it.
+    // Local files dropped on the window join the queue, also during a run.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -77,8 +78,10 @@ private:
 
     // The six actions.
     void Add();
-    // Add's rules for a file however it was chosen: a loaded file is kept, with a warning.
-    void addChosen(const std::function<QString()>& chooseFile);
+    // Add's rule: what is loaded is kept, with a warning; otherwise the chosen files load.
+    void addChosen(const std::function<QStringList()>& chooseFiles);
+    // Files from outside the window's dialog: the ones there join the queue.
+    void arrive(const QStringList& names);
     void Remove();
     void Convert();
     void Settings();
@@ -109,8 +112,8 @@ private:
     // A run in progress refuses all input but the close glyph. `converting()` is the
     // rule every handler asks; beginRun and endRun are the only places that change it.
     bool converting() const { return m_run != nullptr; }
-    void beginRun(conversion::ConversionRun& run);
-    void endRun(bool converted);
+    void beginRun(conversion::QueueRun& run);
+    void endRun(const QStringList& failed);
     void connectConversion();
     void refuseInput(bool refused);
     void showResult(const QString& resultPath);
@@ -120,8 +123,9 @@ private:
     void showHelpText(const QString& path);
     // Progress and outcome where people look from afar: the title, the task bar's
     // launcher, and a notification when the window is not the active one.
-    void showProgress(std::optional<int> percent);
-    void reportOutcome(const conversion::Outcome& outcome);
+    void showProgress(const std::optional<conversion::QueueProgress>& progress);
+    void reportOutcome(const conversion::QueueOutcome& queue);
+    void reportOneOutcome(const conversion::Outcome& outcome);
 
     // Elements, named as the skin's hot zones and controls.
     std::array<SkinImage*, layout::kMenuItemCount> imgMenu{};
@@ -158,6 +162,6 @@ private:
     };
     std::optional<SurfacePress> m_press;
     // The run in progress, which a close request may stop.
-    conversion::ConversionRun* m_run = nullptr;
+    conversion::QueueRun* m_run = nullptr;
     bool m_askingToStop = false;
 };

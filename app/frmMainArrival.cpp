@@ -1,5 +1,6 @@
-// Files that arrive without Add's dialog: named on the command line or dropped on the
-// window. Each then loads by Add's rules.
+// Files that arrive without Add's dialog: named on the command line, handed over by a
+// later start of the program, or dropped on the window. They join the queue, also
+// while it converts.
 
 #include "frmMain.h"
 
@@ -10,21 +11,33 @@
 #include <QFileInfo>
 #include <QMimeData>
 
-void frmMain::openAtStart(const QString& name)
+void frmMain::openAtStart(const QStringList& names) { arrive(names); }
+
+void frmMain::openHandedOver(const QStringList& names)
 {
-    if (name.isEmpty())
-        return;
-    if (!QFileInfo(name).isFile()) {
-        warn(source::missingFileWarning(name));
-        return;
-    }
-    addChosen([&name] { return name; });
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    arrive(names);
+}
+
+void frmMain::arrive(const QStringList& names)
+{
+    QStringList files;
+    QStringList missing;
+    for (const QString& name : names)
+        (QFileInfo(name).isFile() ? files : missing) << name;
+    if (source::enqueue(source, files) > 0)
+        showSource();
+    if (!missing.isEmpty())
+        warn(source::missingFilesWarning(missing));
 }
 
 // A drag that would be refused is never accepted, so the pointer shows it on the way.
 void frmMain::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!converting() && !source::droppedFile(event->mimeData()->urls()).isEmpty())
+    if (!source::droppedFiles(event->mimeData()->urls()).isEmpty())
         event->acceptProposedAction();
     else
         event->ignore();
@@ -32,14 +45,14 @@ void frmMain::dragEnterEvent(QDragEnterEvent* event)
 
 void frmMain::dropEvent(QDropEvent* event)
 {
-    const QString dropped = source::droppedFile(event->mimeData()->urls());
-    if (converting() || dropped.isEmpty()) {
+    const QStringList dropped = source::droppedFiles(event->mimeData()->urls());
+    if (dropped.isEmpty()) {
         event->ignore();
         return;
     }
     event->acceptProposedAction();
-    // Loaded once the drop has ended: a warning box must not hold the file manager's
+    // Queued once the drop has ended: a warning box must not hold the file manager's
     // drag open.
     QMetaObject::invokeMethod(
-        this, [this, dropped] { addChosen([&dropped] { return dropped; }); }, Qt::QueuedConnection);
+        this, [this, dropped] { arrive(dropped); }, Qt::QueuedConnection);
 }

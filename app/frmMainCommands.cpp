@@ -73,8 +73,8 @@ void frmMain::showLooks()
 
 void frmMain::showSource()
 {
-    lblFile->setText(source.path);
-    lblFile->setToolTip(source.path);
+    lblFile->setText(source::fileLineText(source));
+    lblFile->setToolTip(source::fileLineToolTip(source));
     lblFile->setVisible(source.fileLineShown);
     imgLoaded->setVisible(source.loadedShown);
     imgWait->setVisible(source.waitShown);
@@ -83,14 +83,14 @@ void frmMain::showSource()
 void frmMain::Add()
 {
     addChosen([this] {
-        return COMDLG::ChooseOpenFile(this, source::openDialogTitle(), QString(), source::openDialogFilter(),
-                                      source::kOpenDialogFlags);
+        return COMDLG::ChooseOpenFiles(this, source::openDialogTitle(), QString(), source::openDialogFilter(),
+                                       source::kOpenDialogFlags | COMDLG::OFN_ALLOWMULTISELECT);
     });
 }
 
-void frmMain::addChosen(const std::function<QString()>& chooseFile)
+void frmMain::addChosen(const std::function<QStringList()>& chooseFiles)
 {
-    if (source::add(source, chooseFile) == source::AddResult::AlreadyLoaded)
+    if (source::add(source, chooseFiles) == source::AddResult::AlreadyLoaded)
         warn(source::alreadyLoadedWarning());
     showSource();
 }

@@ -1,6 +1,6 @@
 // The Convert action and the busy indicator. The run itself is conversion logic; the
-// window shows its states: converting, then idle or, when it did not work, the file
-// still loaded and a warning.
+// window shows its states: converting, then idle or, when it did not work, the files
+// that failed still loaded and a warning.
 
 #include "frmMain.h"
 
@@ -38,31 +38,63 @@ void frmMain::Convert()
     if (converting())
         return;  // only one run at a time, however the request came in
 
-    conversion::ConversionRun run({m_paths.applicationFolder,
-                                   m_folders.temp,
-                                   m_folders.output,
-                                   m_folders.data,
-                                   source.path,
-                                   [this] { return picSetting->selection(); },
-                                   {}});
+    conversion::QueueRun run({m_paths.applicationFolder,
+                              m_folders.temp,
+                              m_folders.output,
+                              m_folders.data,
+                              {},
+                              [this] { return picSetting->selection(); },
+                              {}},
+                             source);
     if (const QString refusal = run.claim(); !refusal.isEmpty()) {
         warn(refusal);
         return;
     }
 
     beginRun(run);
-    connect(&run, &conversion::ConversionRun::progressChanged, this, &frmMain::showProgress);
+    connect(&run, &conversion::QueueRun::progressChanged, this, &frmMain::showProgress);
+    connect(&run, &conversion::QueueRun::fileStarted, this, &frmMain::showSource);
     QCoreApplication::processEvents();
-    const conversion::Outcome outcome = run.exec();
+    const conversion::QueueOutcome outcome = run.exec();
     if (outcome.stopped)
         endProgram();  // what the user asked for; the working files are gone by now
-    endRun(outcome.converted);
+    endRun(outcome.failedPaths());
     reportOutcome(outcome);
 }
 
 // The one place a run's outcome reaches the user: in the window, and in a
-// notification for someone looking elsewhere.
-void frmMain::reportOutcome(const conversion::Outcome& outcome)
+// notification for someone looking elsewhere. A single file is told about as such;
+// a queue in one word for all its files.
+void frmMain::reportOutcome(const conversion::QueueOutcome& queue)
+{
+    if (queue.stopped || queue.filesRun() == 0)
+        return;
+    if (queue.filesRun() == 1) {
+        conversion::Outcome one;
+        if (queue.failed.isEmpty()) {
+            one.converted = true;
+            one.resultPath = queue.results.first();
+        } else {
+            one = queue.failed.first().outcome;
+        }
+        reportOneOutcome(one);
+        return;
+    }
+    const QString failures = queue.failed.isEmpty() ? QString() : conversion::queueFailureText(queue);
+    if (!isActiveWindow()) {
+        if (failures.isEmpty())
+            platform::notify(desktopEntryId(), QStringLiteral("转换完成"),
+                             QStringLiteral("已转换 %1 个文件").arg(queue.results.size()));
+        else
+            platform::notify(desktopEntryId(), QStringLiteral("转换失败"), failures.section(QLatin1Char('\n'), 0, 0));
+    }
+    if (failures.isEmpty())
+        showResult(queue.results.last());
+    else
+        warn(failures, conversion::queueFailureDetail(queue));
+}
+
+void frmMain::reportOneOutcome(const conversion::Outcome& outcome)
 {
     if (!isActiveWindow()) {
         if (outcome.converted)
@@ -89,16 +121,16 @@ void frmMain::showResult(const QString& resultPath)
 }
 
 // The frameless window draws no title, but every task bar shows it.
-void frmMain::showProgress(std::optional<int> percent)
+void frmMain::showProgress(const std::optional<conversion::QueueProgress>& progress)
 {
-    setWindowTitle(percent ? QStringLiteral("%1 - %2%").arg(kTitle).arg(*percent) : kTitle);
-    platform::showLauncherProgress(desktopEntryId(), percent ? std::optional<double>(*percent / 100.0) : std::nullopt);
+    setWindowTitle(progress ? progress->title(kTitle) : kTitle);
+    platform::showLauncherProgress(desktopEntryId(), progress ? progress->fraction() : std::nullopt);
 }
 
 // Input is refused from the start, not only once the converter runs: the copies
 // before it run in the background now, and nothing may change under them. The
 // squares walk through the copies too, so a long copy shows as work in progress.
-void frmMain::beginRun(conversion::ConversionRun& run)
+void frmMain::beginRun(conversion::QueueRun& run)
 {
     m_run = &run;
     source::showConverting(source);
@@ -110,10 +142,10 @@ void frmMain::beginRun(conversion::ConversionRun& run)
     Timer1->start();
 }
 
-void frmMain::endRun(bool converted)
+void frmMain::endRun(const QStringList& failed)
 {
     showProgress(std::nullopt);
-    source::showRunEnded(source, converted);
+    source::showQueueEnded(source, failed);
     showSource();
     refuseInput(false);
     for (BusySquare* square : SP)

@@ -244,6 +244,15 @@ Outcome ConversionRun::keepUnsaved(const QString& output, const QString& stamp, 
     return failed(QStringLiteral("转换结果无法保存到 output 文件夹，它仍在：\n%1").arg(kept), why);
 }
 
+void ConversionRun::setSourcePath(const QString& path)
+{
+    m_setup.sourcePath = path;
+    m_command = {};
+    m_errorTail.clear();
+    m_lastError.clear();
+    m_lastPercent.reset();
+}
+
 void ConversionRun::stop()
 {
     if (m_stopped)

@@ -57,6 +57,10 @@ public:
     // under its result name.
     Outcome exec();
 
+    // The next exec() converts `path`; what the run kept of the file before is
+    // forgotten. Its claim stays: a queue holds it from its first file to its last.
+    void setSourcePath(const QString& path);
+
     // Ends a running exec() as soon as it can: the converter is asked to stop and
     // killed if it has not after a grace period, a copy in progress is abandoned.
     // Called from an event handler while exec() waits.

@@ -5,10 +5,11 @@
 
 namespace source {
 
-// The file line and the loaded picture give way to the converting picture.
+// The loaded picture gives way to the converting picture, and so does the file line
+// of a single file; a queue's file line stays and says which file converts.
 inline void showConverting(SourceView& view)
 {
-    view.fileLineShown = false;
+    view.fileLineShown = view.queue.size() > 1;
     view.loadedShown = false;
     view.waitShown = true;
 }
@@ -22,6 +23,15 @@ inline void showRunEnded(SourceView& view, bool converted)
     if (converted)
         view.path.clear();
     view.loadedShown = view.isLoaded();
+}
+
+// After a queue, the files that failed stay loaded, in their order, so that Convert
+// tries them again; the converted ones are done with.
+inline void showQueueEnded(SourceView& view, const QStringList& failed)
+{
+    view.queue = failed;
+    view.path = failed.value(0);
+    showRunEnded(view, failed.isEmpty());
 }
 
 }  // namespace source

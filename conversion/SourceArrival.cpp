@@ -4,24 +4,40 @@
 
 namespace source {
 
-QString fileFromArguments(const QStringList& arguments)
+QStringList filesFromArguments(const QStringList& arguments)
 {
-    if (arguments.size() < 2 || arguments.at(1).isEmpty())
-        return {};
-    const QString& named = arguments.at(1);
-    const QUrl url(named);
-    const QString path = url.isLocalFile() ? url.toLocalFile() : named;
-    return QFileInfo(path).absoluteFilePath();
+    QStringList files;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& named = arguments.at(i);
+        if (named.isEmpty())
+            continue;
+        const QUrl url(named);
+        const QString path = url.isLocalFile() ? url.toLocalFile() : named;
+        files << QFileInfo(path).absoluteFilePath();
+    }
+    return files;
 }
 
-QString droppedFile(const QList<QUrl>& urls)
+QStringList droppedFiles(const QList<QUrl>& urls)
 {
-    if (urls.size() != 1 || !urls.first().isLocalFile())
-        return {};
-    const QString path = urls.first().toLocalFile();
-    return QFileInfo(path).isDir() ? QString() : path;
+    QStringList files;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile())
+            return {};
+        const QString path = url.toLocalFile();
+        if (!QFileInfo(path).isDir())
+            files << path;
+    }
+    return files;
 }
 
 QString missingFileWarning(const QString& name) { return QStringLiteral("找不到文件：") + name; }
+
+QString missingFilesWarning(const QStringList& names)
+{
+    if (names.size() == 1)
+        return missingFileWarning(names.first());
+    return QStringLiteral("找不到文件：\n") + names.join(QLatin1Char('\n'));
+}
 
 }  // namespace source

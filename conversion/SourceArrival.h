@@ -1,7 +1,8 @@
 #pragma once
-// The two other ways a source file arrives besides Add: named on the command line
-// (what the file manager's Open With runs) and dropped on the window. Both then load
-// it by Add's rules; this only finds which file is meant.
+// The other ways source files arrive besides Add: named on the command line (what
+// the file manager's Open With runs, also when handed over by a later start of the
+// program) and dropped on the window. This only finds which files are meant; they
+// then join the queue.
 
 #include <QList>
 #include <QString>
@@ -10,15 +11,18 @@
 
 namespace source {
 
-// The file named first after the program's own name, as an absolute path (a file:
-// URL counts as its path). Empty when nothing is named; later names are ignored.
-QString fileFromArguments(const QStringList& arguments);
+// Every name after the program's own, as absolute paths (a file: URL counts as its
+// path), in order. Folders are not searched: they come back as named, and fail as
+// files that are not there.
+QStringList filesFromArguments(const QStringList& arguments);
 
-// The one local file among the dropped URLs; empty when the drop is to be refused:
-// nothing, several items, a URL that is not a local file, or a folder.
-QString droppedFile(const QList<QUrl>& urls);
+// The local files among the dropped URLs, in order, folders left out. Empty when the
+// drop is to be refused: nothing, only folders, or any URL that is not a local file.
+QStringList droppedFiles(const QList<QUrl>& urls);
 
 // Told when the file named on the command line does not exist.
 QString missingFileWarning(const QString& name);
+// The same for several names at once, one warning.
+QString missingFilesWarning(const QStringList& names);
 
 }  // namespace source

@@ -34,6 +34,12 @@ QList<dialogs::FileFilter> convertFilter(const QString& filter)
 QString ChooseOpenFile(QWidget* owner, const QString& title, const QString& initialFolder, const QString& filter,
                        quint32 flags)
 {
+    return ChooseOpenFiles(owner, title, initialFolder, filter, flags & ~OFN_ALLOWMULTISELECT).value(0);
+}
+
+QStringList ChooseOpenFiles(QWidget* owner, const QString& title, const QString& initialFolder, const QString& filter,
+                            quint32 flags)
+{
     dialogs::OpenFileRequest request;
     request.owner = owner;
     request.title = title;
@@ -42,16 +48,18 @@ QString ChooseOpenFile(QWidget* owner, const QString& title, const QString& init
     request.selectedFilter = 0;
     request.fileMustExist = (flags & OFN_FILEMUSTEXIST) != 0;
     request.readOnlyShown = (flags & OFN_HIDEREADONLY) == 0;
+    request.multipleAllowed = (flags & OFN_ALLOWMULTISELECT) != 0;
 
     const QString before = QDir::currentPath();
-    const QString chosen = dialogs::getOpenFileName(request);
+    const QStringList chosenFiles = dialogs::getOpenFileNames(request);
+    const QString chosen = chosenFiles.value(0);
     // Without OFN_NOCHANGEDIR the dialog leaves the process in the chosen file's
     // folder, as the classic dialog does; with it, where it was.
     if (!chosen.isEmpty() && (flags & OFN_NOCHANGEDIR) == 0)
         QDir::setCurrent(QFileInfo(chosen).absolutePath());
     else
         QDir::setCurrent(before);
-    return chosen;
+    return chosenFiles;
 }
 
 }  // namespace COMDLG

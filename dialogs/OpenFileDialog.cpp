@@ -11,9 +11,9 @@ namespace dialogs {
 
 namespace {
 
-std::optional<QString>& queuedAnswer()
+std::optional<QStringList>& queuedAnswer()
 {
-    static std::optional<QString> answer;
+    static std::optional<QStringList> answer;
     return answer;
 }
 
@@ -62,17 +62,26 @@ void addReadOnlyBox(QFileDialog& dialog)
 
 }  // namespace
 
-void setNextOpenFileName(const QString& path) { queuedAnswer() = path; }
+void setNextOpenFileName(const QString& path) { queuedAnswer() = path.isEmpty() ? QStringList() : QStringList{path}; }
+
+void setNextOpenFileNames(const QStringList& paths) { queuedAnswer() = paths; }
 
 const OpenFileRequest& lastOpenFileRequest() { return recordedRequest(); }
 
 QString getOpenFileName(const OpenFileRequest& request)
 {
+    OpenFileRequest single = request;
+    single.multipleAllowed = false;
+    return getOpenFileNames(single).value(0);
+}
+
+QStringList getOpenFileNames(const OpenFileRequest& request)
+{
     recordedRequest() = request;
-    if (std::optional<QString>& answer = queuedAnswer(); answer) {
-        const QString path = *answer;
+    if (std::optional<QStringList>& answer = queuedAnswer(); answer) {
+        const QStringList paths = *answer;
         answer.reset();
-        return path;
+        return paths;
     }
 
     QFileDialog dialog(request.owner, request.title, request.initialFolder);
@@ -80,7 +89,10 @@ QString getOpenFileName(const OpenFileRequest& request)
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (request.multipleAllowed)
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+    else
+        dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     QStringList nameFilters;
     for (const FileFilter& filter : request.filters)
         nameFilters << qtNameFilter(filter);
@@ -92,11 +104,11 @@ QString getOpenFileName(const OpenFileRequest& request)
 
     // Taken as the dialog accepts: asked afterwards, the dialog answers from its file
     // list, which a folder still being read in the background may have reset.
-    QString chosen;
+    QStringList chosen;
     QObject::connect(&dialog, &QFileDialog::filesSelected, &dialog,
-                     [&chosen](const QStringList& files) { chosen = files.value(0); });
+                     [&chosen](const QStringList& files) { chosen = files; });
     if (dialog.exec() != QDialog::Accepted)
-        return QString();
+        return {};
     return chosen;
 }
 

@@ -20,16 +20,20 @@ struct OpenFileRequest {
     QList<FileFilter> filters;
     int selectedFilter = 0;  // index into filters
     bool fileMustExist = false;
-    bool readOnlyShown = false;  // the "open as read-only" check box; its state is not read
+    bool readOnlyShown = false;    // the "open as read-only" check box; its state is not read
+    bool multipleAllowed = false;  // several existing files may be picked at once
 };
 
 // The chosen file's full path, or an empty text when the user cancelled.
 // Patterns match file names whatever their letter case: "*.avi" offers MOVIE.AVI.
 QString getOpenFileName(const OpenFileRequest& request);
+// Every chosen file's full path, in the order the dialog gives them; empty on cancel.
+QStringList getOpenFileNames(const OpenFileRequest& request);
 
 // For tests: the next call returns `path` at once instead of showing the dialog
 // (an empty path is a cancel). The request it was asked with is kept.
 void setNextOpenFileName(const QString& path);
+void setNextOpenFileNames(const QStringList& paths);
 const OpenFileRequest& lastOpenFileRequest();
 
 }  // namespace dialogs

@@ -112,63 +112,94 @@ private slots:
         QVERIFY(m_messages.isEmpty());
     }
 
-    void fileNamedAtStartLoadsAsAddWould()
+    // Open With names any number of files; a file: URL is its path, a relative name is
+    // taken from the current folder. Each file is queued once, in order; names that
+    // are not files (gone, or a folder, which is not searched) are told in one warning.
+    void filesNamedAtStartJoinTheQueue()
     {
-        // Open With names one file; a file: URL is its path, later names are ignored.
         const QString clip = m_scratch.filePath(QStringLiteral("假期 clip.mp4"));
-        QVERIFY(QFile(clip).open(QIODevice::WriteOnly));
-        const QStringList arguments{QStringLiteral("tovaro-pro"), QUrl::fromLocalFile(clip).toString(),
-                                    QStringLiteral("/ignored.avi")};
-        QCOMPARE(source::fileFromArguments(arguments), clip);
-        QCOMPARE(source::fileFromArguments({QStringLiteral("tovaro-pro"), QStringLiteral("rel.avi")}),
-                 QDir::current().absoluteFilePath(QStringLiteral("rel.avi")));
-        QVERIFY(source::fileFromArguments({QStringLiteral("tovaro-pro")}).isEmpty());
+        const QString second = m_scratch.filePath(QStringLiteral("b.avi"));
+        const QString missing = m_scratch.filePath(QStringLiteral("没有.avi"));
+        for (const QString& file : {clip, second})
+            QVERIFY(QFile(file).open(QIODevice::WriteOnly));
+        const QStringList arguments{QStringLiteral("tovaro-pro"),
+                                    QUrl::fromLocalFile(clip).toString(),
+                                    second,
+                                    m_scratch.path() + QStringLiteral("/./假期 clip.mp4"),
+                                    missing,
+                                    m_scratch.path()};
+        QCOMPARE(source::filesFromArguments(arguments).value(0), clip);
+        QCOMPARE(source::filesFromArguments({QStringLiteral("tovaro-pro"), QStringLiteral("rel.avi")}),
+                 QStringList{QDir::current().absoluteFilePath(QStringLiteral("rel.avi"))});
+        QVERIFY(source::filesFromArguments({QStringLiteral("tovaro-pro")}).isEmpty());
 
-        m_window->openAtStart(source::fileFromArguments(arguments));
-        QCOMPARE(lblFile()->text(), clip);
+        m_window->openAtStart(source::filesFromArguments(arguments));
+        QCOMPARE(lblFile()->text(), QStringLiteral("假期 clip.mp4（第 1 个，共 2 个）"));
+        QCOMPARE(lblFile()->toolTip().split(QLatin1Char('\n')).size(), 2);
+        QVERIFY(lblFile()->toolTip().contains(second));
         QVERIFY(element(QStringLiteral("imgLoaded"))->isVisible());
-        QVERIFY(m_messages.isEmpty());
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages.first().title, QStringLiteral("警告"));
+        QCOMPARE(m_messages.first().text,
+                 QStringLiteral("找不到文件：\n") + missing + QLatin1Char('\n') + m_scratch.path());
 
-        // A name that is not there, or a folder: the window stays empty and says so.
+        // Remove unloads the whole queue; a single file shows as it always did.
         QTest::mouseClick(button(actions::kRemove), Qt::LeftButton);
-        for (const QString& missing : {m_scratch.filePath(QStringLiteral("没有.avi")), m_scratch.path()}) {
-            m_messages.clear();
-            m_window->openAtStart(missing);
-            QCOMPARE(m_messages.size(), 1);
-            QCOMPARE(m_messages.first().title, QStringLiteral("警告"));
-            QCOMPARE(m_messages.first().text, QStringLiteral("找不到文件：") + missing);
-            QVERIFY(lblFile()->text().isEmpty());
-            QVERIFY(!element(QStringLiteral("imgLoaded"))->isVisible());
-        }
+        QVERIFY(lblFile()->text().isEmpty());
+        QVERIFY(!element(QStringLiteral("imgLoaded"))->isVisible());
+        m_window->openAtStart({clip});
+        QCOMPARE(lblFile()->text(), clip);
+        QCOMPARE(lblFile()->toolTip(), clip);
+        QTest::mouseClick(button(actions::kRemove), Qt::LeftButton);
+
+        m_messages.clear();
+        m_window->openAtStart({missing});
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages.first().text, QStringLiteral("找不到文件：") + missing);
+        QVERIFY(lblFile()->text().isEmpty());
+        QVERIFY(!element(QStringLiteral("imgLoaded"))->isVisible());
     }
 
-    void oneDroppedFileLoadsAndOthersAreRefused()
+    // Local files dropped join the queue, folders left out; a drop with anything not
+    // local is refused whole. Add itself still refuses to load over a loaded file.
+    void droppedFilesJoinTheQueue()
     {
         QVERIFY(m_window->acceptDrops());
-        const QUrl first = QUrl::fromLocalFile(QStringLiteral("/videos/第一.avi"));
-        const QUrl second = QUrl::fromLocalFile(QStringLiteral("/videos/second.mp4"));
+        QList<QUrl> files;
+        for (const QString& name :
+             {QStringLiteral("第一.avi"), QStringLiteral("second.mp4"), QStringLiteral("c.flv")}) {
+            files << QUrl::fromLocalFile(m_scratch.filePath(name));
+            QVERIFY(QFile(files.last().toLocalFile()).open(QIODevice::WriteOnly));
+        }
+        const QUrl folder = QUrl::fromLocalFile(m_scratch.path());
 
         // Refused already on entry, so the pointer shows it; dropped anyway, nothing loads.
-        const QList<QList<QUrl>> refused{{first, second},
-                                         {QUrl(QStringLiteral("https://example.org/clip.mp4"))},
-                                         {QUrl::fromLocalFile(m_scratch.path())},
-                                         {}};
+        const QList<QList<QUrl>> refused{
+            {files[0], QUrl(QStringLiteral("https://example.org/clip.mp4"))}, {folder}, {}};
         for (const QList<QUrl>& urls : refused) {
             QVERIFY2(!drop(urls), qPrintable(QUrl::toStringList(urls).join(QLatin1Char(' '))));
             QCoreApplication::processEvents();
             QVERIFY(lblFile()->text().isEmpty());
         }
 
-        QVERIFY(drop({first}));
-        QTRY_COMPARE(lblFile()->text(), first.toLocalFile());
+        QVERIFY(drop({files[0], folder, files[1]}));
+        QTRY_COMPARE(lblFile()->text(), QStringLiteral("第一.avi（第 1 个，共 2 个）"));
         QVERIFY(element(QStringLiteral("imgLoaded"))->isVisible());
+        QVERIFY(drop({files[1], files[2]}));  // one of them already queued
+        QTRY_COMPARE(lblFile()->text(), QStringLiteral("第一.avi（第 1 个，共 3 个）"));
         QVERIFY(m_messages.isEmpty());
 
-        // A second file, as with Add: the first stays, with the same warning.
-        QVERIFY(drop({second}));
-        QTRY_COMPARE(m_messages.size(), 1);
+        dialogs::setNextOpenFileNames({QStringLiteral("/v/a.mp4"), QStringLiteral("/v/b.mp4")});
+        QTest::mouseClick(button(actions::kAdd), Qt::LeftButton);
+        QCOMPARE(m_messages.size(), 1);
         QCOMPARE(m_messages.first().text, source::alreadyLoadedWarning());
-        QCOMPARE(lblFile()->text(), first.toLocalFile());
+        QCOMPARE(lblFile()->text(), QStringLiteral("第一.avi（第 1 个，共 3 个）"));
+
+        // Several picked in the dialog load as a queue.
+        QTest::mouseClick(button(actions::kRemove), Qt::LeftButton);
+        QTest::mouseClick(button(actions::kAdd), Qt::LeftButton);
+        QVERIFY(dialogs::lastOpenFileRequest().multipleAllowed);
+        QCOMPARE(lblFile()->text(), QStringLiteral("a.mp4（第 1 个，共 2 个）"));
     }
 
     void anyButtonReleasedAnywhereRunsTheAction()

@@ -195,7 +195,7 @@ private slots:
                 expect(shown == imgExit || shown->isWindow() || !shown->isEnabled(), "everything else disabled");
             expect(timer()->isActive(), "timer running");
             expect(QFileInfo::exists(m_app + QStringLiteral("/data/conv.exe")), "converter copied to data");
-            expect(!takesDrop(*m_window, m_source), "a dropped file refused");
+            expect(takesDrop(*m_window, m_source), "a dropped file taken, for the queue");
             // Asked whether to stop: 否 (no answer queued) lets the run go on.
             QTest::mouseClick(imgExit, Qt::LeftButton);
             expect(!m_window->close(), "close request asks, and is refused");
@@ -272,11 +272,15 @@ private slots:
         QTRY_COMPARE(readAll(m_openerLog), m_app + QStringLiteral("/output\n"));
     }
 
-    // 是 stops the converter, removes the working files and ends the program.
+    // 是 stops the converter and the rest of the queue, removes the working files and
+    // ends the program.
     void closeDuringARunCanStopItAndQuit()
     {
         QVERIFY(standin::install(m_app, standin::waitsForRelease(m_app)));
-        load();
+        const QString next = m_scratch.filePath(QStringLiteral("next.mp4"));
+        QVERIFY(testsupport::writeFile(next, "next"));
+        dialogs::setNextOpenFileNames({m_source, next});
+        click(actions::kAdd);
         bool closed = true;
         whileConverterRuns([&] {
             dialogs::setNextAnswer(true);
@@ -294,6 +298,78 @@ private slots:
         QVERIFY(!QFileInfo::exists(m_app + QStringLiteral("/data/conv.exe")));
         QCOMPARE(QDir(m_window->folders().temp).entryList({QStringLiteral("tmpFile*")}, QDir::Files), QStringList());
         QVERIFY(QDir(m_app + QStringLiteral("/output")).isEmpty());
+        QVERIFY(standin::calledWith(m_app).value(2).endsWith(QStringLiteral(".avi")));  // the next never started
+    }
+
+    // One Convert runs the whole queue: a file that fails, or is gone by its turn,
+    // does not stop the rest, and a file dropped meanwhile joins the end. One warning
+    // at the end names each failure; the failed files stay loaded.
+    void queueConvertsEveryFileAndKeepsTheFailed()
+    {
+        QVERIFY(standin::install(
+            m_app, QStringLiteral("case \"$2\" in *.flv) %1;; esac\n"
+                                  "echo 'progress: time=1.00 duration=2.00' >&2\n")
+                           .arg(QString::fromLatin1(standin::kFails).replace(QLatin1Char('\n'), QStringLiteral("; "))) +
+                       standin::waitsForRelease(m_app)));
+        QStringList files;
+        for (const QString& name : {QStringLiteral("a.avi"), QStringLiteral("坏.flv"), QStringLiteral("gone.avi"),
+                                    QStringLiteral("c.avi"), QStringLiteral("late.avi")}) {
+            files << m_scratch.filePath(name);
+            QVERIFY(testsupport::writeFile(files.last(), name.toUtf8()));
+        }
+        dialogs::setNextOpenFileNames(files.mid(0, 4));
+        click(actions::kAdd);
+        QVERIFY(QFile::remove(files[2]));
+
+        QStringList seen;  // the title and the file line, as the first file converts
+        int step = 0;
+        whileConverterRuns([&] {
+            if (step == 0 && m_window->windowTitle().endsWith(QStringLiteral("%"))) {
+                seen << m_window->windowTitle() << element<FileLine>(QStringLiteral("lblFile"))->text();
+                QMimeData data;
+                data.setUrls({QUrl::fromLocalFile(files[4]), QUrl::fromLocalFile(files[0])});
+                QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                QCoreApplication::sendEvent(m_window.get(), &enter);
+                QDropEvent dropped(QPointF(200, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                QCoreApplication::sendEvent(m_window.get(), &dropped);
+                step = 1;
+            } else if (step == 1 &&
+                       element<FileLine>(QStringLiteral("lblFile"))->text().contains(QStringLiteral("共 5 个"))) {
+                seen << element<FileLine>(QStringLiteral("lblFile"))->text();
+                step = 2;
+            }
+            return step == 2;
+        });
+        click(actions::kConvert);
+        QCOMPARE(seen,
+                 (QStringList{QStringLiteral("Tovaro PRO - 1/4 - 50%"), QStringLiteral("a.avi（第 1 个，共 4 个）"),
+                              QStringLiteral("a.avi（第 1 个，共 5 个）")}));
+
+        QStringList converted;
+        const QDir output(m_app + QStringLiteral("/output"));
+        for (const QString& result : output.entryList(QDir::Files))
+            converted << readAll(output.filePath(result));
+        converted.sort();
+        QCOMPARE(converted, (QStringList{QStringLiteral("converted a.avi"), QStringLiteral("converted c.avi"),
+                                         QStringLiteral("converted late.avi")}));
+        QCOMPARE(m_messages.size(), 1);
+        const QString& text = m_messages[0].text;
+        QCOMPARE(m_messages[0].title, QStringLiteral("警告"));
+        QVERIFY2(text.startsWith(QStringLiteral("已转换 3 个文件，2 个文件转换失败")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("\n坏.flv：转换失败")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("\ngone.avi：找不到文件：") + files[2]), qPrintable(text));
+        QVERIFY(m_messages[0].detail.contains(QString::fromLatin1(tovaro::kConverterMessagePrefix)));
+        QVERIFY(!QFileInfo::exists(m_openerLog));
+        QCOMPARE(element<FileLine>(QStringLiteral("lblFile"))->text(), QStringLiteral("坏.flv（第 1 个，共 2 个）"));
+        QVERIFY(element(QStringLiteral("imgLoaded"))->isVisible());
+
+        // The launcher's bar went one way, from the start to the end of the queue.
+        const QList<double> shown = m_desktop.shownProgress();
+        QVERIFY(shown.size() >= 5);
+        for (qsizetype i = 1; i < shown.size(); ++i)
+            QVERIFY2(shown[i - 1] <= shown[i] && shown[i] < 1.0, qPrintable(QString::number(shown[i])));
+        QTRY_VERIFY(!m_desktop.launcher.last().visible);
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Tovaro PRO"));
     }
 
     // Where nothing opens the output folder, the user is told where the result is.

@@ -95,7 +95,7 @@ private slots:
 
     void removeForgetsTheFileInEveryState()
     {
-        source::SourceView loaded{QStringLiteral("/a.avi"), true, true, false};
+        source::SourceView loaded{QStringLiteral("/a.avi"), true, true, false, {QStringLiteral("/a.avi")}};
         source::remove(loaded);
         QVERIFY(!loaded.isLoaded() && !loaded.loadedShown && !loaded.waitShown && loaded.fileLineShown);
 
@@ -104,7 +104,7 @@ private slots:
         QVERIFY(!empty.isLoaded() && !empty.loadedShown && !empty.waitShown);
 
         // Remove leaves the file line's visibility alone.
-        source::SourceView hidden{QStringLiteral("/a.avi"), false, false, true};
+        source::SourceView hidden{QStringLiteral("/a.avi"), false, false, true, {QStringLiteral("/a.avi")}};
         source::remove(hidden);
         QVERIFY(!hidden.fileLineShown && !hidden.waitShown);
     }

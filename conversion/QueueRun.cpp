@@ -1,0 +1,114 @@
+#include "QueueRun.h"
+
+#include "SourceArrival.h"
+
+#include <QFileInfo>
+
+namespace conversion {
+
+QStringList QueueOutcome::failedPaths() const
+{
+    QStringList paths;
+    for (const FailedFile& file : failed)
+        paths << file.path;
+    return paths;
+}
+
+QString QueueProgress::title(const QString& title) const
+{
+    QString shown = title;
+    if (total > 1)
+        shown += QStringLiteral(" - %1/%2").arg(number).arg(total);
+    if (percent)
+        shown += QStringLiteral(" - %1%").arg(*percent);
+    return shown;
+}
+
+std::optional<double> QueueProgress::fraction() const
+{
+    if (total <= 1 && !percent)
+        return std::nullopt;
+    const double done = static_cast<double>(number - 1) + percent.value_or(0) / 100.0;
+    return done / static_cast<double>(total);
+}
+
+QueueRun::QueueRun(RunSetup setup, source::SourceView& view, QObject* parent)
+    : QObject(parent),
+      m_run(std::move(setup)),
+      m_view(view)
+{
+    connect(&m_run, &ConversionRun::progressChanged, this, [this](std::optional<int> percent) {
+        emit progressChanged({m_number, m_view.queue.size(), percent});
+    });
+}
+
+QueueOutcome QueueRun::exec()
+{
+    QueueOutcome outcome;
+    // The queue may grow while a file converts, so its length is read every turn.
+    for (qsizetype i = 0; i < m_view.queue.size() && !m_stopped; ++i) {
+        const QString path = m_view.queue.at(i);
+        m_view.path = path;
+        m_number = i + 1;
+        emit fileStarted();
+        if (m_view.queue.size() > 1)
+            emit progressChanged({m_number, m_view.queue.size(), std::nullopt});
+        const Outcome one = convert(path);
+        if (one.stopped || m_stopped) {
+            outcome.stopped = true;
+            break;
+        }
+        if (one.converted)
+            outcome.results << one.resultPath;
+        else
+            outcome.failed << FailedFile{path, one};
+    }
+    return outcome;
+}
+
+Outcome QueueRun::convert(const QString& path)
+{
+    // Files are only named when they join: one deleted or moved since then fails
+    // here, without touching the working folders.
+    if (!QFileInfo(path).isFile())
+        return Outcome{false, false, {}, source::missingFileWarning(path), {}};
+    m_run.setSourcePath(path);
+    return m_run.exec();
+}
+
+void QueueRun::stop()
+{
+    m_stopped = true;
+    m_run.stop();
+}
+
+QString queueFailureText(const QueueOutcome& outcome)
+{
+    QStringList lines;
+    lines << QStringLiteral("已转换 %1 个文件，%2 个文件转换失败：")
+                 .arg(outcome.results.size())
+                 .arg(outcome.failed.size());
+    const qsizetype listed = std::min(outcome.failed.size(), kFailuresListed);
+    for (qsizetype i = 0; i < listed; ++i) {
+        const FailedFile& file = outcome.failed.at(i);
+        lines << QStringLiteral("%1：%2").arg(QFileInfo(file.path).fileName(), file.outcome.warning);
+    }
+    if (outcome.failed.size() > listed)
+        lines << QStringLiteral("……另有 %1 个，见详情。").arg(outcome.failed.size() - listed);
+    lines << QStringLiteral("转换失败的文件仍在队列中，可以更改设置后再次转换。");
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString queueFailureDetail(const QueueOutcome& outcome)
+{
+    QStringList blocks;
+    for (const FailedFile& file : outcome.failed) {
+        QString block = file.path + QLatin1Char('\n') + file.outcome.warning;
+        if (!file.outcome.detail.isEmpty())
+            block += QLatin1Char('\n') + file.outcome.detail;
+        blocks << block;
+    }
+    return blocks.join(QStringLiteral("\n\n"));
+}
+
+}  // namespace conversion

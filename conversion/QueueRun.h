@@ -1,0 +1,79 @@
+#pragma once
+// Every loaded file converted in turn, with one set of settings. A file that fails
+// does not stop the rest; files that join the queue meanwhile are converted too; a
+// stop ends the file in progress and the rest of the queue.
+
+#include "ConversionRun.h"
+#include "SourceSelection.h"
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+#include <optional>
+
+namespace conversion {
+
+struct FailedFile {
+    QString path;
+    Outcome outcome;  // its warning and detail
+};
+
+struct QueueOutcome {
+    bool stopped = false;
+    QStringList results;  // the new files in the output folder, in the queue's order
+    QList<FailedFile> failed;
+
+    qsizetype filesRun() const { return results.size() + failed.size(); }
+    QStringList failedPaths() const;
+};
+
+// Where the queue is: file `number` (from 1) of `total`, and that file's own
+// percentage when the converter knows it.
+struct QueueProgress {
+    qsizetype number = 1;
+    qsizetype total = 1;
+    std::optional<int> percent;
+
+    bool operator==(const QueueProgress&) const = default;
+    // The window's title: "TITLE - 42%" for a single file, "TITLE - 2/5 - 42%" in a queue.
+    QString title(const QString& title) const;
+    // The whole queue's share done, 0 to 1; nothing for a single file of unknown length.
+    std::optional<double> fraction() const;
+};
+
+class QueueRun : public QObject {
+    Q_OBJECT
+public:
+    // Each file of `view`'s queue is the source in turn (`setup.sourcePath` is not
+    // read), and the view's current file follows. The view outlives the run; files
+    // may join its queue while exec() runs.
+    QueueRun(RunSetup setup, source::SourceView& view, QObject* parent = nullptr);
+
+    // As ConversionRun::claim, once for the whole queue.
+    QString claim() { return m_run.claim(); }
+    QueueOutcome exec();
+    // Ends the file in progress as ConversionRun::stop does; no further file starts.
+    void stop();
+
+signals:
+    // The view's current file is the next one to convert.
+    void fileStarted();
+    void progressChanged(const conversion::QueueProgress& progress);
+
+private:
+    Outcome convert(const QString& path);
+
+    ConversionRun m_run;
+    source::SourceView& m_view;
+    qsizetype m_number = 0;
+    bool m_stopped = false;
+};
+
+// What the user is told when some files of a queue failed: how many converted, and
+// each failed file's name with its reason; the detail holds every converter line.
+QString queueFailureText(const QueueOutcome& outcome);
+QString queueFailureDetail(const QueueOutcome& outcome);
+constexpr qsizetype kFailuresListed = 12;
+
+}  // namespace conversion
