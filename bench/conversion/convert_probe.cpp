@@ -5,6 +5,7 @@
 // is in the output folder. Prints the CPU time of this program and of its children
 // over the run, and the time from the converter's end to the opener.
 
+#include "WindowProbe.h"
 #include "app/frmMain.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/OpenFileDialog.h"
@@ -31,15 +32,6 @@ double cpuSeconds(int who)
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-void writeScript(const QString& path, const QString& body)
-{
-    QFile file(path);
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    file.write((QStringLiteral("#!/bin/sh\n") + body).toUtf8());
-    file.close();
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
 qint64 stampOf(const QString& path)
 {
     QFile file(path);
@@ -62,10 +54,10 @@ int main(int argc, char* argv[])
     QDir().mkpath(scratch.filePath(QStringLiteral("tmp")));
     const QString ended = scratch.filePath(QStringLiteral("ended"));
     const QString opened = scratch.filePath(QStringLiteral("opened"));
-    writeScript(app + QStringLiteral("/conv.dll"),
-                QStringLiteral("'%1' \"$@\"\nstatus=$?\ndate +%s%N > '%2'\nexit $status\n")
-                    .arg(QFile::decodeName(argv[2]), ended));
-    writeScript(tools + QStringLiteral("/xdg-open"), QStringLiteral("date +%s%N > '%1'\n").arg(opened));
+    probe::writeScript(app + QStringLiteral("/conv.dll"),
+                       QStringLiteral("'%1' \"$@\"\nstatus=$?\ndate +%s%N > '%2'\nexit $status\n")
+                           .arg(QFile::decodeName(argv[2]), ended));
+    probe::writeScript(tools + QStringLiteral("/xdg-open"), QStringLiteral("date +%s%N > '%1'\n").arg(opened));
     qputenv("PATH", QFile::encodeName(tools) + ':' + qgetenv("PATH"));
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
 
@@ -76,13 +68,13 @@ int main(int argc, char* argv[])
     window.Form_Load();
     window.showCentred();
     dialogs::setNextOpenFileName(QFile::decodeName(argv[1]));
-    window.imgButton_MouseUp(0);
+    probe::clickButton(window, 0);
 
     const double selfBefore = cpuSeconds(RUSAGE_SELF);
     const double childrenBefore = cpuSeconds(RUSAGE_CHILDREN);
     QElapsedTimer wall;
     wall.start();
-    window.imgButton_MouseUp(2);
+    probe::clickButton(window, 2);
     const double wallSeconds = static_cast<double>(wall.elapsed()) / 1000.0;
     const double self = cpuSeconds(RUSAGE_SELF) - selfBefore;
     const double children = cpuSeconds(RUSAGE_CHILDREN) - childrenBefore;

@@ -90,6 +90,7 @@ RealProgram::RealProgram(const QString& programFile, const QString& applicationF
     QFile::remove(m_program);
     QFile::copy(programFile, m_program);
     QFile::setPermissions(m_program, executable);
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));
     if (!converterFile.isEmpty()) {
         const QString converter = m_application + QStringLiteral("/conv.dll");
         QFile::remove(converter);
@@ -106,7 +107,7 @@ bool RealProgram::start()
     m_process->setProcessEnvironment(environment);
     m_process->setProcessChannelMode(QProcess::ForwardedChannels);
     m_process->setWorkingDirectory(QDir::rootPath());  // it finds its files relative to itself
-    m_process->start(m_program, {});
+    m_process->start(m_program, arguments);
     if (!m_process->waitForStarted(10000))
         return false;
     m_windowId = waitForWindow(QStringLiteral("Tovaro PRO"), &m_origin);

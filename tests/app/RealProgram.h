@@ -54,13 +54,18 @@ public:
     RealProgram(const QString& programFile, const QString& applicationFolder, const QString& converterFile = {});
     ~RealProgram();
 
-    // Extra environment for the next start (TMPDIR, PATH, ...).
+    // Extra environment for the next start (TMPDIR, PATH, ...). No session bus unless
+    // a test gives one: on the desktop's bus, the program would hand its files to a
+    // copy open there and end.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // What the next start is given on its command line.
+    QStringList arguments;
 
     bool start();
     void kill();
     QProcess& process() { return *m_process; }
     const QString& applicationFolder() const { return m_application; }
+    const QString& programPath() const { return m_program; }
     const QString& windowId() const { return m_windowId; }
     QPoint origin() const { return m_origin; }
     // How many windows of the program are on the screen: its main window, and any

@@ -7,6 +7,7 @@
 #include "RealProgram.h"
 #include "ScratchFolder.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -16,6 +17,8 @@
 #include <QTest>
 
 #include <csignal>
+
+#include <unistd.h>
 #include <memory>
 
 using namespace realwindow;
@@ -79,8 +82,27 @@ private slots:
         }
     }
 
-    void init() { QVERIFY(m_program->start()); }
+    void init()
+    {
+        // The real converter, also after a test that put a stand-in in its place.
+        const QString converter = m_program->applicationFolder() + QStringLiteral("/conv.dll");
+        QFile::remove(converter);
+        QVERIFY(QFile::copy(QStringLiteral(TOVARO_CONVERTER), converter));
+        QVERIFY(QDir(m_program->applicationFolder() + QStringLiteral("/output")).removeRecursively());
+        QFile::remove(m_openerLog);
+        m_program->arguments = QTest::currentTestFunction() == QByteArray("queueOfRealSamplesWithADamagedOne")
+                                   ? queueFiles()
+                                   : QStringList();
+        QVERIFY(m_program->start());
+    }
     void cleanup() { m_program->kill(); }
+    void cleanupTestCase()
+    {
+        if (m_bus.state() != QProcess::NotRunning) {
+            m_bus.kill();
+            m_bus.waitForFinished();
+        }
+    }
 
     void convertsWithTheChosenSettings()
     {
@@ -150,7 +172,138 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(processGone(converter), 5000);
     }
 
+    // Three real videos and a damaged one on the command line: one Convert gives three
+    // results, and one warning names the damaged file.
+    void queueOfRealSamplesWithADamagedOne()
+    {
+        screenshot(m_scratch.filePath(QStringLiteral("queue-loaded.png")));
+        click(kConvert);
+        screenshot(m_scratch.filePath(QStringLiteral("queue-converting.png")));
+        const QString warning = waitForWindow(QStringLiteral("警告"), nullptr, 180000);
+        QVERIFY2(!warning.isEmpty(), "no warning at the end of the queue");
+        // The details list each failed file with its reasons: opened (the button after
+        // OK), selected and copied from their text box.
+        QTRY_COMPARE(activeWindow(), warning);
+        for (const QString& keys : {QStringLiteral("Tab"), QStringLiteral("space"), QStringLiteral("Tab"),
+                                    QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")})
+            pressKeys(keys);
+        QTRY_VERIFY(QGuiApplication::clipboard()->text().contains(QStringLiteral("conv.dll")));
+        const QString told = QGuiApplication::clipboard()->text();
+        QVERIFY2(told.startsWith(queueFiles().at(2) + QLatin1Char('\n')), qPrintable(told));
+        for (const QString& converted : {queueFiles().at(0), queueFiles().at(1), queueFiles().at(3)})
+            QVERIFY2(!told.contains(converted), qPrintable(told));
+
+        const QString output = m_program->applicationFolder() + QStringLiteral("/output");
+        const QStringList results = QDir(output).entryList({QStringLiteral("*.3gp")}, QDir::Files);
+        QCOMPARE(results.size(), 3);
+        for (const QString& result : results) {
+            const QJsonArray streams = ffprobe(output + QLatin1Char('/') + result)[QStringLiteral("streams")].toArray();
+            QVERIFY(!streams.isEmpty());
+            QCOMPARE(streams.first().toObject()[QStringLiteral("codec_name")].toString(), QStringLiteral("h263"));
+        }
+        QVERIFY(!QFileInfo::exists(m_openerLog));  // the folder opens only when all converted
+    }
+
+    // A later start with a file hands it to the open window and ends at once; the
+    // window converts it. Needs a session bus: a private one.
+    void secondStartHandsItsFileToTheOpenWindow()
+    {
+        m_program->kill();
+        QVERIFY(startPrivateBus());
+        m_program->environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
+        QVERIFY(m_program->start());
+
+        QProcess second;
+        second.setProcessEnvironment(m_program->environment);
+        second.start(m_program->programPath(), {m_source});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(m_program->process().state(), QProcess::Running);
+        const QString windows = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"),
+                                                                QStringLiteral("^Tovaro PRO$")});
+        QCOMPARE(windows.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 1);
+
+        click(kConvert);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(m_openerLog), 60000);
+        QCOMPARE(QDir(m_program->applicationFolder() + QStringLiteral("/output"))
+                     .entryList({QStringLiteral("*.3gp")}, QDir::Files)
+                     .size(),
+                 1);
+        m_program->environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                                      QStringLiteral("unix:path=/nonexistent"));
+    }
+
+    // 是 during a queue ends the program, its converter and the rest of the queue,
+    // and leaves no working file behind.
+    void yesDuringAQueueLeavesNothingBehind()
+    {
+        const QString pidFile = m_scratch.filePath(QStringLiteral("converters.pid"));
+        QVERIFY(standin::install(m_program->applicationFolder(),
+                                 QStringLiteral("echo $$ >> '%1'\nexec sleep 600").arg(pidFile)));
+        m_program->kill();
+        m_program->arguments = {m_source, queueFiles().at(0)};
+        QVERIFY(m_program->start());
+        click(kConvert);
+        QTRY_VERIFY_WITH_TIMEOUT(!readAll(pidFile).trimmed().isEmpty(), 10000);
+        const qint64 converter = readAll(pidFile).trimmed().toLongLong();
+
+        QVERIFY(m_program->raise());
+        pressKeys(QStringLiteral("alt+F4"));
+        const QString question = waitForWindow(QStringLiteral("确认"));
+        QVERIFY2(!question.isEmpty(), "no question whether to stop");
+        QTRY_COMPARE(activeWindow(), question);
+        pressKeys(QStringLiteral("alt+y"));  // 是(Y)
+        QVERIFY(m_program->process().waitForFinished(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(processGone(converter), 5000);
+        QCOMPARE(readAll(pidFile).trimmed().split(QLatin1Char('\n')).size(), 1);  // the second never started
+        QVERIFY(QDir(m_program->applicationFolder() + QStringLiteral("/data"))
+                    .entryList({QStringLiteral("conv.exe")})
+                    .isEmpty());
+        QVERIFY(QDir(m_scratch.filePath(QStringLiteral("tovaro-%1").arg(::getuid())))
+                    .entryList({QStringLiteral("tmpFile*")}, QDir::Files)
+                    .isEmpty());
+        QVERIFY(QDir(m_program->applicationFolder() + QStringLiteral("/output"))
+                    .entryList({QStringLiteral("*.3gp")}, QDir::Files)
+                    .isEmpty());
+    }
+
 private:
+    // Three short real videos of three kinds and a damaged one third; where the
+    // shared samples are missing, copies of the made clip and a file of junk.
+    QStringList queueFiles()
+    {
+        QStringList files;
+        const QStringList samples{
+            QStringLiteral("flv-sorenson-mp3mono-320x233.flv"), QStringLiteral("avi-mjpeg-pcm-kodak-320x240.avi"),
+            QStringLiteral("BAD-mp4-no-moov.mp4"), QStringLiteral("mp4-h264-aac-android-320x240.mp4")};
+        for (int i = 0; i < samples.size(); ++i) {
+            const QString copy = m_scratch.filePath(QStringLiteral("队列 %1 ").arg(i + 1) + samples[i]);
+            if (!QFileInfo::exists(copy)) {
+                const QString sample = QStringLiteral(SAMPLE_MEDIA "/") + samples[i];
+                if (QFile::exists(sample))
+                    QFile::copy(sample, copy);
+                else if (i == 2)
+                    (void)testsupport::writeFile(copy, QByteArray(4096, 'x'));
+                else
+                    QFile::copy(m_source, copy);
+            }
+            files << copy;
+        }
+        return files;
+    }
+
+    bool startPrivateBus()
+    {
+        if (m_bus.state() == QProcess::NotRunning) {
+            m_bus.start(QStringLiteral("dbus-daemon"),
+                        {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+            if (!m_bus.waitForReadyRead(10000))
+                return false;
+            m_busAddress = QString::fromUtf8(m_bus.readLine()).trimmed();
+        }
+        return !m_busAddress.isEmpty();
+    }
+
     // The program takes each click in turn, so the next one finds what this one opened.
     void click(QPoint inWindow) { clickAt(m_program->origin() + inWindow); }
 
@@ -188,6 +341,8 @@ private:
     }
 
     QTemporaryDir m_scratch;
+    QProcess m_bus;  // a private session bus
+    QString m_busAddress;
     std::unique_ptr<RealProgram> m_program;
     QString m_openerLog;
     QString m_source;

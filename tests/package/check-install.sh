@@ -36,7 +36,7 @@ prefix=$scratch/moved
 
 desktop=$prefix/share/applications/$id.desktop
 desktop-file-validate "$desktop" || fail "desktop-file-validate"
-grep -qx 'Exec=tovaro-pro %f' "$desktop" || fail "the Exec line"
+grep -qx 'Exec=tovaro-pro %F' "$desktop" || fail "the Exec line"
 types=$(sed -n 's/^MimeType=//p' "$desktop")
 for type in video/mp4 video/x-msvideo video/x-flv video/x-ms-wmv video/x-ms-asf video/quicktime video/mpeg \
             video/3gpp video/x-matroska video/webm application/vnd.rn-realmedia; do

@@ -53,9 +53,9 @@ if "${as_user[@]}" touch "$application/.probe" 2>/dev/null; then
   skip "the test user may write the application folder anyway"
 fi
 
-# Started as the desktop would: its Exec line, %f replaced by the file, on PATH.
+# Started as the desktop would: its Exec line, %F replaced by the file, on PATH.
 exec_line=$(sed -n 's/^Exec=//p' "$prefix/share/applications/org.tovaropro.TovaroPRO.desktop")
-read -r -a command <<<"${exec_line/\%f/$clip}"
+read -r -a command <<<"${exec_line/\%F/$clip}"
 "${as_user[@]}" env HOME="$home" XDG_CACHE_HOME="$home/cache" TMPDIR="$home" \
   PATH="$home/bin:$prefix/bin:$PATH" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent \
   "${command[@]}" &
