@@ -2,6 +2,7 @@
 // command does, and in what order, is tested through the window's own events.
 
 #include "conversion/ActionDispatch.h"
+#include "conversion/RunView.h"
 #include "conversion/SourceSelection.h"
 
 #include <QTest>
@@ -91,6 +92,45 @@ private slots:
                  source::AddResult::AlreadyLoaded);
         QCOMPARE(asked, 2);
         QCOMPARE(view.path, path);
+    }
+
+    // A long queue keeps names only, each once under any spelling, in order; the file
+    // line and its tool tip stay one line and a screenful however long it grows.
+    void queueKeepsEachFileOnceInOrder()
+    {
+        source::SourceView view;
+        QStringList names;
+        for (int i = 0; i < 500; ++i)
+            names << QStringLiteral("/videos/第 %1 集.avi").arg(i);
+        QCOMPARE(source::enqueue(view, names), qsizetype(500));
+        QCOMPARE(view.path, names.first());
+        QVERIFY(view.loadedShown && view.fileLineShown);
+        QStringList again{QStringLiteral("/videos/./第 7 集.avi"), QStringLiteral("/videos//第 499 集.avi"),
+                          QStringLiteral("/videos/new.avi")};
+        QCOMPARE(source::enqueue(view, again + names), qsizetype(1));
+        QCOMPARE(view.queue.size(), qsizetype(501));
+        QCOMPARE(view.queue.last(), QStringLiteral("/videos/new.avi"));
+
+        view.path = view.queue.at(1);
+        QCOMPARE(source::fileLineText(view), QStringLiteral("第 1 集.avi（第 2 个，共 501 个）"));
+        const QStringList tip = source::fileLineToolTip(view).split(QLatin1Char('\n'));
+        QCOMPARE(tip.size(), source::kToolTipNames + 1);
+        QVERIFY(tip.at(1).endsWith(view.path) && tip.at(1) != view.path);  // the current one marked
+        QVERIFY(tip.last().contains(QStringLiteral("471")));
+
+        // During a run the file line comes back as soon as a second file joins.
+        source::SourceView running{QStringLiteral("/a.avi"), false, false, true, {QStringLiteral("/a.avi")}};
+        QCOMPARE(source::enqueue(running, {QStringLiteral("/b.avi")}), qsizetype(1));
+        QVERIFY(running.fileLineShown && !running.loadedShown && running.waitShown);
+        QCOMPARE(running.path, QStringLiteral("/a.avi"));
+
+        // After the run only the failed files stay, in their order.
+        source::showQueueEnded(view, {names.at(3), names.at(1)});
+        QCOMPARE(view.queue, (QStringList{names.at(3), names.at(1)}));
+        QCOMPARE(view.path, names.at(3));
+        QVERIFY(view.loadedShown);
+        source::showQueueEnded(view, {});
+        QVERIFY(!view.isLoaded() && view.queue.isEmpty() && !view.loadedShown);
     }
 
     void removeForgetsTheFileInEveryState()
