@@ -33,8 +33,8 @@ QList<dialogs::FileFilter> convertFilter(const QString& filter);
 QString ChooseOpenFile(QWidget* owner, const QString& title, const QString& initialFolder, const QString& filter,
                        quint32 flags);
 
-// The same, and with OFN_ALLOWMULTISELECT the user may pick several files (Ctrl,
-// Shift), which must then exist. Empty on cancel.
+// The same, and with OFN_ALLOWMULTISELECT the user may also pick several files in
+// the list (Ctrl, Shift). Empty on cancel.
 QStringList ChooseOpenFiles(QWidget* owner, const QString& title, const QString& initialFolder, const QString& filter,
                             quint32 flags);
 

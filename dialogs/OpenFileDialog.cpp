@@ -1,7 +1,9 @@
 #include "OpenFileDialog.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QStringList>
 
@@ -89,10 +91,13 @@ QStringList getOpenFileNames(const OpenFileRequest& request)
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    // Several files picked in the list with Ctrl or Shift. The file mode stays: one
+    // typed name is taken as typed, as without the choice of several.
     if (request.multipleAllowed)
-        dialog.setFileMode(QFileDialog::ExistingFiles);
-    else
-        dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        for (QAbstractItemView* view : dialog.findChildren<QAbstractItemView*>())
+            if (view->objectName() == QLatin1String("listView") || view->objectName() == QLatin1String("treeView"))
+                view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     QStringList nameFilters;
     for (const FileFilter& filter : request.filters)
         nameFilters << qtNameFilter(filter);
@@ -104,9 +109,20 @@ QStringList getOpenFileNames(const OpenFileRequest& request)
 
     // Taken as the dialog accepts: asked afterwards, the dialog answers from its file
     // list, which a folder still being read in the background may have reset.
+    // The dialog names only the first of several picked files; the rest are its
+    // selection at that moment. Folders among them are not opened.
     QStringList chosen;
-    QObject::connect(&dialog, &QFileDialog::filesSelected, &dialog,
-                     [&chosen](const QStringList& files) { chosen = files; });
+    QObject::connect(&dialog, &QFileDialog::filesSelected, &dialog, [&](const QStringList& files) {
+        chosen = files;
+        if (!request.multipleAllowed)
+            return;
+        QStringList picked;
+        for (const QString& file : dialog.selectedFiles())
+            if (!QFileInfo(file).isDir())
+                picked << file;
+        if (picked.size() > 1)
+            chosen = picked;
+    });
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return chosen;

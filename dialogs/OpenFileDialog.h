@@ -21,7 +21,7 @@ struct OpenFileRequest {
     int selectedFilter = 0;  // index into filters
     bool fileMustExist = false;
     bool readOnlyShown = false;    // the "open as read-only" check box; its state is not read
-    bool multipleAllowed = false;  // several existing files may be picked at once
+    bool multipleAllowed = false;  // several files may be picked in the list at once
 };
 
 // The chosen file's full path, or an empty text when the user cancelled.

@@ -264,6 +264,36 @@ private slots:
         QCOMPARE(question->detailedText(), QStringLiteral("细节"));
     }
 
+    // With the choice of several, Ctrl+click picks more than one file in the list and
+    // all of them come back, in the list's order.
+    void realDialogTakesSeveralPickedFiles()
+    {
+        const QString folder = m_scratch.filePath(QStringLiteral("多选"));
+        QVERIFY(QDir().mkpath(folder));
+        for (const char* name : {"a.avi", "b.avi", "c.avi"})
+            touch(folder + QLatin1Char('/') + QString::fromLatin1(name));
+        QAbstractItemView::SelectionMode mode = QAbstractItemView::NoSelection;
+        whenDialogShows(
+            this,
+            [&](QFileDialog* dialog) {
+                auto* details = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
+                QVERIFY(details);
+                mode = details->selectionMode();
+                const QAbstractItemModel* model = details->model();
+                for (const int row : {0, 2}) {
+                    const QModelIndex index = model->index(row, 0, details->rootIndex());
+                    QTest::mouseClick(details->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                                      details->visualRect(index).center());
+                }
+                QMetaObject::invokeMethod(dialog, "accept");  // the Open button
+            },
+            [](QFileDialog* dialog) { return listedNames(dialog).size() == 3; });
+        const QStringList chosen = COMDLG::ChooseOpenFiles(nullptr, QStringLiteral("Open"), folder, programFilter(),
+                                                           COMDLG::OFN_LONGNAMES | COMDLG::OFN_ALLOWMULTISELECT);
+        QCOMPARE(mode, QAbstractItemView::ExtendedSelection);
+        QCOMPARE(chosen, (QStringList{folder + QStringLiteral("/a.avi"), folder + QStringLiteral("/c.avi")}));
+    }
+
     void realDialogCancelGivesNothing()
     {
         whenDialogShows(this, [](QFileDialog* dialog) { dialog->reject(); });
