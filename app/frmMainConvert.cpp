@@ -64,6 +64,10 @@ void frmMain::Convert()
 // notification for someone looking elsewhere.
 void frmMain::reportOutcome(const conversion::Outcome& outcome)
 {
+    if (outcome.converted)
+        announce(QStringLiteral("转换完成：%1").arg(QFileInfo(outcome.resultPath).fileName()));
+    else if (!outcome.stopped)
+        announce(QStringLiteral("转换失败：%1").arg(outcome.warning));
     if (!isActiveWindow()) {
         if (outcome.converted)
             platform::notify(desktopEntryId(), QStringLiteral("转换完成"), QFileInfo(outcome.resultPath).fileName());
@@ -126,7 +130,7 @@ void frmMain::endRun(bool converted)
 void frmMain::refuseInput(bool refused)
 {
     for (QWidget* element : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        if (element != imgExit && !element->isWindow())
+        if (element != imgExit && element != bannerStatus && !element->isWindow())
             element->setEnabled(!refused);
 }
 

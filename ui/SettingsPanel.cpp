@@ -1,12 +1,16 @@
 #include "SettingsPanel.h"
 
+#include "FocusLook.h"
 #include "Placement.h"
+#include "SkinAccessible.h"
 #include "SkinFonts.h"
 #include "conversion/SettingsLists.h"
 #include "layout/WindowLayout.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 namespace {
 
@@ -37,9 +41,12 @@ QComboBox* pickOnlyList(const settings::ListDefinition& list, const QString& nam
 
 LinkLabel::LinkLabel(const QString& text, const QCursor& hand, QWidget* parent) : QLabel(text, parent)
 {
+    skin::setAccessibleRole(this, QAccessible::Button);
+    setAccessibleName(text);
     setFont(skin::textFont(true, true));
     setCursor(hand);
     setMouseTracking(true);
+    setFocusPolicy(Qt::TabFocus);
     setTextColour(palette().color(QPalette::ButtonText));
 }
 
@@ -59,6 +66,27 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event)
 }
 
 void LinkLabel::mouseMoveEvent(QMouseEvent*) { emit moved(); }
+
+void LinkLabel::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        if (!event->isAutoRepeat())
+            click();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void LinkLabel::paintEvent(QPaintEvent* event)
+{
+    QLabel::paintEvent(event);
+    if (skin::focusLookShown(*this)) {
+        QPainter painter(this);
+        skin::drawFocusFrame(painter, rect());
+    }
+}
 
 SettingsPanel::SettingsPanel(const QCursor& hand, QWidget* parent) : QWidget(parent)
 {
@@ -96,6 +124,10 @@ SettingsPanel::SettingsPanel(const QCursor& hand, QWidget* parent) : QWidget(par
     for (auto [label, rect] : {std::pair{lblDefault, layout::kLinkDefault}, std::pair{lblOk, layout::kLinkOk},
                                std::pair{lblCancel, layout::kLinkCancel}})
         place(label, rect);
+    // The text buttons follow the lists, from left to right.
+    QWidget::setTabOrder(cmbFPS, lblDefault);
+    QWidget::setTabOrder(lblDefault, lblOk);
+    QWidget::setTabOrder(lblOk, lblCancel);
 
     for (auto [label, which] : {std::pair{lblDefault, looks::Link::Default}, std::pair{lblOk, looks::Link::Ok},
                                 std::pair{lblCancel, looks::Link::Cancel}})

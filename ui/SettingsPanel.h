@@ -9,13 +9,17 @@
 
 class QComboBox;
 
-// A text button of the panel: a bold underlined label with the hand cursor.
+// A text button of the panel: a bold underlined label with the hand cursor. The Tab
+// key reaches it, and Space or Enter clicks it.
 class LinkLabel : public QLabel {
     Q_OBJECT
 public:
     LinkLabel(const QString& text, const QCursor& hand, QWidget* parent);
     void setTextColour(const QColor& colour);
     QColor textColour() const;
+
+public slots:
+    void click() { emit clicked(); }
 
 signals:
     void clicked();
@@ -24,6 +28,8 @@ signals:
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 };
 
 class SettingsPanel : public QWidget {
