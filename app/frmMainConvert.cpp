@@ -130,7 +130,7 @@ void frmMain::endRun(bool converted)
 void frmMain::refuseInput(bool refused)
 {
     for (QWidget* element : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        if (element != imgExit && element != bannerStatus && !element->isWindow())
+        if (element != imgExit && !element->isWindow())
             element->setEnabled(!refused);
 }
 

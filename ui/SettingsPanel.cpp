@@ -79,13 +79,20 @@ void LinkLabel::keyPressEvent(QKeyEvent* event)
     QLabel::keyPressEvent(event);
 }
 
-void LinkLabel::paintEvent(QPaintEvent* event)
+namespace {
+QRect focusFrameAround(const QWidget* link) { return link->geometry().adjusted(-3, -2, 3, 2); }
+}  // namespace
+
+void LinkLabel::focusInEvent(QFocusEvent* event)
 {
-    QLabel::paintEvent(event);
-    if (skin::focusLookShown(*this)) {
-        QPainter painter(this);
-        skin::drawFocusFrame(painter, rect());
-    }
+    parentWidget()->update(focusFrameAround(this));
+    QLabel::focusInEvent(event);
+}
+
+void LinkLabel::focusOutEvent(QFocusEvent* event)
+{
+    parentWidget()->update(focusFrameAround(this));
+    QLabel::focusOutEvent(event);
 }
 
 SettingsPanel::SettingsPanel(const QCursor& hand, QWidget* parent) : QWidget(parent)
@@ -165,6 +172,15 @@ settings::ConversionSettings SettingsPanel::selection() const
 // The labels size themselves to their text and the lists take the window's font;
 // both need the font system, whose first use costs about as much as the whole rest
 // of start-up. Nothing of the panel shows before it opens, so that is done then.
+void SettingsPanel::paintEvent(QPaintEvent*)
+{
+    for (const LinkLabel* label : {lblDefault, lblOk, lblCancel})
+        if (skin::focusLookShown(*label)) {
+            QPainter painter(this);
+            skin::drawFocusFrame(painter, focusFrameAround(label));
+        }
+}
+
 void SettingsPanel::showEvent(QShowEvent* event)
 {
     if (!m_fontsApplied) {

@@ -29,7 +29,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 };
 
 class SettingsPanel : public QWidget {
@@ -53,6 +54,9 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // The focus frame of a text button, drawn around it on the panel: the label is
+    // only as large as its text.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     // The three text buttons. OK and Cancel both just close the panel: the lists are
