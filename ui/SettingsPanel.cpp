@@ -46,7 +46,6 @@ LinkLabel::LinkLabel(const QString& text, const QCursor& hand, QWidget* parent) 
     setFont(skin::textFont(true, true));
     setCursor(hand);
     setMouseTracking(true);
-    setFocusPolicy(Qt::TabFocus);
     setTextColour(palette().color(QPalette::ButtonText));
 }
 
@@ -131,10 +130,6 @@ SettingsPanel::SettingsPanel(const QCursor& hand, QWidget* parent) : QWidget(par
     for (auto [label, rect] : {std::pair{lblDefault, layout::kLinkDefault}, std::pair{lblOk, layout::kLinkOk},
                                std::pair{lblCancel, layout::kLinkCancel}})
         place(label, rect);
-    // The text buttons follow the lists, from left to right.
-    QWidget::setTabOrder(cmbFPS, lblDefault);
-    QWidget::setTabOrder(lblDefault, lblOk);
-    QWidget::setTabOrder(lblOk, lblCancel);
 
     for (auto [label, which] : {std::pair{lblDefault, looks::Link::Default}, std::pair{lblOk, looks::Link::Ok},
                                 std::pair{lblCancel, looks::Link::Cancel}})
@@ -189,6 +184,14 @@ void SettingsPanel::showEvent(QShowEvent* event)
         for (QLabel* label : {Label1, Label3, Label4, Label5, static_cast<QLabel*>(lblDefault),
                               static_cast<QLabel*>(lblOk), static_cast<QLabel*>(lblCancel)})
             label->adjustSize();
+        // A label that takes the focus lays out its text with the fonts as soon as it
+        // is polished, which the window's first paint does. The text buttons follow
+        // the lists, from left to right.
+        for (LinkLabel* link : {lblDefault, lblOk, lblCancel})
+            link->setFocusPolicy(Qt::TabFocus);
+        QWidget::setTabOrder(cmbFPS, lblDefault);
+        QWidget::setTabOrder(lblDefault, lblOk);
+        QWidget::setTabOrder(lblOk, lblCancel);
         m_fontsApplied = true;
     }
     QWidget::showEvent(event);

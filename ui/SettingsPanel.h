@@ -10,7 +10,7 @@
 class QComboBox;
 
 // A text button of the panel: a bold underlined label with the hand cursor. The Tab
-// key reaches it, and Space or Enter clicks it.
+// key reaches it once the panel has first opened, and Space or Enter clicks it.
 class LinkLabel : public QLabel {
     Q_OBJECT
 public:
