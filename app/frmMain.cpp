@@ -23,6 +23,7 @@ frmMain::frmMain(StartupPaths paths, QWidget* parent)
     setFixedSize(layout::kClientWidth, layout::kClientHeight);
     setAcceptDrops(true);
     createElements();
+    connectKeyboard();
     connectElements();
     connectConversion();
     // Placed before start-up makes the native window: moved afterwards, Qt's record of

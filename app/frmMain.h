@@ -92,6 +92,17 @@ private:
     void showLinkColours();
     void showSource();
 
+    // Every command by keyboard and every element by name for a screen reader: the
+    // focus order, the shortcuts, the accessible names, and the banner's status.
+    void connectKeyboard();
+    // A shortcut runs its command as the popup menus do.
+    void runShortcut(int code);
+    // The banner's status in words: what its picture says, with the progress the
+    // title shows; `announcement` replaces it until the banner next changes, and is
+    // announced even when it says what it said before.
+    void showStatus();
+    void announce(const QString& announcement);
+
     // The busy indicator's tick: the next square lights up.
     void Timer1_Timer();
 
@@ -137,6 +148,7 @@ private:
     SkinImage* imgWait = nullptr;
     std::array<BusySquare*, layout::kBusySquareCount> SP{};
     FileLine* lblFile = nullptr;
+    QWidget* bannerStatus = nullptr;  // draws nothing: the banner's words for a screen reader
     HiddenTextBox* menuMsg = nullptr;
     QTimer* Timer1 = nullptr;
 

@@ -78,6 +78,7 @@ void frmMain::showSource()
     lblFile->setVisible(source.fileLineShown);
     imgLoaded->setVisible(source.loadedShown);
     imgWait->setVisible(source.waitShown);
+    showStatus();
 }
 
 void frmMain::Add()

@@ -96,6 +96,10 @@ void frmMain::reportOutcome(const conversion::QueueOutcome& queue)
 
 void frmMain::reportOneOutcome(const conversion::Outcome& outcome)
 {
+    if (outcome.converted)
+        announce(QStringLiteral("转换完成：%1").arg(QFileInfo(outcome.resultPath).fileName()));
+    else if (!outcome.stopped)
+        announce(QStringLiteral("转换失败：%1").arg(outcome.warning));
     if (!isActiveWindow()) {
         if (outcome.converted)
             platform::notify(desktopEntryId(), QStringLiteral("转换完成"), QFileInfo(outcome.resultPath).fileName());

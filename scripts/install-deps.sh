@@ -21,6 +21,7 @@ test_packages=(
   clang libclang-rt-14-dev clang-format hyperfine time python3-numpy
   lintian desktop-file-utils appstream
   dbus-daemon dbus-bin
+  at-spi2-core python3-pyatspi
   weston qt6-wayland
 )
 # The package's dependencies are worked out from its binaries (dpkg-shlibdeps, file).

@@ -1,12 +1,16 @@
 #include "SettingsPanel.h"
 
+#include "FocusLook.h"
 #include "Placement.h"
+#include "SkinAccessible.h"
 #include "SkinFonts.h"
 #include "conversion/SettingsLists.h"
 #include "layout/WindowLayout.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 namespace {
 
@@ -37,6 +41,8 @@ QComboBox* pickOnlyList(const settings::ListDefinition& list, const QString& nam
 
 LinkLabel::LinkLabel(const QString& text, const QCursor& hand, QWidget* parent) : QLabel(text, parent)
 {
+    skin::setAccessibleRole(this, QAccessible::Button);
+    setAccessibleName(text);
     setFont(skin::textFont(true, true));
     setCursor(hand);
     setMouseTracking(true);
@@ -59,6 +65,34 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event)
 }
 
 void LinkLabel::mouseMoveEvent(QMouseEvent*) { emit moved(); }
+
+void LinkLabel::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        if (!event->isAutoRepeat())
+            click();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+namespace {
+QRect focusFrameAround(const QWidget* link) { return link->geometry().adjusted(-3, -2, 3, 2); }
+}  // namespace
+
+void LinkLabel::focusInEvent(QFocusEvent* event)
+{
+    parentWidget()->update(focusFrameAround(this));
+    QLabel::focusInEvent(event);
+}
+
+void LinkLabel::focusOutEvent(QFocusEvent* event)
+{
+    parentWidget()->update(focusFrameAround(this));
+    QLabel::focusOutEvent(event);
+}
 
 SettingsPanel::SettingsPanel(const QCursor& hand, QWidget* parent) : QWidget(parent)
 {
@@ -133,6 +167,15 @@ settings::ConversionSettings SettingsPanel::selection() const
 // The labels size themselves to their text and the lists take the window's font;
 // both need the font system, whose first use costs about as much as the whole rest
 // of start-up. Nothing of the panel shows before it opens, so that is done then.
+void SettingsPanel::paintEvent(QPaintEvent*)
+{
+    for (const LinkLabel* label : {lblDefault, lblOk, lblCancel})
+        if (skin::focusLookShown(*label)) {
+            QPainter painter(this);
+            skin::drawFocusFrame(painter, focusFrameAround(label));
+        }
+}
+
 void SettingsPanel::showEvent(QShowEvent* event)
 {
     if (!m_fontsApplied) {
@@ -141,6 +184,14 @@ void SettingsPanel::showEvent(QShowEvent* event)
         for (QLabel* label : {Label1, Label3, Label4, Label5, static_cast<QLabel*>(lblDefault),
                               static_cast<QLabel*>(lblOk), static_cast<QLabel*>(lblCancel)})
             label->adjustSize();
+        // A label that takes the focus lays out its text with the fonts as soon as it
+        // is polished, which the window's first paint does. The text buttons follow
+        // the lists, from left to right.
+        for (LinkLabel* link : {lblDefault, lblOk, lblCancel})
+            link->setFocusPolicy(Qt::TabFocus);
+        QWidget::setTabOrder(cmbFPS, lblDefault);
+        QWidget::setTabOrder(lblDefault, lblOk);
+        QWidget::setTabOrder(lblOk, lblCancel);
         m_fontsApplied = true;
     }
     QWidget::showEvent(event);

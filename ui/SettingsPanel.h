@@ -9,13 +9,17 @@
 
 class QComboBox;
 
-// A text button of the panel: a bold underlined label with the hand cursor.
+// A text button of the panel: a bold underlined label with the hand cursor. The Tab
+// key reaches it once the panel has first opened, and Space or Enter clicks it.
 class LinkLabel : public QLabel {
     Q_OBJECT
 public:
     LinkLabel(const QString& text, const QCursor& hand, QWidget* parent);
     void setTextColour(const QColor& colour);
     QColor textColour() const;
+
+public slots:
+    void click() { emit clicked(); }
 
 signals:
     void clicked();
@@ -24,6 +28,9 @@ signals:
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 };
 
 class SettingsPanel : public QWidget {
@@ -47,6 +54,9 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // The focus frame of a text button, drawn around it on the panel: the label is
+    // only as large as its text.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     // The three text buttons. OK and Cancel both just close the panel: the lists are

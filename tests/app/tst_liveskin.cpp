@@ -160,6 +160,45 @@ private slots:
         QCOMPARE(shown(w), QStringLiteral("NNNNHN|NNNH"));
     }
 
+    // Space is a press and its release a release, through the same looks and action;
+    // Enter clicks. A shortcut runs its command as a menu entry does, with no look.
+    void keysActAsTheMouseAndTheMenusDo()
+    {
+        frmMain& w = *m_window;
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const QString chosen = QStringLiteral("/videos/键盘.avi");
+        dialogs::setNextOpenFileName(chosen);
+        SkinImage* add = button(w, actions::kAdd);
+        add->setFocus(Qt::TabFocusReason);
+        QTest::keyPress(add, Qt::Key_Space);
+        QCOMPARE(shown(w), QStringLiteral("PNNNNN|NNNN"));
+        QVERIFY(fileShown().isEmpty());
+        QTest::keyRelease(add, Qt::Key_Space);
+        QCOMPARE(fileShown(), chosen);
+        QCOMPARE(shown(w), QStringLiteral("HNNNNN|NNNN"));
+
+        QTest::keyClick(add, Qt::Key_Delete);  // Remove, wherever the focus is
+        QVERIFY(fileShown().isEmpty());
+        QCOMPARE(shown(w), QStringLiteral("NNNNNN|NNNN"));
+
+        // A menu opened from the keyboard starts on its first entry: Enter on the
+        // focused item, or the item's Alt letter.
+        QString opened;
+        onNextPopup([&](QMenu* popup) {
+            QTRY_VERIFY(popup->activeAction());
+            opened = popup->objectName() + QLatin1Char(':') + popup->activeAction()->objectName();
+        });
+        QTest::keyClick(menuItem(w, 1), Qt::Key_Return);
+        QCOMPARE(opened, QStringLiteral("menuTools:menuConverter"));
+        onNextPopup([&](QMenu* popup) {
+            QTRY_VERIFY(popup->activeAction());
+            QTest::keyClick(popup, Qt::Key_Return);  // 设置(&S)
+        });
+        QTest::keyClick(&w, Qt::Key_S, Qt::AltModifier);
+        QVERIFY(panel()->isVisible());
+    }
+
     void menuPressOpensItsGroupUnderTheItem()
     {
         frmMain& w = *m_window;

@@ -1,7 +1,8 @@
 // A whole conversion through the real window with the real converter, on a real
 // display: load with the file-open dialog, pick settings with the keyboard, convert,
 // and check the result. Then what happens to a running converter when the program is
-// asked to close, and when it is killed.
+// asked to close, and when it is killed. Last, the window by keyboard alone, read
+// over the accessibility bus as a screen reader reads it.
 
 #include "../conversion/StandInConverter.h"
 #include "RealProgram.h"
@@ -32,6 +33,48 @@ const QPoint kSettings(254, 94);
 const QPoint kFrameSizeList(375, 187);
 const QPoint kFrameRateList(163, 235);
 const QPoint kOk(418, 285);
+
+// One accessible object as the probe prints it.
+struct Accessible {
+    QString role, name, description, states, keys;
+    bool has(const char* state) const { return states.split(QLatin1Char(',')).contains(QLatin1String(state)); }
+};
+
+QList<Accessible> accessibleTree(qint64 pid)
+{
+    QList<Accessible> tree;
+    const QString printed = run(QStringLiteral("/usr/bin/python3"),
+                                {QStringLiteral(ATSPI_PROBE), QStringLiteral("tree"), QString::number(pid)});
+    for (const QString& line : printed.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList f = line.split(QLatin1Char('\t'));
+        if (f.size() == 6)
+            tree.append({f[1], f[2], f[3], f[4], f[5]});
+    }
+    return tree;
+}
+
+QList<Accessible> withRole(const QList<Accessible>& tree, const QString& role, const QString& name = {})
+{
+    QList<Accessible> found;
+    for (const Accessible& object : tree)
+        if (object.role == role && (name.isNull() || object.name == name))
+            found.append(object);
+    return found;
+}
+
+QString statusOf(const QList<Accessible>& tree)
+{
+    const auto status = withRole(tree, QStringLiteral("status bar"));
+    return status.size() == 1 ? status[0].name : QStringLiteral("(%1 status bars)").arg(status.size());
+}
+
+QString focusedName(qint64 pid)
+{
+    for (const Accessible& object : accessibleTree(pid))
+        if (object.has("focused"))
+            return object.role + QLatin1Char(':') + object.name;
+    return {};
+}
 
 bool processGone(qint64 pid)
 {
@@ -267,6 +310,114 @@ private slots:
                     .isEmpty());
     }
 
+    void everyCommandByKeyboardAndScreenReader()
+    {
+        // The program on this session's bus, with its accessibility switched on as a
+        // screen reader switches it on; a converter that waits to be let go.
+        m_program->kill();
+        const QString folder = m_program->applicationFolder();
+        QVERIFY(standin::install(folder, standin::waitsForRelease(folder)));
+        QProcessEnvironment& environment = m_program->environment;
+        const QString noBus = environment.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                           qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"));
+        environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+        const bool started = m_program->start();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), noBus);
+        environment.remove(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"));
+        QVERIFY(started);
+        const qint64 pid = m_program->process().processId();
+
+        QList<Accessible> tree = accessibleTree(pid);
+        for (const char* caption : {"添加", "移除", "转换", "设置", "帮助"}) {
+            const auto found = withRole(tree, QStringLiteral("push button"), QString::fromUtf8(caption));
+            QVERIFY2(found.size() == 1 && !found[0].description.isEmpty() && found[0].has("enabled"), caption);
+        }
+        QCOMPARE(withRole(tree, QStringLiteral("push button"), QStringLiteral("退出")).size(), 2);  // and the glyph
+        QCOMPARE(withRole(tree, QStringLiteral("push button"), QStringLiteral("最小化")).size(), 1);
+        const QStringList menus{QStringLiteral("文件"), QStringLiteral("工具"), QStringLiteral("选项"),
+                                QStringLiteral("关于")};
+        const QStringList letters{QStringLiteral("f"), QStringLiteral("t"), QStringLiteral("s"), QStringLiteral("a")};
+        for (int j = 0; j < 4; ++j) {
+            const auto found = withRole(tree, QStringLiteral("menu item"), menus[j]);
+            QCOMPARE(found.size(), 1);
+            QCOMPARE(found[0].keys, QStringLiteral("Alt+") + letters[j].toUpper());
+        }
+        QCOMPARE(withRole(tree, QStringLiteral("label"), QStringLiteral("未加载文件")).size(), 1);
+        QCOMPARE(statusOf(tree), QString());
+
+        QProcess watcher;
+        watcher.start(QStringLiteral("/usr/bin/python3"),
+                      {QStringLiteral(ATSPI_PROBE), QStringLiteral("watch"), QString::number(pid)});
+        QString announced;
+        const auto listen = [&] { return announced += QString::fromUtf8(watcher.readAllStandardOutput()); };
+        QTRY_VERIFY_WITH_TIMEOUT(listen().contains(QStringLiteral("watching")), 15000);
+
+        // From here on the keyboard alone: Add by its shortcut.
+        QVERIFY(m_program->raise());
+        loadThroughTheDialog(OpenBy::Keyboard);
+        tree = accessibleTree(pid);
+        QCOMPARE(withRole(tree, QStringLiteral("label"), m_source).size(), 1);
+        QCOMPARE(statusOf(tree), QStringLiteral("文件已经加载"));
+
+        // Each menu opens under its letter and closes again on Esc.
+        for (const QString& letter : letters) {
+            pressKeys(QStringLiteral("alt+") + letter);
+            QTRY_COMPARE_WITH_TIMEOUT(m_program->visibleWindows(), 2, 15000);  // the first menu takes a while
+            pressKeys(QStringLiteral("Escape"));
+            QTRY_COMPARE(m_program->visibleWindows(), 1);
+        }
+
+        // The settings: Tab through the title strip, the menu strip and the tool bar
+        // to the frame size list (after the audio and video rate lists), one entry
+        // down, then on to 确定.
+        pressKeys(QStringLiteral("ctrl+comma"));
+        for (int i = 0; i < 15; ++i)
+            pressKeys(QStringLiteral("Tab"));
+        QTRY_COMPARE(focusedName(pid), QStringLiteral("combo box:176x144"));
+        pressKeys(QStringLiteral("Down"));
+        for (int i = 0; i < 3; ++i)
+            pressKeys(QStringLiteral("Tab"));
+        QCOMPARE(focusedName(pid), QStringLiteral("push button:确定"));
+        pressKeys(QStringLiteral("Return"));
+        QTRY_VERIFY(withRole(accessibleTree(pid), QStringLiteral("combo box")).constFirst().has("showing") == false);
+
+        // The focus went on from the closed panel to the first control: Tab to 转换.
+        for (int i = 0; i < 8; ++i)
+            pressKeys(QStringLiteral("Tab"));
+        QCOMPARE(focusedName(pid), QStringLiteral("push button:转换"));
+        pressKeys(QStringLiteral("Return"));
+
+        // During the run: the status says so, the refused buttons are unavailable and
+        // so is their shortcut; the close glyph stays.
+        QTRY_VERIFY_WITH_TIMEOUT(statusOf(tree = accessibleTree(pid)).startsWith(QStringLiteral("正在转换")), 10000);
+        for (const char* caption : {"添加", "转换", "设置"})
+            QVERIFY2(!withRole(tree, QStringLiteral("push button"), QString::fromUtf8(caption))[0].has("enabled"),
+                     caption);
+        const auto exits = withRole(tree, QStringLiteral("push button"), QStringLiteral("退出"));
+        QVERIFY(exits[0].has("enabled") != exits[1].has("enabled"));
+        pressKeys(QStringLiteral("ctrl+o"));
+        QVERIFY(waitForWindow(QStringLiteral("Open"), nullptr, 1500).isEmpty());
+
+        QFile release(folder + QStringLiteral("/release"));
+        QVERIFY(release.open(QIODevice::WriteOnly));
+        release.close();
+        QTRY_VERIFY2_WITH_TIMEOUT(listen().contains(QStringLiteral("status bar\t转换完成")), qPrintable(announced),
+                                  20000);
+        QVERIFY2(readAll(folder + QStringLiteral("/called.txt")).contains(QStringLiteral("\n320x240\n")),
+                 qPrintable(readAll(folder + QStringLiteral("/called.txt"))));
+
+        // A failure is announced as well as shown.
+        QVERIFY(standin::install(folder, QString::fromLatin1(standin::kFails)));
+        QTRY_VERIFY(m_program->raise());
+        loadThroughTheDialog(OpenBy::Keyboard);
+        pressKeys(QStringLiteral("F5"));
+        QVERIFY(!waitForWindow(QStringLiteral("警告")).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(listen().contains(QStringLiteral("status bar\t转换失败")), 10000);
+        watcher.kill();
+        watcher.waitForFinished();
+    }
+
 private:
     // Three short real videos of three kinds and a damaged one third; where the
     // shared samples are missing, copies of the made clip and a file of junk.
@@ -318,9 +469,13 @@ private:
         QTRY_COMPARE(m_program->visibleWindows(), 1);
     }
 
-    void loadThroughTheDialog()
+    enum class OpenBy { Mouse, Keyboard };
+    void loadThroughTheDialog(OpenBy openBy = OpenBy::Mouse)
     {
-        click(kAdd);
+        if (openBy == OpenBy::Mouse)
+            click(kAdd);
+        else
+            pressKeys(QStringLiteral("ctrl+o"));
         const QString dialog = waitForWindow(QStringLiteral("Open"));
         QVERIFY(!dialog.isEmpty());
         QTRY_COMPARE(activeWindow(), dialog);

@@ -163,16 +163,37 @@ private slots:
         for (const QComboBox* list : {size, rate, video, audio})
             QVERIFY2(!list->isEditable(), qPrintable(list->objectName()));  // pick only, no typing
 
-        // The Tab key runs from the audio list back to the frame rate list.
+        // Tab runs in reading order through the title strip's glyphs, the menu strip
+        // and the tool bar, then through the open panel: its lists from the audio list
+        // back to the frame rate list, and its text buttons. Shift+Tab runs back, and
+        // a closed panel is passed over.
         QTest::mouseClick(elements::button(*window, 3), Qt::LeftButton);  // Settings
         window->showCentred();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        QCOMPARE(QApplication::focusWidget(), static_cast<const QWidget*>(audio));  // the first stop
-        for (const QComboBox* next : {video, size, rate}) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget(), static_cast<const QWidget*>(next));
-        }
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.get()));  // before the first key
+        QStringList order{QStringLiteral("imgMin"), QStringLiteral("imgExit")};
+        for (int j = 0; j < 4; ++j)
+            order << elements::indexed("imgMenu", j);
+        for (int i = 0; i < 6; ++i)
+            order << elements::indexed("imgButton", i);
+        order << QStringLiteral("cmbAB") << QStringLiteral("cmbVBR") << QStringLiteral("cmbSize")
+              << QStringLiteral("cmbFPS") << QStringLiteral("lblDefault") << QStringLiteral("lblOk")
+              << QStringLiteral("lblCancel") << QStringLiteral("imgMin");
+        const auto visit = [](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+            QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+            return QApplication::focusWidget()->objectName();
+        };
+        QStringList visited;
+        for (qsizetype i = 0; i < order.size(); ++i)
+            visited << visit(Qt::Key_Tab);
+        QCOMPARE(visited, order);
+        QCOMPARE(visit(Qt::Key_Backtab, Qt::ShiftModifier), QStringLiteral("lblCancel"));
+        QCOMPARE(visit(Qt::Key_Backtab, Qt::ShiftModifier), QStringLiteral("lblOk"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);  // 确定 closes the panel
+        QVERIFY(!find<QWidget>(*window, QStringLiteral("picSetting"))->isVisible());
+        elements::button(*window, 5)->setFocus();
+        QCOMPARE(visit(Qt::Key_Tab), QStringLiteral("imgMin"));
     }
 
     void everyElementStartsAsDesigned()
