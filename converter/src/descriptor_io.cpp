@@ -120,6 +120,9 @@ DescriptorIoHandle descriptorIo(int fd, bool writing)
         av_free(buffer);
         throw std::bad_alloc();
     }
+    // Written out when the buffer is full, not after every packet the muxer
+    // marks as a flush point.
+    io->min_packet_size = kBufferSize;
     return DescriptorIoHandle(io);
 }
 
