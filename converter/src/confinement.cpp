@@ -11,7 +11,6 @@
 
 #include <fcntl.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -22,13 +21,8 @@ namespace {
 // headers may be older than the kernel the converter runs on.
 namespace landlock {
 constexpr unsigned kAskVersion = 1U << 0;
-constexpr int kPathBeneath = 1;
 
 // File system rights, by the ABI that brought them.
-constexpr std::uint64_t kWriteFile = 1ULL << 1;
-constexpr std::uint64_t kReadFile = 1ULL << 2;
-constexpr std::uint64_t kRemoveFile = 1ULL << 5;
-constexpr std::uint64_t kMakeRegular = 1ULL << 8;
 constexpr std::uint64_t kEveryRightOfAbi1 = (1ULL << 13) - 1;
 constexpr std::uint64_t kRefer = 1ULL << 13;     // ABI 2
 constexpr std::uint64_t kTruncate = 1ULL << 14;  // ABI 3
@@ -44,11 +38,6 @@ struct RulesetAttr {
     std::uint64_t scoped = 0;
 };
 
-struct PathBeneathAttr {
-    std::uint64_t allowed;
-    std::int32_t parentFd;
-} __attribute__((packed));
-
 int abiVersion() { return static_cast<int>(syscall(SYS_landlock_create_ruleset, nullptr, 0, kAskVersion)); }
 
 // Everything this ABI can forbid: all of it is forbidden but what a rule allows.
@@ -63,67 +52,27 @@ RulesetAttr everythingHandled(int abi)
 }
 }  // namespace landlock
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 [[noreturn]] void fail(const std::string& what)
 {
     throw ConversionError("cannot confine the converter: " + what + ": " + std::system_category().message(errno));
 }
 
-void allow(int ruleset, int fd, std::uint64_t rights, std::uint64_t handled, const std::string& what)
-{
-    const landlock::PathBeneathAttr rule{rights & handled, fd};
-    if (syscall(SYS_landlock_add_rule, ruleset, landlock::kPathBeneath, &rule, 0) != 0)
-        fail(what);
-}
-
-// A rule on a folder reaches everything beneath it: the source must not be one.
-void allowPath(int ruleset, const std::string& path, bool folder, std::uint64_t rights, std::uint64_t handled)
-{
-    const auto cannotOpen = [&](int error) {
-        return ConversionError("cannot open '" + path + "': " + std::system_category().message(error));
-    };
-    const Descriptor fd(open(path.c_str(), O_PATH | O_CLOEXEC | (folder ? O_DIRECTORY : 0)));
-    struct stat status {};
-    if (fd.get() < 0 || fstat(fd.get(), &status) != 0)
-        throw cannotOpen(errno);
-    if (!folder && S_ISDIR(status.st_mode))
-        throw cannotOpen(EISDIR);
-    allow(ruleset, fd.get(), rights, handled, "'" + path + "'");
-}
-
-// Returns false when this kernel has no Landlock.
-bool restrictFiles(const ConfinedFiles& files)
+// Every right handled and none granted: the files the conversion works on
+// are open already. Returns false when this kernel has no Landlock.
+bool restrictFiles()
 {
     const int abi = landlock::abiVersion();
     if (abi < 1)
         return false;
     const landlock::RulesetAttr attr = landlock::everythingHandled(abi);
-    const Descriptor ruleset(static_cast<int>(syscall(SYS_landlock_create_ruleset, &attr, sizeof attr, 0)));
-    if (ruleset.get() < 0)
+    const int ruleset = static_cast<int>(syscall(SYS_landlock_create_ruleset, &attr, sizeof attr, 0));
+    if (ruleset < 0)
         fail("Landlock");
-    allowPath(ruleset.get(), files.inputPath, false, landlock::kReadFile, attr.handledFs);
-    // Linking the finished file in, renaming it over an existing result and
-    // removing a named working file: within the folder, so no kRefer.
-    allowPath(ruleset.get(), files.outputFolder, true, landlock::kMakeRegular | landlock::kRemoveFile, attr.handledFs);
-    // The muxer opens the working file again to read it back (index first).
-    allow(ruleset.get(), files.workingFile, landlock::kReadFile | landlock::kWriteFile, attr.handledFs,
-          "the working file");
-    if (syscall(SYS_landlock_restrict_self, ruleset.get(), 0) != 0)
+    const bool restricted = syscall(SYS_landlock_restrict_self, ruleset, 0) == 0;
+    const int error = errno;
+    close(ruleset);
+    errno = error;
+    if (!restricted)
         fail("Landlock");
     return true;
 }
@@ -137,7 +86,7 @@ bool onlyThreadRunning()
 
 }  // namespace
 
-std::optional<std::string> confine(const ConfinedFiles& files)
+std::optional<std::string> confine()
 {
     if (!onlyThreadRunning())
         throw std::logic_error("confine() while other threads run");
@@ -146,7 +95,7 @@ std::optional<std::string> confine(const ConfinedFiles& files)
     tzset();
     if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
         fail("no new privileges");
-    const bool filesConfined = restrictFiles(files);
+    const bool filesConfined = restrictFiles();
     applySystemCallFilter();
     if (!filesConfined)
         return "note: this kernel has no Landlock; the converter's system calls are confined, its files are not";

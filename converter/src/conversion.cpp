@@ -3,6 +3,7 @@
 #include "audio_pipeline.hpp"
 #include "errors.hpp"
 #include "mp4_boxes.hpp"
+#include "output_place.hpp"
 #include "source_file.hpp"
 #include "source_media.hpp"
 #include "video_pipeline.hpp"
@@ -37,22 +38,20 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
 
 }  // namespace
 
-ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& progress,
-                          const std::atomic<bool>& stopRequested, const RunTuning& tuning,
-                          const BeforeReading& beforeReading)
+void checkRequest(const ConversionRequest& request)
 {
     if (auto problem = h263SizeProblem(request.width, request.height))
         throw ConversionError(*problem, ConverterStatus::UsageError);
+}
+
+ConversionOutcome convertOpened(const ConversionRequest& request, SourceFile& input, int output,
+                                ProgressReporter& progress, const std::atomic<bool>& stopRequested,
+                                const RunTuning& tuning)
+{
     try {
-        // Both files are opened, and their names checked, before anything is
-        // read; then the converter confines itself.
-        SourceFile input(request.inputPath, &stopRequested);
-        OutputFile output(request.outputPath, request.replaceOutput);
-        coreCount();  // before confinement hides where it is read
-        if (beforeReading)
-            beforeReading(ConfinedFiles{request.inputPath, output.folder().string(), output.descriptor()});
+        OutputFile written(output, request.outputPath);
         SourceMedia source(request.inputPath, input.io(), &stopRequested, tuning.videoDecoderThreads);
-        return run(request, source, output, progress, stopRequested, tuning);
+        return run(request, source, written, progress, stopRequested, tuning);
     } catch (const ConversionError&) {
         // An interrupted read reports itself as a read error.
         if (stopRequested.load())
@@ -61,11 +60,22 @@ ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& pr
     }
 }
 
+ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& progress,
+                          const std::atomic<bool>& stopRequested, const RunTuning& tuning)
+{
+    checkRequest(request);
+    SourceFile input(openSourceFile(request.inputPath), &stopRequested);
+    OutputPlace place(request.outputPath, request.replaceOutput);
+    const ConversionOutcome outcome =
+        convertOpened(request, input, place.descriptor(), progress, stopRequested, tuning);
+    place.placeResult();
+    return outcome;
+}
+
 ConversionOutcome convertInMemory(const ConversionRequest& request, AVIOContext* input, ProgressReporter& progress,
                                   const std::atomic<bool>& stopRequested, const InMemoryLimits& limits)
 {
-    if (auto problem = h263SizeProblem(request.width, request.height))
-        throw ConversionError(*problem, ConverterStatus::UsageError);
+    checkRequest(request);
     // One decoder thread, so that the limit set below, after opening, is the
     // one every picture meets.
     SourceMedia source(request.inputPath, *input, &stopRequested, 1);
@@ -101,7 +111,7 @@ void tuneVideoDecoder(SourceMedia& source, const ConversionRequest& request)
     source.tuneVideoDecoder(DecoderTuning{muchSmaller});
 }
 
-// Completes the output file and links it in. A video whose pictures all fail
+// Completes the output file. A video whose pictures all fail
 // is a failed conversion, not a sound file.
 void finishOutput(OutputFile& output, const PacketWriter& writer, const ConversionRequest& request,
                   const VideoSettings* video)

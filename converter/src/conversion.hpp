@@ -1,7 +1,6 @@
 #pragma once
 
 #include "command_line.hpp"
-#include "confinement.hpp"
 #include "progress_reporter.hpp"
 
 #include <atomic>
@@ -40,19 +39,27 @@ struct RunTuning {
     std::function<void()> soundDecoding;
 };
 
-// Called once the output file is open, before the source is read: the
-// program confines itself there (see confine()).
-using BeforeReading = std::function<void(const ConfinedFiles&)>;
+class SourceFile;
 
-// Runs one conversion from start to the renamed output file. Throws
-// ConversionError (nothing is left at the output path) when it cannot finish.
-// `stopRequested` is polled; when it turns true the run stops as failed.
-// The source is read and its video decoded on the calling thread; pictures
-// are scaled on one thread and encoded on another, sound is decoded on a third
-// and encoded on a fourth.
+// What can be checked of a request before any file is opened: throws
+// ConversionError(UsageError) for a frame size H.263 cannot code.
+void checkRequest(const ConversionRequest& request);
+
+// Runs one conversion of the open source into `output`, the open working file
+// (read and written through its descriptor only), up to a finished file on
+// disk that is not yet at its name (see OutputPlace). Throws ConversionError
+// when it cannot finish. `stopRequested` is polled; when it turns true the run
+// stops as failed. The source is read and its video decoded on the calling
+// thread; pictures are scaled on one thread and encoded on another, sound is
+// decoded on a third and encoded on a fourth.
+ConversionOutcome convertOpened(const ConversionRequest& request, SourceFile& input, int output,
+                                ProgressReporter& progress, const std::atomic<bool>& stopRequested,
+                                const RunTuning& tuning = {});
+
+// The whole conversion in this process, from the names to the output at its
+// name; nothing is left at the output path when it throws.
 ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& progress,
-                          const std::atomic<bool>& stopRequested, const RunTuning& tuning = {},
-                          const BeforeReading& beforeReading = nullptr);
+                          const std::atomic<bool>& stopRequested, const RunTuning& tuning = {});
 
 // Bounds for a run on arbitrary bytes: the decoder refuses larger pictures, and
 // a run whose output would grow past `mostSeconds` stops as failed.

@@ -21,14 +21,9 @@ struct InputFormatDeleter {
 };
 using InputFormatHandle = std::unique_ptr<AVFormatContext, InputFormatDeleter>;
 
-// An output context owns its AVIOContext too (opened with avio_open).
+// An output context's AVIOContext belongs to whoever set it up.
 struct OutputFormatDeleter {
-    void operator()(AVFormatContext* context) const
-    {
-        if (context->pb && !(context->oformat->flags & AVFMT_NOFILE))
-            avio_closep(&context->pb);
-        avformat_free_context(context);
-    }
+    void operator()(AVFormatContext* context) const { avformat_free_context(context); }
 };
 using OutputFormatHandle = std::unique_ptr<AVFormatContext, OutputFormatDeleter>;
 

@@ -5,7 +5,11 @@
 #include "confinement.hpp"
 #include "conversion.hpp"
 #include "errors.hpp"
+#include "output_place.hpp"
+#include "source_file.hpp"
+#include "source_media.hpp"
 #include "stop_signals.hpp"
+#include "worker_process.hpp"
 
 #include "ConverterStatus.h"
 
@@ -83,12 +87,46 @@ void printVersion()
                 AV_STRINGIFY(LIBAVFORMAT_VERSION), AV_STRINGIFY(LIBAVCODEC_VERSION));
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+// The confined worker: converts the open source into the open working file.
+int convertInWorker(const conv::ConversionRequest& request, int source, int output)
 {
     std::atomic<bool> stopRequested{false};
     conv::StopSignals stopSignals(stopRequested);
+    try {
+        conv::ProgressReporter progress(stderr);
+        progress.stopWhenUnread(&stopRequested);
+        conv::SourceFile input(source, &stopRequested);
+        conv::coreCount();  // before confinement hides where it is read
+#if defined(TOVARO_SANITIZED)
+        // The test build's leak checker stops the process with ptrace and
+        // reads /proc at exit, which a confined process may not: it checks
+        // here instead. Tests leak-check conversions they run in-process.
+        __lsan_do_leak_check();
+#endif
+        if (const auto note = conv::confine())
+            printError(*note);
+        stopSignals.startWatching();
+        const conv::ConversionOutcome outcome = conv::convertOpened(request, input, output, progress, stopRequested);
+        if (outcome.sourceDamaged())
+            printWarning(outcome);
+        return exitStatus(ConverterStatus::Written);
+    } catch (const conv::ConversionError& error) {
+        printError(error.what());
+        return exitStatus(error.kind());
+    } catch (const std::exception& error) {
+        printError(std::string("conversion failed: ") + error.what());
+        return exitStatus(ConverterStatus::Failed);
+    }
+}
+
+}  // namespace
+
+// The supervisor: checks the command line, opens the source and makes the
+// working file, has a confined worker convert, and puts the result in place.
+// It never hands a byte of the source to FFmpeg.
+int main(int argc, char** argv)
+{
+    std::signal(SIGPIPE, SIG_IGN);
     av_log_set_level(AV_LOG_QUIET);
 
     try {
@@ -100,24 +138,15 @@ int main(int argc, char** argv)
         case conv::CommandKind::Version: printVersion(); return exitStatus(ConverterStatus::Written);
         case conv::CommandKind::Convert: break;
         }
-        conv::ProgressReporter progress(stderr);
-        progress.stopWhenUnread(&stopRequested);
-        const auto confineThenWatch = [&](const conv::ConfinedFiles& files) {
-#if defined(TOVARO_SANITIZED)
-            // The test build's leak checker stops the process with ptrace and
-            // reads /proc at exit, which a confined process may not: it checks
-            // here instead. Tests leak-check conversions they run in-process.
-            __lsan_do_leak_check();
-#endif
-            if (const auto note = conv::confine(files))
-                printError(*note);
-            stopSignals.startWatching();
-        };
-        const conv::ConversionOutcome outcome =
-            conv::convert(command.request, progress, stopRequested, {}, confineThenWatch);
-        if (outcome.sourceDamaged())
-            printWarning(outcome);
-        return exitStatus(ConverterStatus::Written);
+        const conv::ConversionRequest& request = command.request;
+        conv::checkRequest(request);
+        const int source = conv::openSourceFile(request.inputPath);
+        conv::OutputPlace place(request.outputPath, request.replaceOutput);
+        const int status = conv::runInWorker([&] { return convertInWorker(request, source, place.descriptor()); });
+        close(source);
+        if (status == exitStatus(ConverterStatus::Written))
+            place.placeResult();
+        return status;
     } catch (const conv::UsageError& error) {
         printError(std::string(error.what()) + " (try --help)");
         return exitStatus(ConverterStatus::UsageError);

@@ -21,19 +21,29 @@ constexpr int kBufferSize = 32768;
 
 }  // namespace
 
-SourceFile::SourceFile(const std::string& path, const std::atomic<bool>* stopRequested) : stopRequested_(stopRequested)
+int openSourceFile(const std::string& path)
 {
     // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
-    fd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0)
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         unreadable(path, std::strerror(errno));
     struct stat status {};
-    if (fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
-        close(fd_);
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        close(fd);
         unreadable(path, S_ISDIR(status.st_mode) ? "it is a folder" : "it is not a regular file");
     }
-    fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
-    io_ = readingIoContext(this, kBufferSize, &SourceFile::read, &SourceFile::seek);
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+SourceFile::SourceFile(int fd, const std::atomic<bool>* stopRequested) : fd_(fd), stopRequested_(stopRequested)
+{
+    try {
+        io_ = readingIoContext(this, kBufferSize, &SourceFile::read, &SourceFile::seek);
+    } catch (...) {
+        close(fd_);
+        throw;
+    }
 }
 
 SourceFile::~SourceFile()

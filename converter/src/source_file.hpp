@@ -7,15 +7,18 @@
 
 namespace conv {
 
-// The source file, opened by the converter itself and read through FFmpeg:
-// the name is a plain file name, never a URL, and only a regular file is
-// read. A FIFO or a device could block forever or never end.
+// Opens the source for reading: the name is a plain file name, never a URL,
+// and only a regular file is read (a FIFO or a device could block forever or
+// never end). Throws ConversionError(SourceUnreadable) when the file is
+// missing, unreadable or not a regular file.
+int openSourceFile(const std::string& path);
+
+// The open source, read through FFmpeg.
 class SourceFile {
 public:
-    // Throws ConversionError(SourceUnreadable) when the file is missing,
-    // unreadable or not a regular file. While `stopRequested` (optional) is
-    // true, an interrupted read gives up instead of trying again.
-    SourceFile(const std::string& path, const std::atomic<bool>* stopRequested);
+    // Takes over `fd`, from openSourceFile(). While `stopRequested` (optional)
+    // is true, an interrupted read gives up instead of trying again.
+    SourceFile(int fd, const std::atomic<bool>* stopRequested);
     ~SourceFile();
     SourceFile(const SourceFile&) = delete;
     SourceFile& operator=(const SourceFile&) = delete;

@@ -1,7 +1,5 @@
 #include "stop_signals.hpp"
 
-#include "output_file.hpp"
-
 #include "ConverterStatus.h"
 
 #include <cerrno>
@@ -93,7 +91,6 @@ void StopSignals::watch()
         if (stoppedAt == Clock::time_point{})
             stoppedAt = Clock::now();
         if (Clock::now() - stoppedAt > kGraceTime) {
-            removeNamedWorkingFileNow();
             std::fprintf(stderr, "%sstopped on request\n", tovaro::kConverterMessagePrefix);
             _exit(static_cast<int>(tovaro::ConverterStatus::Stopped));
         }

@@ -10,8 +10,8 @@ namespace conv {
 // sees at once, also while the main thread waits in a read that never returns
 // (a hung network share): a watcher thread takes the signals and keeps
 // interrupting the main thread's system calls until the run has unwound. A
-// run that still has not after a few seconds is ended there,
-// which leaves nothing behind either (see OutputFile). SIGPIPE is ignored, so a
+// run that still has not after a few seconds is ended there, which leaves
+// nothing behind either (see OutputPlace and WorkerProcess). SIGPIPE is ignored, so a
 // closed stderr is a failed write, not a silent death.
 //
 // Construct it first thing in main, before any other thread exists: the

@@ -56,9 +56,11 @@ bool RunResult::exitedWith(int status) const
            !standardError.contains("runtime error:");
 }
 
-RunResult run(const QString& program, const QStringList& arguments, int timeoutSeconds)
+RunResult run(const QString& program, const QStringList& arguments, int timeoutSeconds,
+              const QProcessEnvironment& environment)
 {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.setProgram(program);
     process.setArguments(arguments);
     process.start();

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -34,7 +35,8 @@ struct RunResult {
     bool exitedWith(int status) const;
 };
 
-RunResult run(const QString& program, const QStringList& arguments, int timeoutSeconds = 300);
+RunResult run(const QString& program, const QStringList& arguments, int timeoutSeconds = 300,
+              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 RunResult runConv(const QStringList& arguments, int timeoutSeconds = 300);
 
 // Runs conv.dll with stdin, stdout and stderr on /dev/null, and returns the

@@ -409,26 +409,40 @@ private slots:
 
     // An output the converter must not or cannot write is refused before the
     // source is read (no progress), with its status and one line, and nothing
-    // is touched: run as root, replacing a device would break the machine.
+    // is touched: run as root, replacing a device would break the machine. A
+    // symbolic link is never replaced, whatever it points to (as root, -o
+    // /dev/stdout would replace the system's link).
     void refusedOutputsSayWhy_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("FIFO") << "fifo.3gp";
-        QTest::newRow("link to a FIFO") << "link.3gp";
-        QTest::newRow("folder") << "folder.3gp";
-        QTest::newRow("name of 256 bytes") << QString(252, QLatin1Char('n')) + QStringLiteral(".3gp");
-        QTest::newRow("missing folder") << "missing/out.3gp";
+        QTest::addColumn<QString>("linkTo");
+        QTest::newRow("FIFO") << "fifo.3gp" << QString();
+        QTest::newRow("link to a FIFO") << "link.3gp"
+                                        << "fifo.3gp";
+        QTest::newRow("link to a regular file") << "link.3gp"
+                                                << "earlier.3gp";
+        QTest::newRow("link to nothing") << "link.3gp"
+                                         << "missing.3gp";
+        QTest::newRow("folder") << "folder.3gp" << QString();
+        QTest::newRow("name of 256 bytes") << QString(252, QLatin1Char('n')) + QStringLiteral(".3gp") << QString();
+        QTest::newRow("missing folder") << "missing/out.3gp" << QString();
     }
     void refusedOutputsSayWhy()
     {
         QFETCH(QString, name);
+        QFETCH(QString, linkTo);
         QTemporaryDir folder;
         const QString output = folder.filePath(name);
         const QByteArray fifo = QFile::encodeName(folder.filePath(QStringLiteral("fifo.3gp")));
+        const QString earlier = folder.filePath(QStringLiteral("earlier.3gp"));
         if (name != QLatin1String("folder.3gp"))
             QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
-        if (name == QLatin1String("link.3gp"))
-            QCOMPARE(symlink(fifo.constData(), QFile::encodeName(output).constData()), 0);
+        QFile earlierFile(earlier);
+        QVERIFY(earlierFile.open(QIODevice::WriteOnly) && earlierFile.write("an earlier result") > 0);
+        earlierFile.close();
+        const QByteArray target = QFile::encodeName(folder.filePath(linkTo));
+        if (!linkTo.isEmpty())
+            QCOMPARE(symlink(target.constData(), QFile::encodeName(output).constData()), 0);
         if (name == QLatin1String("folder.3gp"))
             QVERIFY(QDir(folder.path()).mkdir(name));
         const QStringList before =
@@ -444,6 +458,13 @@ private slots:
         struct stat status {};
         if (name != QLatin1String("folder.3gp"))
             QVERIFY(stat(fifo.constData(), &status) == 0 && S_ISFIFO(status.st_mode));
+        if (!linkTo.isEmpty()) {
+            QVERIFY(result.messages().first().endsWith(
+                QStringLiteral("is a symbolic link (give the name of the file itself)")));
+            QCOMPARE(QFile::symLinkTarget(output), QFileInfo(QString::fromLocal8Bit(target)).absoluteFilePath());
+        }
+        QVERIFY(earlierFile.open(QIODevice::ReadOnly));
+        QCOMPARE(earlierFile.readAll(), QByteArray("an earlier result"));
     }
 
     // A disk that fills up has a status of its own, and leaves nothing behind.

@@ -224,13 +224,18 @@ private slots:
         QCOMPARE(decodeErrors(file), QString());
         QCOMPARE(snapshot(folder.path()).keys(), QStringList{QStringLiteral("tmpFile.3gp")});
 
-        // ...and a failed run leaves it as it was. While it reads, it is confined.
+        // ...and a failed run leaves it as it was. While it reads, its worker
+        // (the one child of the process started) is confined.
         const auto before = snapshot(folder.path());
         QProcess process;
         process.start(convPath(), windowCommand(file, file, QStringLiteral("352x288"), QStringLiteral("29.97"),
                                                 QStringLiteral("512")));
         QVERIFY(waitUntilBusy(process));
-        QFile status(QStringLiteral("/proc/%1/status").arg(process.processId()));
+        QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(process.processId()));
+        QVERIFY(children.open(QIODevice::ReadOnly));
+        const QList<QByteArray> workers = children.readAll().simplified().split(' ');
+        QCOMPARE(workers.size(), 1);
+        QFile status(QStringLiteral("/proc/%1/status").arg(QString::fromLatin1(workers.first())));
         QVERIFY(status.open(QIODevice::ReadOnly));
         const QByteArray statusText = status.readAll();
         QVERIFY2(statusText.contains("\nNoNewPrivs:\t1\n"), statusText.constData());
