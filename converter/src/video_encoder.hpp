@@ -3,9 +3,11 @@
 #include "ffmpeg_handles.hpp"
 #include "temporal_reference.hpp"
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace conv {
 
@@ -43,19 +45,24 @@ int h263MostBitsPerPicture(int width, int height);
 // reference counting every frame, coded or not.
 // Where the rate is tight for the size (few bits per pixel), or once a picture
 // takes more than its share at the coarsest quantiser (noise, a cut to fine
-// detail), the encoder may go coarser still (see open()); the rest of the run
-// is coded that way, from a key picture on.
+// detail), the encoder keeps key pictures as few as it may (see open()); the
+// rest of the run is coded that way, from a key picture on.
 class VideoEncoder {
 public:
     explicit VideoEncoder(const VideoSettings& settings);
 
     using PacketSink = std::function<void(AVPacket&)>;
     void encode(AVFrame* picture, const PacketSink& sink);  // nullptr drains
+    // Output frame `frame` shows the picture coded last again, as a picture
+    // with every macroblock skipped. False (nothing written) until the encoder
+    // has coded a predicted picture to take the header from.
+    bool repeatLast(std::int64_t frame, const PacketSink& sink);
     const AVCodecContext& context() const { return *context_; }
 
 private:
     void open();
     bool overran(const AVPacket& packet) const;
+    void hand(const PacketSink& sink);
 
     VideoSettings settings_;
     CodecContextHandle context_;
@@ -64,6 +71,7 @@ private:
     bool tight_ = false;
     double bufferFullness_ = 1e300;  // bits in the rate buffer; full at the start
     H263Clock clock_;
+    std::optional<std::vector<std::uint8_t>> skippedPicture_;
 };
 
 }  // namespace conv
