@@ -184,13 +184,12 @@ void VideoEncoder::open()
     av_dict_set(&options, "mbd", "simple", 0);
     av_dict_set(&options, "last_pred", "3", 0);
     av_dict_set(&options, "dia_size", "2", 0);
-    // No trellis quantisation or lambda ceiling above the coarsest quantiser
-    // where the rate is tight: each picture that overflows the rate buffer is
-    // coded again at the next lambda step, up to that ceiling, and on noise or
-    // at CIF and low rates that made a picture cost up to a hundred codings,
-    // for a worse picture (A at 352x288, 29.97 fps, 40 kbit/s: 25.4 dB against
-    // 30.4 without). The frame skipper holds the rate instead.
+    // When the rate is tight for the picture size, trellis quantisation and a
+    // high lambda ceiling let the encoder skip blocks instead of overshooting the
+    // rate at its coarsest quantiser. They double the encoding time, so only then.
     if (tight_) {
+        av_dict_set(&options, "trellis", "1", 0);
+        av_dict_set(&options, "lmax", "100000", 0);
         // Key pictures are what a tight rate cannot afford; with a buffer this
         // small they starve the pictures after them. As few as the standard's
         // forced updating allows: every macroblock intra at least once in 132.

@@ -45,8 +45,8 @@ int h263MostBitsPerPicture(int width, int height);
 // reference counting every frame, coded or not.
 // Where the rate is tight for the size (few bits per pixel), or once a picture
 // takes more than its share at the coarsest quantiser (noise, a cut to fine
-// detail), the encoder keeps key pictures as few as it may (see open()); the
-// rest of the run is coded that way, from a key picture on.
+// detail), the encoder may go coarser still (see open()); the rest of the run
+// is coded that way, from a key picture on.
 class VideoEncoder {
 public:
     explicit VideoEncoder(const VideoSettings& settings);
