@@ -54,6 +54,17 @@ bool waitUntilBusy(QProcess& process)
     return seen.contains("progress: ");
 }
 
+// Starts the converter with its stderr going to a reader that leaves after
+// the first line; the status is the converter's (pipefail).
+void startWithReaderLeaving(QProcess& process, const QStringList& command)
+{
+    process.start(QStringLiteral("bash"),
+                  QStringList{QStringLiteral("-c"),
+                              QStringLiteral("set -o pipefail; \"$0\" \"$@\" 2>&1 >/dev/null | head -c 20 >/dev/null"),
+                              convPath()} +
+                      command);
+}
+
 }  // namespace
 
 class ConverterStopsTest : public QObject {
@@ -116,14 +127,7 @@ private slots:
             windowCommand(input, output, QStringLiteral("352x288"), QStringLiteral("29.97"), QStringLiteral("512"));
         QProcess process;
         if (closeStderr) {
-            // Its stderr goes to a reader that leaves after the first line;
-            // the status is the converter's (pipefail).
-            process.start(
-                QStringLiteral("bash"),
-                QStringList{QStringLiteral("-c"),
-                            QStringLiteral("set -o pipefail; \"$0\" \"$@\" 2>&1 >/dev/null | head -c 20 >/dev/null"),
-                            convPath()} +
-                    command);
+            startWithReaderLeaving(process, command);
         } else {
             process.start(convPath(), command);
             QVERIFY(waitUntilBusy(process));
@@ -159,13 +163,7 @@ private slots:
         QProcess process;
         QElapsedTimer clock;
         if (ending == QLatin1String("reader")) {
-            // The reader leaves after the first line (pipefail: the converter's status).
-            process.start(
-                QStringLiteral("bash"),
-                QStringList{QStringLiteral("-c"),
-                            QStringLiteral("set -o pipefail; \"$0\" \"$@\" 2>&1 >/dev/null | head -c 20 >/dev/null"),
-                            convPath()} +
-                    command);
+            startWithReaderLeaving(process, command);
             clock.start();
             QVERIFY(process.waitForFinished(60000));
             QCOMPARE(process.exitCode(), 8);
