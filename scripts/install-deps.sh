@@ -24,6 +24,8 @@ test_packages=(
   at-spi2-core python3-pyatspi
   weston qt6-wayland
 )
+# The converter benchmark fetches its reference ffmpeg with npm (bench/converter).
+command -v npm >/dev/null 2>&1 || test_packages+=(npm)
 # The package's dependencies are worked out from its binaries (dpkg-shlibdeps, file).
 package_packages=(dpkg-dev file)
 

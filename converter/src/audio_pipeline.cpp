@@ -44,6 +44,7 @@ double AudioPipeline::finish()
 {
     packets_.close();
     joinThreads();
+    membership_.finished();
     return secondsDone();
 }
 

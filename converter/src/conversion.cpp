@@ -4,6 +4,7 @@
 #include "errors.hpp"
 #include "mp4_boxes.hpp"
 #include "output_place.hpp"
+#include "progress_ticker.hpp"
 #include "source_file.hpp"
 #include "source_media.hpp"
 #include "video_pipeline.hpp"
@@ -87,20 +88,35 @@ ConversionOutcome convertInMemory(const ConversionRequest& request, AVIOContext*
 
 namespace {
 
-// While the run lasts, its progress shows the source's duration and how much of it is read.
+// While the run lasts, its progress shows the source's duration and how much
+// of it is read. The reading thread notes how much after each packet; the
+// lines are printed from another thread.
 class ReadingShown {
 public:
-    ReadingShown(ProgressReporter& progress, const SourceMedia& source) : progress_(progress)
+    ReadingShown(ProgressReporter& progress, const SourceMedia& source) : progress_(progress), source_(source)
     {
         progress.setDuration(source.durationSeconds());
-        progress.setReadFraction([&source] { return source.readFraction(); });
+        progress.setReadFraction([this] { return fraction_.load(); });
     }
-    ~ReadingShown() { progress_.setReadFraction(nullptr); }
+    ~ReadingShown()
+    {
+        progress_.setReadFraction(nullptr);
+        progress_.setSecondsRead(nullptr);
+    }
     ReadingShown(const ReadingShown&) = delete;
     ReadingShown& operator=(const ReadingShown&) = delete;
 
+    void noteRead() { fraction_.store(source_.readFraction()); }
+    // How far the reading has got: what the furthest stage has made.
+    void follow(const StageGroup& stages)
+    {
+        progress_.setSecondsRead([&stages] { return stages.secondsDone(); });
+    }
+
 private:
     ProgressReporter& progress_;
+    const SourceMedia& source_;
+    std::atomic<double> fraction_{-1};
 };
 
 void tuneVideoDecoder(SourceMedia& source, const ConversionRequest& request)
@@ -136,7 +152,7 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
                       ProgressReporter& progress, const std::atomic<bool>& stopRequested, const RunTuning& tuning,
                       double mostSeconds)
 {
-    const ReadingShown shown(progress, source);
+    ReadingShown shown(progress, source);
     DecodedStream* videoStream = source.video();
     DecodedStream* audioStream = source.audio();
     if (videoStream)
@@ -162,17 +178,19 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
     if (audioStream)
         audio.emplace(*audioStream, source.originSeconds(), *audioEncoder, writer, stages, tuning.soundDecoding);
 
+    shown.follow(stages);
+    std::optional<ProgressTicker> ticker(std::in_place, progress, [&stages] { return stages.secondsWritten(); });
     stages.run([&] {
         source.readAll(
             [&](AVFrame& picture) {
                 stages.checkStop();
                 video->take(picture);
-                progress.update(stages.secondsDone());
+                shown.noteRead();
             },
             [&](AVPacket& packet) {
                 stages.checkStop();
                 audio->take(packet);
-                progress.update(stages.secondsDone());
+                shown.noteRead();
             },
             [&](const AVPacket& packet) { return video->wants(packet); });
         // A still picture with sound stays on as long as the sound plays, so
@@ -183,6 +201,7 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
             video->finish(soundEnd);
     });
 
+    ticker.reset();
     finishOutput(output, writer, request, videoStream ? &videoSettings : nullptr);
     progress.finish(stages.secondsDone());
     const int damaged = source.damagedPackets() + (audio ? audio->damagedPackets() : 0);

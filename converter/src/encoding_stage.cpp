@@ -12,6 +12,31 @@ namespace {
 
 constexpr double kMostShareOfRateInASecond = 1.4;
 
+// A picture shown for many frames is coded this many times, each coding
+// refining what the phone shows of it; from then on it is repeated as skipped
+// pictures at next to no cost. More codings buy little under the rate buffer:
+// a noisy slide show at 352x288 and 120 kbit/s gives 23.9 dB after 2 codings,
+// 24.3 after 4 and 24.9 after 8, each coding costing 20 ms of CPU there; a
+// still 1280x720 picture at 176x144, 45.7 dB after 4 codings and 45.5 after 30.
+constexpr int kCodingsOfOnePicture = 4;
+
+// Whether two fitted pictures are the same to the last pixel: a source that
+// repeats its picture (a still cover, a slide show at a video frame rate).
+bool samePicture(const AVFrame& a, const AVFrame& b)
+{
+    if (a.width != b.width || a.height != b.height || a.format != b.format)
+        return false;
+    for (int plane = 0; plane < 3; ++plane) {
+        const int rows = plane == 0 ? a.height : (a.height + 1) / 2;
+        const auto bytes = static_cast<std::size_t>(plane == 0 ? a.width : (a.width + 1) / 2);
+        for (int row = 0; row < rows; ++row)
+            if (std::memcmp(a.data[plane] + row * a.linesize[plane], b.data[plane] + row * b.linesize[plane], bytes) !=
+                0)
+                return false;
+    }
+    return true;
+}
+
 // The width a player shows the picture at, rounded to whole pixels: 128x96
 // with 12:11 pixels shows 140 wide.
 int displayWidth(const AVCodecContext& encoder)
@@ -113,10 +138,13 @@ void PacketWriter::writeHeld()
     }
 }
 
-VideoStage::VideoStage(PictureFitter fitter, VideoEncoder& encoder, PacketWriter& writer)
+VideoStage::VideoStage(PictureFitter fitter, VideoEncoder& encoder, PacketWriter& writer,
+                       const std::atomic<bool>& stopRequested)
     : fitter_(std::move(fitter)),
       encoder_(encoder),
-      writer_(writer)
+      writer_(writer),
+      stopRequested_(stopRequested),
+      frameSeconds_(av_q2d(encoder.context().time_base))
 {}
 
 void VideoStage::fit(BoundedQueue<PictureJob>& decoded, BoundedQueue<PictureJob>& fitted)
@@ -130,6 +158,8 @@ void VideoStage::fit(BoundedQueue<PictureJob>& decoded, BoundedQueue<PictureJob>
         fitted.close();
 }
 
+double VideoStage::secondsDone() const { return static_cast<double>(framesDone_.load()) * frameSeconds_; }
+
 void VideoStage::encode(BoundedQueue<PictureJob>& fitted, const std::function<void()>& beforePicture)
 {
     const AVCodecContext& context = encoder_.context();
@@ -140,24 +170,38 @@ void VideoStage::encode(BoundedQueue<PictureJob>& fitted, const std::function<vo
         skipper.written(packet.size, (packet.flags & AV_PKT_FLAG_KEY) != 0);
         writer_.writeVideo(packet, timeBase);
     };
+    const auto repeatSink = [&](AVPacket& packet) {
+        skipper.repeated(packet.size);
+        writer_.writeVideo(packet, timeBase);
+    };
 
     // A frame left out at the very end would end the track early: the last
     // picture is coded at the last frame whatever the rate says.
     FrameHandle lastPicture;
     std::int64_t lastSlotLeftOut = -1;
+    int timesCoded = 0;  // how often the encoder coded the picture on show
     while (auto job = fitted.pop()) {
         if (beforePicture)
             beforePicture();
+        if (!lastPicture || !samePicture(*lastPicture, *job->picture))
+            timesCoded = 0;
         // The encoder takes its own reference to each picture it is sent.
         for (std::int64_t slot = job->slots.first; slot < job->slots.end; ++slot) {
+            // A long picture is many frames: a stop must not wait for all of them.
+            if (stopRequested_.load())
+                return;
             if (skipper.leaveOut()) {
                 lastSlotLeftOut = slot;
             } else {
-                job->picture->pts = slot;
-                encoder_.encode(job->picture.get(), sink);
+                if (timesCoded < kCodingsOfOnePicture || !encoder_.repeatLast(slot, repeatSink)) {
+                    job->picture->pts = slot;
+                    encoder_.encode(job->picture.get(), sink);
+                    ++timesCoded;
+                }
                 lastSlotLeftOut = -1;
             }
             skipper.framePassed();
+            framesDone_.store(slot + 1);
         }
         lastPicture = std::move(job->picture);
     }

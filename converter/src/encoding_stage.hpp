@@ -70,7 +70,9 @@ struct PictureJob {
 // for every output frame it fills. Halves of about equal work.
 class VideoStage {
 public:
-    VideoStage(PictureFitter fitter, VideoEncoder& encoder, PacketWriter& writer);
+    // `stopRequested` is checked at every output frame.
+    VideoStage(PictureFitter fitter, VideoEncoder& encoder, PacketWriter& writer,
+               const std::atomic<bool>& stopRequested);
 
     // Until `decoded` is closed and empty; then closes `fitted`. An aborted
     // queue ends it at once.
@@ -79,10 +81,16 @@ public:
     // queue ends it at once. `beforePicture` (tests) runs before each job.
     void encode(BoundedQueue<PictureJob>& fitted, const std::function<void()>& beforePicture = nullptr);
 
+    // The output time written so far (coded or left out), from any thread.
+    double secondsDone() const;
+
 private:
     PictureFitter fitter_;
     VideoEncoder& encoder_;
     PacketWriter& writer_;
+    const std::atomic<bool>& stopRequested_;
+    double frameSeconds_;
+    std::atomic<std::int64_t> framesDone_{0};
 };
 
 }  // namespace conv

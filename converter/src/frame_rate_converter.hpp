@@ -35,8 +35,6 @@ public:
     SlotRange slotsOf(double start, double duration) const;
     double slotSeconds(std::int64_t slot) const { return static_cast<double>(slot) / rate_; }
 
-    std::int64_t slotsDone() const { return nextSlot_; }
-
 private:
     std::int64_t slotAt(double seconds) const;
 

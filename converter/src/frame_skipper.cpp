@@ -29,6 +29,12 @@ void FrameSkipper::written(std::int64_t bytes, bool key)
     }
 }
 
+void FrameSkipper::repeated(std::int64_t bytes)
+{
+    frameBits_ += 8 * bytes;
+    ahead_ += static_cast<double>(8 * bytes);
+}
+
 void FrameSkipper::framePassed()
 {
     ahead_ = std::max(0.0, ahead_ - limits_.bitsPerFrame);

@@ -34,6 +34,9 @@ public:
     void setKeyInterval(int keyInterval) { limits_.keyInterval = keyInterval; }
     // The encoder gave a picture of this size.
     void written(std::int64_t bytes, bool key);
+    // The frame repeats the picture before, in a picture of this size that
+    // the encoder did not code (it counts towards no key picture).
+    void repeated(std::int64_t bytes);
     // Called once per output frame, coded or left out, after written().
     void framePassed();
 

@@ -56,8 +56,6 @@ bool PictureFeed::wants(const AVPacket& packet) const
     return rate_.slotsOf(start, duration).count() > 0;
 }
 
-double PictureFeed::secondsDone() const { return static_cast<double>(rate_.slotsDone()) / av_q2d(outputRate_); }
-
 void PictureFeed::send(SlotRange slots)
 {
     if (slots.count() <= 0 || !held_)

@@ -29,8 +29,6 @@ public:
     // at its time.
     bool wants(const AVPacket& packet) const;
 
-    double secondsDone() const;
-
 private:
     void send(SlotRange slots);
 

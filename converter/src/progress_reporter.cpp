@@ -22,12 +22,20 @@ ProgressReporter::ProgressReporter(std::FILE* out, std::chrono::milliseconds int
 
 double ProgressReporter::shownDuration() const
 {
+    std::lock_guard lock(mutex_);
+    return durationLocked();
+}
+
+double ProgressReporter::durationLocked() const
+{
     // At the end, what was converted is the whole of it.
     if (finished_)
         return done_;
     const double fraction = readFraction_ ? readFraction_() : -1;
-    const bool canEstimate = fraction >= kLeastFractionForEstimate && fraction <= 1 && done_ > 0;
-    const double estimate = canEstimate ? std::max(done_, done_ / fraction) : 0;
+    // The output written trails what has been read by the work in between.
+    const double reached = secondsRead_ ? std::max(done_, secondsRead_()) : done_;
+    const bool canEstimate = fraction >= kLeastFractionForEstimate && fraction <= 1 && reached > 0;
+    const double estimate = canEstimate ? std::max(reached, reached / fraction) : 0;
     // The last sound frame may end a little after the claimed end; the claim
     // is still the best word on the length then.
     if (stated_ > 0 && done_ <= stated_ + kClaimOverrun) {
@@ -41,6 +49,7 @@ double ProgressReporter::shownDuration() const
 
 void ProgressReporter::update(double secondsDone)
 {
+    std::lock_guard lock(mutex_);
     done_ = std::max(done_, secondsDone);
     const auto now = std::chrono::steady_clock::now();
     if (now - lastPrint_ < interval_)
@@ -51,6 +60,7 @@ void ProgressReporter::update(double secondsDone)
 
 void ProgressReporter::finish(double secondsDone)
 {
+    std::lock_guard lock(mutex_);
     done_ = std::max(done_, secondsDone);
     finished_ = true;
     print();
@@ -58,8 +68,8 @@ void ProgressReporter::finish(double secondsDone)
 
 void ProgressReporter::print()
 {
-    const bool written =
-        std::fprintf(out_, "progress: time=%.2f duration=%.2f\n", done_, shownDuration()) > 0 && std::fflush(out_) == 0;
+    const bool written = std::fprintf(out_, "progress: time=%.2f duration=%.2f\n", done_, durationLocked()) > 0 &&
+                         std::fflush(out_) == 0;
     if (!written && stopWhenUnread_)
         stopWhenUnread_->store(true);
 }

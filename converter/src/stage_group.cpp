@@ -3,6 +3,7 @@
 #include "errors.hpp"
 
 #include <algorithm>
+#include <limits>
 
 namespace conv {
 
@@ -16,6 +17,12 @@ StageGroup::Membership::~Membership()
 {
     std::lock_guard lock(group_.mutex_);
     group_.members_.erase(place_);
+}
+
+void StageGroup::Membership::finished()
+{
+    std::lock_guard lock(group_.mutex_);
+    place_->finished = true;
 }
 
 StageGroup::StageGroup(const std::atomic<bool>& stopRequested, double mostSeconds)
@@ -63,6 +70,19 @@ double StageGroup::secondsDone() const
     for (const Member& member : members_)
         furthest = std::max(furthest, member.secondsDone());
     return furthest;
+}
+
+double StageGroup::secondsWritten() const
+{
+    std::lock_guard lock(mutex_);
+    double behind = std::numeric_limits<double>::infinity();
+    double furthest = 0;
+    for (const Member& member : members_) {
+        furthest = std::max(furthest, member.secondsDone());
+        if (!member.finished)
+            behind = std::min(behind, member.secondsDone());
+    }
+    return std::min(behind, furthest);
 }
 
 void StageGroup::abortAll()

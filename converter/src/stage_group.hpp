@@ -21,6 +21,7 @@ public:
         std::function<void()> abortQueues;
         std::function<void()> joinThreads;
         std::function<double()> secondsDone;  // of output made
+        bool finished = false;                // all its output is made
     };
 
     // A pipeline's place in the group, for as long as it lives: taken before
@@ -30,6 +31,8 @@ public:
         Membership(StageGroup& group, Member member);
         ~Membership();
         Membership(const Membership&) = delete;
+        // All of this pipeline's output is made: it holds back secondsWritten() no longer.
+        void finished();
         Membership& operator=(const Membership&) = delete;
 
     private:
@@ -60,6 +63,9 @@ public:
 
     // The output made so far, in seconds: the furthest pipeline's.
     double secondsDone() const;
+    // The output every pipeline has made, in seconds: the one furthest behind
+    // among those still at work.
+    double secondsWritten() const;
 
 private:
     void abortAll();

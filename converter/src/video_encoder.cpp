@@ -1,6 +1,7 @@
 #include "video_encoder.hpp"
 
 #include "errors.hpp"
+#include "skipped_picture.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -201,6 +202,7 @@ void VideoEncoder::open()
     av_dict_free(&options);
     checkAv(opened, "cannot start the H.263 encoder");
     clock_ = h263ClockFor(c.time_base, version2_);
+    skippedPicture_.reset();
 }
 
 bool VideoEncoder::overran(const AVPacket& packet) const
@@ -229,18 +231,38 @@ void VideoEncoder::encode(AVFrame* picture, const PacketSink& sink)
             encode(picture, sink);
             return;
         }
-        checkAv(av_packet_make_writable(packet_.get()), "out of memory");
-        if (!writeTemporalReference(packet_->data, packet_->size,
-                                    temporalReference(packet_->pts, context_->time_base, clock_), clock_, version2_))
-            throw ConversionError("the H.263 encoder gave a picture without a picture header");
-        // The rate buffer as FFmpeg's rate control keeps it: a picture empties
-        // it, a frame's share of the rate fills it again.
-        const double share = static_cast<double>(context_->bit_rate) * av_q2d(context_->time_base);
-        bufferFullness_ = std::max(0.0, bufferFullness_ - 8.0 * packet_->size);
-        bufferFullness_ = std::min(static_cast<double>(context_->rc_buffer_size), bufferFullness_ + share);
-        sink(*packet_);
-        av_packet_unref(packet_.get());
+        if (!skippedPicture_ && !(packet_->flags & AV_PKT_FLAG_KEY))
+            skippedPicture_ = skippedPictureLike(packet_->data, packet_->size, context_->width, context_->height);
+        hand(sink);
     }
+}
+
+bool VideoEncoder::repeatLast(std::int64_t frame, const PacketSink& sink)
+{
+    if (!skippedPicture_)
+        return false;
+    const auto& bytes = *skippedPicture_;
+    checkAv(av_new_packet(packet_.get(), static_cast<int>(bytes.size())), "out of memory");
+    std::copy(bytes.begin(), bytes.end(), packet_->data);
+    packet_->pts = packet_->dts = frame;
+    packet_->duration = 1;
+    hand(sink);
+    return true;
+}
+
+void VideoEncoder::hand(const PacketSink& sink)
+{
+    checkAv(av_packet_make_writable(packet_.get()), "out of memory");
+    if (!writeTemporalReference(packet_->data, packet_->size,
+                                temporalReference(packet_->pts, context_->time_base, clock_), clock_, version2_))
+        throw ConversionError("the H.263 encoder gave a picture without a picture header");
+    // The rate buffer as FFmpeg's rate control keeps it: a picture empties
+    // it, a frame's share of the rate fills it again.
+    const double share = static_cast<double>(context_->bit_rate) * av_q2d(context_->time_base);
+    bufferFullness_ = std::max(0.0, bufferFullness_ - 8.0 * packet_->size);
+    bufferFullness_ = std::min(static_cast<double>(context_->rc_buffer_size), bufferFullness_ + share);
+    sink(*packet_);
+    av_packet_unref(packet_.get());
 }
 
 }  // namespace conv

@@ -3,9 +3,11 @@
 #include "ffmpeg_handles.hpp"
 #include "temporal_reference.hpp"
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace conv {
 
@@ -51,11 +53,16 @@ public:
 
     using PacketSink = std::function<void(AVPacket&)>;
     void encode(AVFrame* picture, const PacketSink& sink);  // nullptr drains
+    // Output frame `frame` shows the picture coded last again, as a picture
+    // with every macroblock skipped. False (nothing written) until the encoder
+    // has coded a predicted picture to take the header from.
+    bool repeatLast(std::int64_t frame, const PacketSink& sink);
     const AVCodecContext& context() const { return *context_; }
 
 private:
     void open();
     bool overran(const AVPacket& packet) const;
+    void hand(const PacketSink& sink);
 
     VideoSettings settings_;
     CodecContextHandle context_;
@@ -64,6 +71,7 @@ private:
     bool tight_ = false;
     double bufferFullness_ = 1e300;  // bits in the rate buffer; full at the start
     H263Clock clock_;
+    std::optional<std::vector<std::uint8_t>> skippedPicture_;
 };
 
 }  // namespace conv

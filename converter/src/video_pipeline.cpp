@@ -36,7 +36,7 @@ VideoPipeline::VideoPipeline(const ConversionRequest& request, const DecodedStre
     : decoded_(queuedPicturesFor(*video.stream->codecpar), stages.stopRequested()),
       fitted_(kQueuedFittedPictures, stages.stopRequested()),
       feed_(request, *video.stream, originSeconds, decoded_),
-      stage_(fitterFor(request, *video.stream), encoder, writer),
+      stage_(fitterFor(request, *video.stream), encoder, writer, *stages.stopRequested()),
       pictureDecoded_(std::move(pictureDecoded)),
       pictureEncoding_(std::move(pictureEncoding)),
       membership_(stages, {[this] { abortQueues(); }, [this] { joinThreads(); }, [this] { return secondsDone(); }}),
@@ -62,6 +62,7 @@ void VideoPipeline::finish(double soundEndSeconds)
     feed_.finish(soundEndSeconds);
     decoded_.close();
     joinThreads();
+    membership_.finished();
 }
 
 void VideoPipeline::abortQueues()

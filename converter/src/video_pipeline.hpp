@@ -34,7 +34,8 @@ public:
     // if the sound goes on longer; returns once every picture is written.
     void finish(double soundEndSeconds);
 
-    double secondsDone() const { return feed_.secondsDone(); }
+    // Of output written.
+    double secondsDone() const { return stage_.secondsDone(); }
 
 private:
     void abortQueues();

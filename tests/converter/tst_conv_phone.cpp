@@ -1,7 +1,8 @@
 // What an old phone reads of a 3GP file, checked byte by byte: the index
 // first, a true H.263 profile and level, whole-pixel track sizes, no picture
 // over the standard's limit, a steady bit rate; and pictures that look right:
-// a still picture lasting as long as its sound, interlaced sources without combs.
+// a still picture lasting as long as its sound, repeated pictures sent as
+// skipped pictures, interlaced sources without combs.
 
 #include "conv_test_support.h"
 
@@ -443,6 +444,48 @@ private slots:
         QVERIFY2(info.audio.first().duration > 4.9, qPrintable(QString::number(info.audio.first().duration)));
         QVERIFY2(std::abs(info.video.first().duration - info.audio.first().duration) < 0.15,
                  qPrintable(QString::number(info.video.first().duration)));
+    }
+
+    // A picture the source repeats, by its own duration or picture after
+    // picture, is coded a few times, then sent as pictures that skip every
+    // macroblock: a few bytes each, every frame still there, and the phone shows
+    // the picture unchanged. Both picture headers: a standard size and a custom one.
+    void repeatedPicturesAreSkippedPictures_data()
+    {
+        QTest::addColumn<QString>("graph");
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<int>("mostBytes");  // header and one bit per macroblock
+        const QString longPictures = QStringLiteral("testsrc2=s=640x480:r=1/4:d=8");
+        const QString repeated = QStringLiteral("testsrc2=s=640x480:r=1:d=1,loop=loop=-1:size=1,fps=25");
+        QTest::newRow("long pictures, 176x144") << longPictures << QStringLiteral("176x144") << 20;
+        QTest::newRow("long pictures, 320x240") << longPictures << QStringLiteral("320x240") << 52;
+        QTest::newRow("picture repeated, 352x288") << repeated << QStringLiteral("352x288") << 57;
+    }
+    void repeatedPicturesAreSkippedPictures()
+    {
+        QFETCH(QString, graph);
+        QFETCH(QString, size);
+        QFETCH(int, mostBytes);
+        const QString source = path(QStringLiteral("repeated.mp4"));
+        QVERIFY(makeMedia(lavfi(graph) + QStringList{QStringLiteral("-t"), QStringLiteral("8")}, source));
+        const QString output = convert(source, size, QStringLiteral("14.985"), QStringLiteral("120"));
+        QVERIFY(!output.isEmpty());
+
+        const VideoTrack track = readVideoTrack(output);
+        QCOMPARE(track.sampleSizes.size(), 120);  // 8 s at 14.985 fps, none left out
+        const auto skipped = std::count_if(track.sampleSizes.begin(), track.sampleSizes.end(),
+                                           [&](qint64 bytes) { return bytes <= mostBytes; });
+        QVERIFY2(skipped >= 100, qPrintable(QString::number(skipped)));
+        QCOMPARE(decodeErrors(output), QString());
+        // From the last coding of a picture on, every frame shows it unchanged
+        // (the long pictures change at frame 60).
+        const int width = size.section(QLatin1Char('x'), 0, 0).toInt();
+        const int height = size.section(QLatin1Char('x'), 1, 1).toInt();
+        const QVector<QByteArray> pictures = grayPictures(output, width, height);
+        QCOMPARE(pictures.size(), 120);
+        for (int i = 0; i < pictures.size(); ++i)
+            if (i % 60 >= 20)
+                QVERIFY2(pictures[i] == pictures[i - i % 60 + 19], qPrintable(QString::number(i)));
     }
 
     // Each picture holds a white top field and a black bottom field, as a

@@ -1,7 +1,7 @@
 // Stops and odd outputs: whatever ends a run, the folder holds exactly what it
-// held before; a stop while starting and a closed stderr; long names, the
-// input as its own output (confined while it runs), and a damaged source's
-// warning.
+// held before; a stop while starting and a closed stderr; progress, stops and
+// a lost reader while one picture fills many seconds; long names, the input as
+// its own output (confined while it runs), and a damaged source's warning.
 
 #include "conv_test_support.h"
 
@@ -54,6 +54,17 @@ bool waitUntilBusy(QProcess& process)
     return seen.contains("progress: ");
 }
 
+// Starts the converter with its stderr going to a reader that leaves after
+// the first line; the status is the converter's (pipefail).
+void startWithReaderLeaving(QProcess& process, const QStringList& command)
+{
+    process.start(QStringLiteral("bash"),
+                  QStringList{QStringLiteral("-c"),
+                              QStringLiteral("set -o pipefail; \"$0\" \"$@\" 2>&1 >/dev/null | head -c 20 >/dev/null"),
+                              convPath()} +
+                      command);
+}
+
 }  // namespace
 
 class ConverterStopsTest : public QObject {
@@ -61,6 +72,7 @@ class ConverterStopsTest : public QObject {
 
     QTemporaryDir dir_;
     QString longClip_;  // long enough to be stopped half-way even in a fast build
+    QString slides_;    // thirty noisy pictures of ten seconds each, with sound
     QString path(const QString& name) const { return dir_.filePath(name); }
 
 private slots:
@@ -74,6 +86,14 @@ private slots:
              QStringLiteral("-i"), QStringLiteral("sine=frequency=500:sample_rate=44100:d=60"), QStringLiteral("-c:v"),
              QStringLiteral("mpeg4"), QStringLiteral("-q:v"), QStringLiteral("5")},
             longClip_));
+        slides_ = path(QStringLiteral("slides.mp4"));
+        QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("testsrc2=size=640x480:rate=1/10:d=300,noise=alls=60:allf=t+u"),
+                           QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("sine=frequency=500:sample_rate=44100:d=300"), QStringLiteral("-c:v"),
+                           QStringLiteral("mpeg4"), QStringLiteral("-q:v"), QStringLiteral("5"), QStringLiteral("-c:a"),
+                           QStringLiteral("aac")},
+                          slides_));
     }
 
     // The run is stopped half-way, by a request, by a kill, by a lost reader of
@@ -107,14 +127,7 @@ private slots:
             windowCommand(input, output, QStringLiteral("352x288"), QStringLiteral("29.97"), QStringLiteral("512"));
         QProcess process;
         if (closeStderr) {
-            // Its stderr goes to a reader that leaves after the first line;
-            // the status is the converter's (pipefail).
-            process.start(
-                QStringLiteral("bash"),
-                QStringList{QStringLiteral("-c"),
-                            QStringLiteral("set -o pipefail; \"$0\" \"$@\" 2>&1 >/dev/null | head -c 20 >/dev/null"),
-                            convPath()} +
-                    command);
+            startWithReaderLeaving(process, command);
         } else {
             process.start(convPath(), command);
             QVERIFY(waitUntilBusy(process));
@@ -128,6 +141,72 @@ private slots:
             QVERIFY(process.exitStatus() == QProcess::CrashExit || process.exitCode() != 0);
         }
         QCOMPARE(snapshot(folder.path()), before);
+    }
+
+    // A source whose every picture lasts ten seconds: each picture fills 150
+    // output frames while the reading thread has long read ahead. The progress
+    // lines keep their pace of two a second; a stop request and a reader that
+    // left end the run at once, leaving nothing behind.
+    void longPicturesKeepProgressAndStops_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("runs to the end") << QStringLiteral("none");
+        QTest::newRow("SIGTERM") << QStringLiteral("signal");
+        QTest::newRow("stderr closed") << QStringLiteral("reader");
+    }
+    void longPicturesKeepProgressAndStops()
+    {
+        QFETCH(QString, ending);
+        QTemporaryDir folder;
+        const QString output = folder.filePath(QStringLiteral("out.3gp"));
+        const QStringList command = windowCommand(slides_, output, QStringLiteral("320x240"));
+        QProcess process;
+        QElapsedTimer clock;
+        if (ending == QLatin1String("reader")) {
+            startWithReaderLeaving(process, command);
+            clock.start();
+            QVERIFY(process.waitForFinished(60000));
+            QCOMPARE(process.exitCode(), 8);
+            // The first line comes within half a second, the next finds no reader.
+            QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+            QVERIFY(!QFile::exists(output));
+            return;
+        }
+        process.setReadChannel(QProcess::StandardError);
+        process.start(convPath(), command);
+        QVERIFY(process.waitForStarted());
+        clock.start();
+        QList<qint64> lineTimes;
+        QByteArray pending;
+        qint64 stoppedAt = -1;
+        while (process.state() != QProcess::NotRunning) {
+            process.waitForReadyRead(10);
+            pending += process.readAllStandardError();
+            for (qsizetype end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1))
+                if (pending.startsWith("progress: "))
+                    lineTimes.append(clock.elapsed());
+            if (ending == QLatin1String("signal") && stoppedAt < 0 && lineTimes.size() >= 3) {
+                QCOMPARE(::kill(static_cast<pid_t>(process.processId()), SIGTERM), 0);
+                stoppedAt = clock.elapsed();
+            }
+            QVERIFY(clock.elapsed() < 120000);
+        }
+        const qint64 endedAt = clock.elapsed();
+        // Twice the promised half second, for a loaded machine and a checked build.
+        for (qsizetype i = 1; i < lineTimes.size(); ++i)
+            QVERIFY2(lineTimes[i] - lineTimes[i - 1] <= 1000,
+                     qPrintable(QStringLiteral("%1 ms without progress after %2 ms")
+                                    .arg(lineTimes[i] - lineTimes[i - 1])
+                                    .arg(lineTimes[i - 1])));
+        if (ending == QLatin1String("signal")) {
+            QCOMPARE(process.exitCode(), 8);
+            QVERIFY2(endedAt - stoppedAt < 1000, qPrintable(QString::number(endedAt - stoppedAt)));
+            QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                     QStringList());
+        } else {
+            QCOMPARE(process.exitCode(), 0);
+            QVERIFY(std::abs(probe(output).duration - 300) < 0.5);
+        }
     }
 
     // A stop signal that comes while the program is still starting is a stop
