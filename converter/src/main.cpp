@@ -115,6 +115,8 @@ int main(int argc, char** argv)
         };
         const conv::ConversionOutcome outcome =
             conv::convert(command.request, progress, stopRequested, {}, confineThenWatch);
+        for (const std::string& notice : outcome.notices)
+            printError(notice);
         if (outcome.sourceDamaged())
             printWarning(outcome);
         return exitStatus(ConverterStatus::Written);

@@ -18,6 +18,21 @@ namespace convtest {
 QString convPath();
 QString sharedMedia(const QString& fileName);
 
+// The shared folder of real-world samples is beside the checkout, with samples
+// in it. A run without it fails the tests that read it, unless it says to
+// skip them (TOVARO_SKIP_SHARED_MEDIA=1).
+bool sharedMediaPresent();
+bool sharedMediaMaySkip();
+QString sharedMediaMissingLine();
+#define REQUIRE_SHARED_MEDIA()                                                         \
+    do {                                                                               \
+        if (!convtest::sharedMediaPresent()) {                                         \
+            if (convtest::sharedMediaMaySkip())                                        \
+                QSKIP("the shared sample folder is missing; skipped as the run asks"); \
+            QFAIL(qPrintable(convtest::sharedMediaMissingLine()));                     \
+        }                                                                              \
+    } while (false)
+
 // What every line of the converter's own on stderr starts with.
 inline const QString kMessagePrefix = QString::fromLatin1(tovaro::kConverterMessagePrefix);
 
