@@ -16,6 +16,9 @@ namespace convtest {
 // The built conv.dll, or the program CONV_UNDER_TEST names (to see a test
 // fail on another build).
 QString convPath();
+// The folder of real-world samples: TOVARO_SHARED_MEDIA, or the one the
+// build was configured with.
+QString sharedMediaFolder();
 QString sharedMedia(const QString& fileName);
 
 // The shared folder of real-world samples is beside the checkout, with samples

@@ -132,7 +132,7 @@ private slots:
     void realWorldSamplesConvert_data()
     {
         QTest::addColumn<QString>("file");
-        const QDir media(QStringLiteral(SHARED_MEDIA));
+        const QDir media(sharedMediaFolder());
         const QStringList files = media.entryList(QDir::Files, QDir::Name);
         if (files.isEmpty())
             QTest::newRow("no samples") << QString();
@@ -403,7 +403,7 @@ private slots:
     void brokenRealWorldFiles_data()
     {
         QTest::addColumn<QString>("file");
-        const QStringList files = QDir(QStringLiteral(SHARED_MEDIA)).entryList({QStringLiteral("BAD-*")}, QDir::Files);
+        const QStringList files = QDir(sharedMediaFolder()).entryList({QStringLiteral("BAD-*")}, QDir::Files);
         if (files.isEmpty())
             QTest::newRow("no samples") << QString();
         for (const QString& file : files)

@@ -304,6 +304,7 @@ private slots:
         QTest::newRow("QCIF 25 fps 120k") << "176x144" << "25.0" << "120" << 20 << 192 << true;
         QTest::newRow("sub-QCIF 23.975 fps 120k") << "128x96" << "23.975" << "120" << 20 << 140 << true;
         QTest::newRow("sub-QCIF 30 fps 120k") << "128x96" << "29.97" << "120" << 20 << 140 << true;
+        QTest::newRow("sub-QCIF 15 fps 512k, written at 220k") << "128x96" << "14.985" << "512" << 30 << 140 << true;
         QTest::newRow("QCIF 30 fps 256k") << "176x144" << "29.97" << "256" << 30 << 192 << true;
         QTest::newRow("QCIF 30.0 fps, a clock of its own") << "176x144" << "30" << "120" << 50 << 192 << false;
         QTest::newRow("CIF 15 fps 80k") << "352x288" << "14.985" << "80" << 20 << 384 << true;
