@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -45,8 +46,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const HeapLimit heapLimit(kMostHeapBytes);
     try {
         convertEverything(data, size);
-    } catch (const conv::ConversionError&) {
-        // Refusing a broken source is the expected outcome.
+    } catch (const conv::LengthLimitReached&) {
+    } catch (const conv::ConversionError& error) {
+        // Refusing a broken source is the expected outcome, with the kind of
+        // failure that says what is wrong with it: "any other failure" on a
+        // damaged file is a finding.
+        if (error.kind() == conv::ConverterStatus::Failed) {
+            std::fprintf(stderr, "damaged input ended as any other failure (status 1): %s\n", error.what());
+            std::abort();
+        }
     }
     return 0;
 }

@@ -35,6 +35,7 @@ void AudioStage::decode(BoundedQueue<PacketHandle>& packets, BoundedQueue<Sample
     if (packets.aborted())
         return;
     damagedPackets_ += decodeFrames(decoder_, nullptr, *frame, take);
+    damagedPackets_ += track_.framesRefused();
     send(track_.drain());
     samples.close();
 }

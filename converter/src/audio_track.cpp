@@ -28,7 +28,7 @@ AudioTrack::AudioTrack(AVRational timeBase, double originSeconds) : clock_(timeB
 
 AudioTrack::~AudioTrack() { av_channel_layout_uninit(&inputLayout_); }
 
-void AudioTrack::prepareFor(const AVFrame& frame)
+bool AudioTrack::prepareFor(const AVFrame& frame)
 {
     AVChannelLayout layout{};
     if (av_channel_layout_check(&frame.ch_layout) && frame.ch_layout.order != AV_CHANNEL_ORDER_UNSPEC)
@@ -40,26 +40,28 @@ void AudioTrack::prepareFor(const AVFrame& frame)
                       av_channel_layout_compare(&layout, &inputLayout_) == 0;
     if (same) {
         av_channel_layout_uninit(&layout);
-        return;
+        return true;
     }
-    if (frame.sample_rate <= 0 || frame.format < 0) {
-        av_channel_layout_uninit(&layout);
-        throw ConversionError("decoder gave sound without a sample rate or format");
-    }
-
+    resampler_.reset();
     av_channel_layout_uninit(&inputLayout_);
     inputLayout_ = layout;
     inputFormat_ = frame.format;
     inputRate_ = frame.sample_rate;
+    if (inputRate_ <= 0 || inputFormat_ < 0)
+        return false;
     checkSoundParameters(inputRate_, inputLayout_.nb_channels);
 
     AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
     SwrContext* raw = nullptr;
-    checkAv(swr_alloc_set_opts2(&raw, &mono, AV_SAMPLE_FMT_S16, kRate, &inputLayout_,
-                                static_cast<AVSampleFormat>(inputFormat_), inputRate_, 0, nullptr),
-            "cannot set up the audio resampler");
+    const int allocated = swr_alloc_set_opts2(&raw, &mono, AV_SAMPLE_FMT_S16, kRate, &inputLayout_,
+                                              static_cast<AVSampleFormat>(inputFormat_), inputRate_, 0, nullptr);
     resampler_.reset(raw);
-    checkAv(swr_init(resampler_.get()), "cannot set up the audio resampler");
+    if (allocated == AVERROR(ENOMEM))
+        checkAv(allocated, "cannot set up the audio resampler");
+    if (allocated >= 0 && swr_init(resampler_.get()) >= 0)
+        return true;
+    resampler_.reset();
+    return false;
 }
 
 std::vector<std::int16_t> AudioTrack::convert(const std::uint8_t** input, int inputSamples)
@@ -79,7 +81,10 @@ std::vector<std::int16_t> AudioTrack::take(const AVFrame& frame)
 {
     if (frame.nb_samples <= 0)
         return {};
-    prepareFor(frame);
+    if (!prepareFor(frame)) {
+        ++framesRefused_;
+        return {};
+    }
 
     const double start =
         clock_.place(frame.best_effort_timestamp, static_cast<double>(frame.nb_samples) / frame.sample_rate);

@@ -29,15 +29,18 @@ public:
     AudioTrack(const AudioTrack&) = delete;
     AudioTrack& operator=(const AudioTrack&) = delete;
 
-    // The samples this decoded frame adds to the output.
+    // The samples this decoded frame adds to the output. A frame whose sound
+    // the resampler cannot take (a damaged header gave it a sample format,
+    // rate or channel layout that is none) adds nothing and is counted.
     std::vector<std::int16_t> take(const AVFrame& frame);
+    int framesRefused() const { return framesRefused_; }
     // What the resampler still holds at the end.
     std::vector<std::int16_t> drain();
 
     double secondsDone() const { return static_cast<double>(written_) / kRate; }
 
 private:
-    void prepareFor(const AVFrame& frame);
+    bool prepareFor(const AVFrame& frame);
     std::vector<std::int16_t> convert(const std::uint8_t** input, int inputSamples);
 
     StreamClock clock_;
@@ -46,6 +49,7 @@ private:
     int inputFormat_ = -1;
     int inputRate_ = 0;
     std::int64_t written_ = 0;
+    int framesRefused_ = 0;
 };
 
 }  // namespace conv

@@ -1,11 +1,13 @@
 #include "command_line.hpp"
 
 #include "ConverterStatus.h"
+#include "accepted_formats.hpp"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <numeric>
+#include <string_view>
 
 namespace conv {
 namespace {
@@ -68,6 +70,23 @@ void requireValue(const std::string& option, const std::string& value, const std
 {
     if (value != only)
         throw UsageError(option + " " + value + " is not supported (only " + only + ")");
+}
+
+// The accepted containers by FFmpeg's names, wrapped and indented for the help.
+std::string containerList()
+{
+    constexpr std::size_t kWidth = 76;
+    std::string text, line = " ";
+    for (std::string_view name : acceptedDemuxers()) {
+        std::string shown(name);
+        std::replace(shown.begin(), shown.end(), ',', '/');
+        if (line.size() + 1 + shown.size() > kWidth) {
+            text += line + "\n";
+            line = " ";
+        }
+        line += " " + shown;
+    }
+    return text + line + "\n";
 }
 
 }  // namespace
@@ -136,6 +155,8 @@ ParsedCommand parseCommandLine(const std::vector<std::string>& arguments)
         if (argument == "-i") {
             if (value.empty())
                 throw UsageError("-i needs a file name");
+            if (haveInput)
+                throw UsageError("more than one input file: '" + request.inputPath + "' and '" + value + "'");
             request.inputPath = value;
             haveInput = true;
         } else if (argument == "-vcodec") {
@@ -176,7 +197,7 @@ Converts one video into a 3GP file for mobile phones: H.263 video and
 AMR-NB audio (mono, 8000 Hz). Options may come in any order; the last
 word that is not an option or an option's value is the output file.
 
-  -i FILE        input file (any container and codec FFmpeg decodes)
+  -i FILE        input file, in one of the containers listed below
   -vcodec h263   video codec (only h263)
   -b KBPS        video bit rate in kbit/s (default )" +
            std::to_string(kDefaultVideoKbps) + R"()
@@ -201,6 +222,9 @@ word that is not an option or an option's value is the output file.
   --help         show this text
   --version      show the version
 
+Containers read (FFmpeg's names for them):
+)" + containerList() +
+           R"(
 The picture keeps its display shape (sample aspect ratio and rotation tag
 included): it is letterboxed or pillarboxed inside WxH, never stretched.
 A source without audio gives a video-only file, one without video an

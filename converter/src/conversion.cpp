@@ -11,6 +11,9 @@
 
 #include <limits>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <unistd.h>
 
@@ -128,7 +131,8 @@ void tuneVideoDecoder(SourceMedia& source, const ConversionRequest& request)
 }
 
 // Completes the output file. A video whose pictures all fail
-// is a failed conversion, not a sound file.
+// is a failed conversion, not a sound file. The level claimed is the one the
+// written video fits, whatever rate was asked for.
 void finishOutput(OutputFile& output, const PacketWriter& writer, const ConversionRequest& request,
                   const VideoSettings* video)
 {
@@ -137,10 +141,12 @@ void finishOutput(OutputFile& output, const PacketWriter& writer, const Conversi
             std::string("no ") + (video ? "picture" : "sound") + " could be decoded from '" + request.inputPath + "'",
             ConverterStatus::SourceDamaged);
     OutputFile::Touch completeDescription;
-    if (video)
-        completeDescription = [video](int fd, std::int64_t size) {
-            writeProfileAndLevel(fd, size, h263ProfileAndLevel(*video));
+    if (video) {
+        const VideoSettings written{video->width, video->height, video->frameRate, writer.videoKbpsWritten()};
+        completeDescription = [written](int fd, std::int64_t size) {
+            writeProfileAndLevel(fd, size, h263ProfileAndLevel(written));
         };
+    }
     output.finish(completeDescription);
 }
 
@@ -159,7 +165,14 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
         tuneVideoDecoder(source, request);
 
     // The output: an encoder for each kind of stream the source has.
-    const VideoSettings videoSettings{request.width, request.height, request.frameRate, request.videoKbps};
+    std::vector<std::string> notices;
+    VideoSettings videoSettings{request.width, request.height, request.frameRate, request.videoKbps};
+    if (videoStream)
+        if (auto lowered = holdToPictureLimit(videoSettings))
+            notices.push_back(*lowered);
+    if (!source.soundLeftOut().empty())
+        notices.push_back("warning: the sound is left out, only the pictures are converted (" + source.soundLeftOut() +
+                          ")");
     std::optional<VideoEncoder> videoEncoder;
     std::optional<AmrEncoder> audioEncoder;
     if (videoStream)
@@ -205,8 +218,12 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
     finishOutput(output, writer, request, videoStream ? &videoSettings : nullptr);
     progress.finish(stages.secondsDone());
     const int damaged = source.damagedPackets() + (audio ? audio->damagedPackets() : 0);
-    return ConversionOutcome{damaged, source.concealedErrors(), source.endedEarly(), stages.secondsDone(),
-                             source.durationSeconds()};
+    return ConversionOutcome{damaged,
+                             source.concealedErrors(),
+                             source.endedEarly(),
+                             stages.secondsDone(),
+                             source.durationSeconds(),
+                             std::move(notices)};
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 struct AVIOContext;
 
@@ -18,6 +20,9 @@ struct ConversionOutcome {
     bool readingFailed = false;  // reading stopped at an error, not at the end
     double secondsConverted = 0;
     double secondsStated = 0;  // what the container claims; 0 if nothing
+    // What the user should know about a file that was written all the same
+    // (a rate lowered, the sound left out), one line each.
+    std::vector<std::string> notices;
 
     // A source much shorter than its container says was cut off.
     bool cutShort() const { return secondsStated > 0 && secondsConverted < 0.9 * secondsStated - 1.0; }

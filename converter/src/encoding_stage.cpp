@@ -77,8 +77,17 @@ void PacketWriter::writeVideo(AVPacket& packet, AVRational timeBase)
 {
     std::lock_guard lock(mutex_);
     video_.timeBase = timeBase;
+    videoBits_ += std::int64_t{8} * packet.size;
+    videoEndSeconds_ =
+        std::max(videoEndSeconds_, video_.seconds(packet.pts + std::max<std::int64_t>(1, packet.duration)));
     hand(video_, sound_, packet);
     ++picturesWritten_;
+}
+
+double PacketWriter::videoKbpsWritten() const
+{
+    std::lock_guard lock(mutex_);
+    return videoEndSeconds_ > 0 ? static_cast<double>(videoBits_) / videoEndSeconds_ / 1000 : 0;
 }
 
 void PacketWriter::writeSound(const AmrEncoder::Packet& encoded)

@@ -35,6 +35,8 @@ public:
 
     std::int64_t picturesWritten() const { return picturesWritten_.load(); }
     std::int64_t soundFramesWritten() const { return soundFramesWritten_.load(); }
+    // The video's average rate as written, over the time its pictures cover.
+    double videoKbpsWritten() const;
 
 private:
     struct Stream {
@@ -49,7 +51,7 @@ private:
     static bool mayWrite(const Stream& other, double seconds);
     void writeHeld();
 
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     OutputFile& output_;
     Stream video_;
     Stream sound_;
@@ -57,6 +59,8 @@ private:
     PacketHandle heldPacket_;
     std::atomic<std::int64_t> picturesWritten_{0};
     std::atomic<std::int64_t> soundFramesWritten_{0};
+    std::int64_t videoBits_ = 0;
+    double videoEndSeconds_ = 0;
 };
 
 // A decoded source picture and the output frames it fills.

@@ -23,6 +23,13 @@ private:
     ConverterStatus kind_;
 };
 
+// A run on arbitrary bytes stopped at its length limit (fuzzing), which no
+// real conversion has.
+class LengthLimitReached : public ConversionError {
+public:
+    LengthLimitReached() : ConversionError("the output would be longer than allowed") {}
+};
+
 // The failure a stop request ends a run with.
 ConversionError stoppedOnRequest();
 

@@ -107,6 +107,8 @@ int convertInWorker(const conv::ConversionRequest& request, int source, int outp
             printError(*note);
         stopSignals.startWatching();
         const conv::ConversionOutcome outcome = conv::convertOpened(request, input, output, progress, stopRequested);
+        for (const std::string& notice : outcome.notices)
+            printError(notice);
         if (outcome.sourceDamaged())
             printWarning(outcome);
         return exitStatus(ConverterStatus::Written);

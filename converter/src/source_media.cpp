@@ -173,6 +173,8 @@ SourceMedia::SourceMedia(const std::string& name, AVIOContext& io, const std::at
 
     openDecoder(video_, AVMEDIA_TYPE_VIDEO, videoThreads);
     openDecoder(audio_, AVMEDIA_TYPE_AUDIO, 1);
+    if (!video_ && !audio_ && !soundLeftOut_.empty())
+        throw ConversionError(soundLeftOut_, ConverterStatus::SourceDamaged);
     if (!video_ && !audio_)
         throw ConversionError("'" + name + "' is not a video: it has no video or audio that can be decoded",
                               ConverterStatus::NotAVideo);
@@ -215,8 +217,17 @@ void SourceMedia::openDecoder(std::optional<DecodedStream>& target, AVMediaType 
     decoder->max_pixels = kMostPixels;
     decoder->thread_count = threads > 0 ? threads : videoDecoderThreads(*stream->codecpar, coreCount());
     decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-    checkAv(avcodec_open2(decoder.get(), codec, nullptr),
-            std::string("cannot open the ") + av_get_media_type_string(type) + " decoder " + codec->name);
+    const int opened = avcodec_open2(decoder.get(), codec, nullptr);
+    if (opened < 0) {
+        // The decoder refuses the stream's own setup (or the memory it claims
+        // to need): the headers are damaged.
+        const std::string why = std::string("cannot open the ") + av_get_media_type_string(type) + " decoder " +
+                                codec->name + ": " + avErrorText(opened);
+        if (type != AVMEDIA_TYPE_AUDIO)
+            throw ConversionError(why, ConverterStatus::SourceDamaged);
+        soundLeftOut_ = why;
+        return;
+    }
     target = DecodedStream{stream, std::move(decoder)};
 }
 

@@ -90,6 +90,9 @@ public:
     // Damage the decoders met and patched over in pictures or sound they gave.
     int concealedErrors() const { return concealedErrors_; }
     bool endedEarly() const { return endedEarly_; }
+    // Why the sound was left out although the source has some: its decoder
+    // refused the stream's damaged setup. Empty when it was not.
+    const std::string& soundLeftOut() const { return soundLeftOut_; }
 
 private:
     void openDecoder(std::optional<DecodedStream>& target, AVMediaType type, int threads);
@@ -103,6 +106,7 @@ private:
     int concealedErrors_ = 0;
     bool endedEarly_ = false;
     bool readToEnd_ = false;
+    std::string soundLeftOut_;
 };
 
 }  // namespace conv

@@ -54,7 +54,7 @@ void StageGroup::checkStop() const
     if (stopRequested_.load())
         throw stoppedOnRequest();
     if (secondsDone() > mostSeconds_)
-        throw ConversionError("the output would be longer than allowed");
+        throw LengthLimitReached();
 }
 
 void StageGroup::check() const

@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 extern "C" {
 #include <libavutil/intreadwrite.h>
+#include <libavutil/mathematics.h>
 }
 
 namespace conv {
@@ -75,15 +77,20 @@ int h263Level(int width, int height, double rate, double kbps, bool extendedHead
 
 }  // namespace
 
+bool needsExtendedHeader(const VideoSettings& settings)
+{
+    return !isStandardH263Size(settings.width, settings.height) || !atMost(av_q2d(settings.frameRate), kFullRate);
+}
+
 H263ProfileLevel h263ProfileAndLevel(const VideoSettings& settings)
 {
     const double rate = av_q2d(settings.frameRate);
-    // The version 2 encoder writes the extended picture header for the custom
-    // picture format, and with it a custom picture clock for any rate but the
-    // standard 30000/1001. Baseline H.263 codes every rate on the standard clock.
-    const bool custom = !isStandardH263Size(settings.width, settings.height);
+    // The version 2 encoder writes the extended picture header, and with it a
+    // custom picture clock for any rate but the standard 30000/1001.
+    // Baseline H.263 codes every rate up to that on the standard clock.
     // No optional mode (Annexes D to W) is switched on: profile 0, baseline.
-    return H263ProfileLevel{0, h263Level(settings.width, settings.height, rate, settings.kbps, custom)};
+    return H263ProfileLevel{
+        0, h263Level(settings.width, settings.height, rate, settings.kbps, needsExtendedHeader(settings))};
 }
 
 int h263MostBitsPerPicture(int width, int height)
@@ -96,6 +103,23 @@ int h263MostBitsPerPicture(int width, int height)
     if (area <= 704 * 576)
         return 512 * 1024;
     return 1024 * 1024;
+}
+
+std::optional<std::string> holdToPictureLimit(VideoSettings& settings)
+{
+    const int mostBits = h263MostBitsPerPicture(settings.width, settings.height);
+    // Whole bits a second, rounded down, so that a picture's share stays within the limit.
+    const auto mostRate = av_rescale_rnd(mostBits, settings.frameRate.num, settings.frameRate.den, AV_ROUND_DOWN);
+    if (std::llround(settings.kbps * 1000) <= mostRate)
+        return std::nullopt;
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "note: %g kbit/s at %g fps is more than H.263 lets a %dx%d picture take (%d kbit "
+                  "each); the video is coded at %.1f kbit/s",
+                  settings.kbps, av_q2d(settings.frameRate), settings.width, settings.height, mostBits / 1024,
+                  static_cast<double>(mostRate) / 1000);
+    settings.kbps = static_cast<double>(mostRate) / 1000;
+    return line;
 }
 
 bool isStandardH263Size(int width, int height)
@@ -126,7 +150,7 @@ std::optional<std::string> h263SizeProblem(int width, int height)
 VideoEncoder::VideoEncoder(const VideoSettings& settings)
     : settings_(settings),
       packet_(allocatePacket()),
-      version2_(!isStandardH263Size(settings.width, settings.height)),
+      version2_(needsExtendedHeader(settings)),
       tight_(bitsPerPixel(settings) < kTightBitsPerPixel)
 {
     open();
@@ -202,6 +226,7 @@ void VideoEncoder::open()
     av_dict_free(&options);
     checkAv(opened, "cannot start the H.263 encoder");
     clock_ = h263ClockFor(c.time_base, version2_);
+    layout_ = H263HeaderLayout{version2_, !isStandardH263Size(settings.width, settings.height)};
     skippedPicture_.reset();
 }
 
@@ -253,8 +278,10 @@ bool VideoEncoder::repeatLast(std::int64_t frame, const PacketSink& sink)
 void VideoEncoder::hand(const PacketSink& sink)
 {
     checkAv(av_packet_make_writable(packet_.get()), "out of memory");
-    if (!writeTemporalReference(packet_->data, packet_->size,
-                                temporalReference(packet_->pts, context_->time_base, clock_), clock_, version2_))
+    // Strictly increasing even where no clock in the header is as fast as
+    // the frames (between 29.97 and 29.985 fps).
+    lastReference_ = std::max(lastReference_ + 1, temporalReference(packet_->pts, context_->time_base, clock_));
+    if (!writeTemporalReference(packet_->data, packet_->size, lastReference_, clock_, layout_))
         throw ConversionError("the H.263 encoder gave a picture without a picture header");
     // The rate buffer as FFmpeg's rate control keeps it: a picture empties
     // it, a frame's share of the rate fills it again.

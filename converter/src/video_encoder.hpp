@@ -27,6 +27,11 @@ struct VideoSettings {
     double kbps = 0;
 };
 
+// Whether the picture headers need H.263 version 2's extended header: for
+// the custom picture format, and for a picture clock faster than baseline
+// H.263's 30000/1001 Hz, whose ticks could not tell every picture apart.
+bool needsExtendedHeader(const VideoSettings& settings);
+
 // H.263 Annex X profile and level of what the encoder codes with `settings`,
 // for the 3GP sample description ('d263'): the lowest level whose picture
 // size, picture rate and bit rate limits hold it.
@@ -35,6 +40,11 @@ struct H263ProfileLevel {
     int level = 10;
 };
 H263ProfileLevel h263ProfileAndLevel(const VideoSettings& settings);
+
+// Where `settings` ask for more bits a picture than H.263 lets one take at
+// their size, lowers the rate to the most it allows and says so in a line
+// for the user; nothing otherwise.
+std::optional<std::string> holdToPictureLimit(VideoSettings& settings);
 
 // The most bits one coded picture may take (BPPmaxKb of the H.263 standard,
 // by picture area): 64 kbit up to QCIF, 256 up to CIF, 512 up to 4CIF, then 1024.
@@ -71,6 +81,8 @@ private:
     bool tight_ = false;
     double bufferFullness_ = 1e300;  // bits in the rate buffer; full at the start
     H263Clock clock_;
+    H263HeaderLayout layout_;
+    std::int64_t lastReference_ = -1;
     std::optional<std::vector<std::uint8_t>> skippedPicture_;
 };
 

@@ -1,5 +1,7 @@
 #include "conv_test_support.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,7 +25,30 @@ namespace convtest {
 
 QString convPath() { return qEnvironmentVariable("CONV_UNDER_TEST", QStringLiteral(CONV_DLL)); }
 
-QString sharedMedia(const QString& fileName) { return QDir(QStringLiteral(SHARED_MEDIA)).filePath(fileName); }
+QString sharedMediaFolder()
+{
+    const QString chosen = qEnvironmentVariable("TOVARO_SHARED_MEDIA");
+    return chosen.isEmpty() ? QStringLiteral(SHARED_MEDIA) : chosen;
+}
+
+QString sharedMedia(const QString& fileName) { return QDir(sharedMediaFolder()).filePath(fileName); }
+
+bool sharedMediaPresent()
+{
+    const QStringList files = QDir(sharedMediaFolder()).entryList(QDir::Files);
+    return std::any_of(files.begin(), files.end(),
+                       [](const QString& file) { return !file.endsWith(QLatin1String(".md")); });
+}
+
+bool sharedMediaMaySkip() { return qEnvironmentVariable("TOVARO_SKIP_SHARED_MEDIA") == QLatin1String("1"); }
+
+QString sharedMediaMissingLine()
+{
+    return QStringLiteral(
+               "the shared sample folder %1 is missing or empty: put it beside the checkout, point "
+               "TOVARO_SHARED_MEDIA at it, or set TOVARO_SKIP_SHARED_MEDIA=1 to skip these tests")
+        .arg(sharedMediaFolder());
+}
 
 static bool isProgressLine(const QString& line) { return line.startsWith(QLatin1String("progress: ")); }
 

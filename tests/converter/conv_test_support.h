@@ -17,7 +17,25 @@ namespace convtest {
 // The built conv.dll, or the program CONV_UNDER_TEST names (to see a test
 // fail on another build).
 QString convPath();
+// The folder of real-world samples: TOVARO_SHARED_MEDIA, or the one the
+// build was configured with.
+QString sharedMediaFolder();
 QString sharedMedia(const QString& fileName);
+
+// The shared folder of real-world samples is beside the checkout, with samples
+// in it. A run without it fails the tests that read it, unless it says to
+// skip them (TOVARO_SKIP_SHARED_MEDIA=1).
+bool sharedMediaPresent();
+bool sharedMediaMaySkip();
+QString sharedMediaMissingLine();
+#define REQUIRE_SHARED_MEDIA()                                                         \
+    do {                                                                               \
+        if (!convtest::sharedMediaPresent()) {                                         \
+            if (convtest::sharedMediaMaySkip())                                        \
+                QSKIP("the shared sample folder is missing; skipped as the run asks"); \
+            QFAIL(qPrintable(convtest::sharedMediaMissingLine()));                     \
+        }                                                                              \
+    } while (false)
 
 // What every line of the converter's own on stderr starts with.
 inline const QString kMessagePrefix = QString::fromLatin1(tovaro::kConverterMessagePrefix);

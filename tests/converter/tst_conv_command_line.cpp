@@ -29,6 +29,7 @@ private slots:
         QTest::newRow("size not WxH") << with(QStringLiteral("-s"), QStringLiteral("qcif"));
         QTest::newRow("size odd") << with(QStringLiteral("-s"), QStringLiteral("177x144"));
         QTest::newRow("no output") << good.mid(0, good.size() - 1);
+        QTest::newRow("two inputs") << (QStringList{QStringLiteral("-i"), QStringLiteral("other.avi")} + good);
     }
     void usageErrorsExitWithTwoAndOneLine()
     {
@@ -49,6 +50,10 @@ private slots:
         QVERIFY(help.contains(QLatin1String("12.2")));
         for (const char* option : {"-i", "-vcodec", "-b", "-r", "-s", "-acodec", "-ac", "-f", "-ar", "-ab", "-y"})
             QVERIFY2(help.contains(QLatin1String("  ") + QLatin1String(option) + QLatin1Char(' ')), option);
+        // The containers it reads, not "anything FFmpeg reads", which it refuses.
+        for (const char* container : {" avi", " asf", " flv", " matroska/webm", " mpegts", " rm", " ogg", " wav"})
+            QVERIFY2(help.contains(QLatin1String(container)), container);
+        QVERIFY(!help.contains(QLatin1String("any container")));
     }
 
     void versionAnswers()

@@ -132,7 +132,7 @@ private slots:
     void realWorldSamplesConvert_data()
     {
         QTest::addColumn<QString>("file");
-        const QDir media(QStringLiteral(SHARED_MEDIA));
+        const QDir media(sharedMediaFolder());
         const QStringList files = media.entryList(QDir::Files, QDir::Name);
         if (files.isEmpty())
             QTest::newRow("no samples") << QString();
@@ -143,8 +143,7 @@ private slots:
     void realWorldSamplesConvert()
     {
         QFETCH(QString, file);
-        if (file.isEmpty())
-            QSKIP("the shared sample folder is missing");
+        REQUIRE_SHARED_MEDIA();
         const bool audioOnly = file.contains(QLatin1String("audioonly")) || file.startsWith(QLatin1String("asf-mp3"));
         const QString output = path(QStringLiteral("sample.3gp"));
         const RunResult result = runConv(windowCommand(sharedMedia(file), output));
@@ -332,6 +331,37 @@ private slots:
         QCOMPARE(decodeErrors(output), QString());
     }
 
+    // A sound stream whose decoder refuses its damaged setup header leaves
+    // the pictures to convert on their own, and the user is told so.
+    void damagedSoundHeaderLeavesThePictures()
+    {
+        const QString source = path(QStringLiteral("bad-sound.mkv"));
+        QVERIFY(makeMedia(lavfiClip(QStringLiteral("320x240"), 25, 2, 22050)
+                              << QStringLiteral("-c:v") << QStringLiteral("mpeg4") << QStringLiteral("-c:a")
+                              << QStringLiteral("libvorbis"),
+                          source));
+        QFile file(source);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        // The first codebook of the setup header, made impossible.
+        const qsizetype codebook = bytes.indexOf("BCV", bytes.indexOf("\x05vorbis"));
+        QVERIFY(codebook > 0);
+        bytes.replace(codebook + 3, 8, QByteArray(8, '\xff'));
+        QVERIFY(file.seek(0) && file.write(bytes) == bytes.size());
+        file.close();
+
+        const QString output = path(QStringLiteral("bad-sound.3gp"));
+        const RunResult result = runConv(windowCommand(source, output), 120);
+        QVERIFY2(result.exitedWith(0), result.standardError.constData());
+        QCOMPARE(result.messages().size(), 1);
+        QVERIFY2(result.messages().first().contains(QLatin1String("sound is left out")),
+                 qPrintable(result.messages().first()));
+        const MediaInfo info = probe(output);
+        QCOMPARE(info.video.size(), 1);
+        QCOMPARE(info.audio.size(), 0);
+        QVERIFY(std::abs(info.video.first().duration - 2.0) < 0.2);
+    }
+
     // Sources whose duration claim is wrong or missing: an elementary stream
     // that claims 0.01 s, a timestamp jump that claims 4151 s, a raw H.264
     // stream that claims nothing. Progress never runs past the duration, and
@@ -353,8 +383,9 @@ private slots:
                  QStringLiteral("testsrc2=s=640x480:r=25:d=40"), QStringLiteral("-c:v"), QStringLiteral("libx264"),
                  QStringLiteral("-preset"), QStringLiteral("ultrafast"), QStringLiteral("-f"), QStringLiteral("h264")},
                 source));
-        } else if (!QFile::exists(source)) {
-            QSKIP("the shared sample folder is missing");
+        } else {
+            REQUIRE_SHARED_MEDIA();
+            QVERIFY2(QFile::exists(source), qPrintable(source));
         }
         const RunResult result = runConv(windowCommand(source, path(QStringLiteral("progress.3gp"))));
         QVERIFY2(result.exitedWith(0), result.standardError.constData());
@@ -372,7 +403,7 @@ private slots:
     void brokenRealWorldFiles_data()
     {
         QTest::addColumn<QString>("file");
-        const QStringList files = QDir(QStringLiteral(SHARED_MEDIA)).entryList({QStringLiteral("BAD-*")}, QDir::Files);
+        const QStringList files = QDir(sharedMediaFolder()).entryList({QStringLiteral("BAD-*")}, QDir::Files);
         if (files.isEmpty())
             QTest::newRow("no samples") << QString();
         for (const QString& file : files)
@@ -381,8 +412,7 @@ private slots:
     void brokenRealWorldFiles()
     {
         QFETCH(QString, file);
-        if (file.isEmpty())
-            QSKIP("the shared sample folder is missing");
+        REQUIRE_SHARED_MEDIA();
         const QString output = path(QStringLiteral("bad.3gp"));
         QFile::remove(output);
         const RunResult result = runConv(windowCommand(sharedMedia(file), output), 120);

@@ -13,6 +13,7 @@
 #include "picture_fitter.hpp"
 #include "progress_reporter.hpp"
 #include "stream_clock.hpp"
+#include "temporal_reference.hpp"
 #include "video_encoder.hpp"
 
 #include <QtTest>
@@ -418,6 +419,40 @@ private slots:
         // A jump of an hour is a broken timestamp: the stream goes on where it was.
         QCOMPARE(clock.place(3600000, 0.04), 1.04);
         QCOMPARE(clock.place(3600040, 0.04), 1.08);
+    }
+
+    // Each picture's temporal reference is the clock tick nearest its time,
+    // and no two pictures share one, at any rate: the clock in the header is
+    // never slower than the pictures where the header carries one.
+    void temporalReferencesAreTheNearestTicks_data()
+    {
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<bool>("extended");
+        for (const char* rate : {"14.985", "15", "23.975", "25.0", "29.97", "1", "7.5"})
+            QTest::addRow("%s fps baseline", rate) << QString::fromLatin1(rate) << false;
+        for (const char* rate : {"14.985", "17", "23.975", "30", "31", "60", "120"})
+            QTest::addRow("%s fps extended", rate) << QString::fromLatin1(rate) << true;
+    }
+    void temporalReferencesAreTheNearestTicks()
+    {
+        QFETCH(QString, rate);
+        QFETCH(bool, extended);
+        const AVRational frameRate = conv::parseFrameRate(rate.toStdString());
+        const AVRational timeBase = av_inv_q(frameRate);
+        const conv::H263Clock clock = conv::h263ClockFor(timeBase, extended);
+        const double clockHz = 1.8e6 / ((1000 + clock.clockCode) * clock.divisor);
+        QVERIFY2(clock.inHeader == (extended && clock.custom()), "a custom clock is only in an extended header");
+        if (clock.inHeader)
+            QVERIFY2(clockHz >= av_q2d(frameRate), qPrintable(QString::number(clockHz)));
+        std::int64_t previous = -1;
+        for (std::int64_t frame = 0; frame < 5000; ++frame) {
+            const std::int64_t reference = conv::temporalReference(frame, timeBase, clock);
+            const double ticks = static_cast<double>(frame) / av_q2d(frameRate) * clockHz;
+            QVERIFY2(std::abs(static_cast<double>(reference) - ticks) <= 0.5 + 1e-6,
+                     qPrintable(QStringLiteral("frame %1: %2 for %3").arg(frame).arg(reference).arg(ticks)));
+            QVERIFY2(reference > previous, qPrintable(QStringLiteral("frame %1").arg(frame)));
+            previous = reference;
+        }
     }
 
     void audioRatesMapToAmrModes_data()

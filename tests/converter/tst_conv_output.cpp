@@ -376,9 +376,29 @@ private slots:
         QCOMPARE(decodeErrors(output), QString());
     }
 
+    // Also where the file system keeps no unnamed files, and the result is
+    // written under a hidden name first.
+    void outputAppearsOnlyWhenComplete_data()
+    {
+        QTest::addColumn<bool>("unnamedRefused");
+        QTest::newRow("unnamed working file") << false;
+        QTest::newRow("file system without unnamed files") << true;
+    }
     void outputAppearsOnlyWhenComplete()
     {
+        QFETCH(bool, unnamedRefused);
         QTemporaryDir folder;
+        QTemporaryDir markFolder;
+        const QString mark = markFolder.filePath(QStringLiteral("refused"));
+        const auto runHere = [&](const QStringList& arguments) {
+            if (!unnamedRefused)
+                return convtest::runConv(arguments);
+            const QString asan = qEnvironmentVariable("ASAN_OPTIONS") + QStringLiteral(":verify_asan_link_order=0");
+            return run(QStringLiteral("env"), QStringList{QStringLiteral("LD_PRELOAD=" REFUSE_UNNAMED_FILES),
+                                                          QStringLiteral("ASAN_OPTIONS=") + asan,
+                                                          QStringLiteral("UNNAMED_REFUSED_MARK=") + mark, convPath()} +
+                                                  arguments);
+        };
         const QString output = folder.filePath(QStringLiteral("out.3gp"));
         QFile old(output);
         QVERIFY(old.open(QIODevice::WriteOnly));
@@ -388,23 +408,30 @@ private slots:
         // Without -y an existing file is kept.
         QStringList noReplace = windowCommand(shortClip_, output);
         noReplace.removeAll(QStringLiteral("-y"));
-        QVERIFY(runConv(noReplace).exitedWith(6));
+        QVERIFY(runHere(noReplace).exitedWith(6));
         // A failing run with -y leaves it alone as well.
         const QString text = folder.filePath(QStringLiteral("text.avi"));
         QFile textFile(text);
         QVERIFY(textFile.open(QIODevice::WriteOnly));
         textFile.write("this is not a video\n");
         textFile.close();
-        QVERIFY(runConv(windowCommand(text, output)).exitedWith(4));
+        QVERIFY(runHere(windowCommand(text, output)).exitedWith(4));
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("an earlier result"));
         old.close();
         QCOMPARE(filesIn(folder.path()), (QStringList{QStringLiteral("out.3gp"), QStringLiteral("text.avi")}));
 
         // A good run replaces it, and leaves nothing else behind.
-        QVERIFY(runConv(windowCommand(shortClip_, output)).exitedWith(0));
+        QVERIFY(runHere(windowCommand(shortClip_, output)).exitedWith(0));
         QCOMPARE(probe(output).video.size(), 1);
         QCOMPARE(filesIn(folder.path()), (QStringList{QStringLiteral("out.3gp"), QStringLiteral("text.avi")}));
+        // So does one under a new name.
+        const QString fresh = folder.filePath(QStringLiteral("new.3gp"));
+        QVERIFY(runHere(windowCommand(shortClip_, fresh)).exitedWith(0));
+        QCOMPARE(probe(fresh).video.size(), 1);
+        QCOMPARE(filesIn(folder.path()),
+                 (QStringList{QStringLiteral("new.3gp"), QStringLiteral("out.3gp"), QStringLiteral("text.avi")}));
+        QCOMPARE(QFile::exists(mark), unnamedRefused);
     }
 
     // An output the converter must not or cannot write is refused before the

@@ -285,9 +285,11 @@ private slots:
     // lowest level whose size, picture rate and bit rate limits hold the file;
     // the index comes before the media data; the track header gives the
     // display size in whole pixels. Each picture header's temporal reference
-    // counts the ticks of the picture clock (30000/1001 Hz for the standard
-    // sizes, the frame rate for the custom ones) since the first picture,
-    // frames left out included: a phone shows each picture that long.
+    // is the tick of the picture clock nearest the picture's time (30000/1001
+    // Hz for the standard sizes up to that rate, else the frame rate), counted
+    // from the first picture, frames left out included: a phone shows each
+    // picture that long. The level is the one the written file fits, whatever
+    // rate was asked for.
     void boxesTellTheTruth_data()
     {
         QTest::addColumn<QString>("size");
@@ -295,18 +297,24 @@ private slots:
         QTest::addColumn<QString>("kbps");
         QTest::addColumn<int>("level");
         QTest::addColumn<int>("trackWidth");
-        QTest::addColumn<int>("ticksPerFrame");
+        QTest::addColumn<bool>("standardClock");
         // clang-format off
-        QTest::newRow("QCIF 15 fps 40k") << "176x144" << "14.985" << "40" << 10 << 192 << 2;
-        QTest::newRow("QCIF 15 fps 120k") << "176x144" << "14.985" << "120" << 45 << 192 << 2;
-        QTest::newRow("sub-QCIF 30 fps 120k") << "128x96" << "29.97" << "120" << 20 << 140 << 1;
-        QTest::newRow("QCIF 30 fps 256k") << "176x144" << "29.97" << "256" << 30 << 192 << 1;
-        QTest::newRow("CIF 15 fps 80k") << "352x288" << "14.985" << "80" << 20 << 384 << 2;
-        QTest::newRow("CIF 30 fps 40k, frames left out") << "352x288" << "29.97" << "40" << 30 << 384 << 1;
-        QTest::newRow("CIF 30 fps 512k") << "352x288" << "29.97" << "512" << 40 << 384 << 1;
-        QTest::newRow("160x120 custom format") << "160x120" << "14.985" << "40" << 50 << 160 << 1;
-        QTest::newRow("320x240 custom format") << "320x240" << "25.0" << "512" << 50 << 320 << 1;
-        QTest::newRow("320x240 30 fps 40k, frames left out") << "320x240" << "29.97" << "40" << 50 << 320 << 1;
+        QTest::newRow("QCIF 15 fps 40k") << "176x144" << "14.985" << "40" << 10 << 192 << true;
+        QTest::newRow("QCIF 15 fps 120k") << "176x144" << "14.985" << "120" << 45 << 192 << true;
+        QTest::newRow("QCIF 15.0 fps 40k") << "176x144" << "15" << "40" << 20 << 192 << true;
+        QTest::newRow("QCIF 25 fps 120k") << "176x144" << "25.0" << "120" << 20 << 192 << true;
+        QTest::newRow("sub-QCIF 23.975 fps 120k") << "128x96" << "23.975" << "120" << 20 << 140 << true;
+        QTest::newRow("sub-QCIF 30 fps 120k") << "128x96" << "29.97" << "120" << 20 << 140 << true;
+        QTest::newRow("sub-QCIF 15 fps 512k, written at 220k") << "128x96" << "14.985" << "512" << 30 << 140 << true;
+        QTest::newRow("QCIF 30 fps 256k") << "176x144" << "29.97" << "256" << 30 << 192 << true;
+        QTest::newRow("QCIF 30.0 fps, a clock of its own") << "176x144" << "30" << "120" << 50 << 192 << false;
+        QTest::newRow("CIF 15 fps 80k") << "352x288" << "14.985" << "80" << 20 << 384 << true;
+        QTest::newRow("CIF 23.975 fps 256k") << "352x288" << "23.975" << "256" << 30 << 384 << true;
+        QTest::newRow("CIF 30 fps 40k, frames left out") << "352x288" << "29.97" << "40" << 30 << 384 << true;
+        QTest::newRow("CIF 30 fps 512k") << "352x288" << "29.97" << "512" << 40 << 384 << true;
+        QTest::newRow("160x120 custom format") << "160x120" << "14.985" << "40" << 50 << 160 << false;
+        QTest::newRow("320x240 custom format") << "320x240" << "25.0" << "512" << 50 << 320 << false;
+        QTest::newRow("320x240 30 fps 40k, frames left out") << "320x240" << "29.97" << "40" << 50 << 320 << false;
         // clang-format on
     }
     void boxesTellTheTruth()
@@ -316,7 +324,7 @@ private slots:
         QFETCH(QString, kbps);
         QFETCH(int, level);
         QFETCH(int, trackWidth);
-        QFETCH(int, ticksPerFrame);
+        QFETCH(bool, standardClock);
         const QString output = convert(clip_, size, rate, kbps);
         QVERIFY(!output.isEmpty());
         const VideoTrack track = readVideoTrack(output);
@@ -331,10 +339,11 @@ private slots:
         const QList<int> references = temporalReferences(output);
         QCOMPARE(references.size(), track.sampleTimes.size());
         const double frameTicks = track.timescale / rate.toDouble();
+        const double clockTicksPerFrame = standardClock ? 30000.0 / 1001 / rate.toDouble() : 1.0;
         int wrong = 0;
         for (qsizetype i = 0; i < references.size(); ++i) {
             const qint64 frame = std::llround(static_cast<double>(track.sampleTimes[i]) / frameTicks);
-            if (references[i] != (frame * ticksPerFrame) % 256)
+            if (references[i] != std::llround(static_cast<double>(frame) * clockTicksPerFrame) % 256)
                 ++wrong;
         }
         QVERIFY2(wrong == 0, qPrintable(QStringLiteral("%1 of %2 wrong").arg(wrong).arg(references.size())));
@@ -388,6 +397,44 @@ private slots:
         const double requested = kbps.toDouble();
         QVERIFY2(figures.mostInOneSecond <= 1.5 * requested, qPrintable(QString::number(figures.mostInOneSecond)));
         QVERIFY2(figures.average <= mostAverage * requested, qPrintable(QString::number(figures.average)));
+    }
+
+    // A rate whose share per picture is more than H.263 lets one picture take
+    // is coded at the most it allows, with a line saying so, and the file
+    // claims the level it holds.
+    void ratesOverThePictureLimitAreHeldToIt_data()
+    {
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<QString>("kbps");
+        QTest::addColumn<double>("mostKbps");
+        // clang-format off
+        QTest::newRow("QCIF 5 fps 512k") << "176x144" << "5" << "512" << 327.68;
+        QTest::newRow("sub-QCIF 5 fps 400k") << "128x96" << "5" << "400" << 327.68;
+        QTest::newRow("CIF 1 fps 300k") << "352x288" << "1" << "300" << 262.144;
+        // clang-format on
+    }
+    void ratesOverThePictureLimitAreHeldToIt()
+    {
+        QFETCH(QString, size);
+        QFETCH(QString, rate);
+        QFETCH(QString, kbps);
+        QFETCH(double, mostKbps);
+        const QString output = path(QStringLiteral("over-%1-%2-%3.3gp").arg(size, rate, kbps));
+        const RunResult result = runConv(windowCommand(noisy_, output, size, rate, kbps));
+        QVERIFY2(result.exitedWith(0), result.standardError.constData());
+        QCOMPARE(result.messages().size(), 1);
+        QVERIFY2(result.messages().first().contains(QString::number(mostKbps, 'f', 1) + QLatin1String(" kbit/s")),
+                 qPrintable(result.messages().first()));
+        const VideoTrack track = readVideoTrack(output);
+        const int area = size.section(QLatin1Char('x'), 0, 0).toInt() * size.section(QLatin1Char('x'), 1).toInt();
+        const qint64 mostBytes = (area <= 176 * 144 ? 64 : 256) * 1024 / 8;
+        QVERIFY(*std::max_element(track.sampleSizes.begin(), track.sampleSizes.end()) <= mostBytes);
+        const double average = rateOf(track).average;
+        QVERIFY2(average > 0.5 * mostKbps && average <= 1.1 * mostKbps, qPrintable(QString::number(average)));
+        // Above the 128 kbit/s of levels 10 to 20, within the 384 of level 30.
+        QCOMPARE(track.d263Level, 30);
+        QCOMPARE(decodeErrors(output), QString());
     }
 
     // Where the pictures cannot be coded at their share of the rate even at
