@@ -15,7 +15,7 @@
 
 namespace {
 
-int openUnlessUnnamed(const char* path, int flags, mode_t mode)
+int openUnlessUnnamed(int folder, const char* path, int flags, mode_t mode)
 {
     if ((flags & O_TMPFILE) == O_TMPFILE) {
         if (const char* mark = std::getenv("UNNAMED_REFUSED_MARK")) {
@@ -26,7 +26,7 @@ int openUnlessUnnamed(const char* path, int flags, mode_t mode)
         errno = EOPNOTSUPP;
         return -1;
     }
-    return static_cast<int>(syscall(SYS_openat, AT_FDCWD, path, flags, mode));
+    return static_cast<int>(syscall(SYS_openat, folder, path, flags, mode));
 }
 
 mode_t modeArgument(int flags, va_list arguments)
@@ -42,8 +42,19 @@ extern "C" int open(const char* path, int flags, ...)
     va_start(arguments, flags);
     const mode_t mode = modeArgument(flags, arguments);
     va_end(arguments);
-    return openUnlessUnnamed(path, flags, mode);
+    return openUnlessUnnamed(AT_FDCWD, path, flags, mode);
 }
 
 // The same function under its large-file name.
 extern "C" int open64(const char* path, int flags, ...) __attribute__((alias("open")));
+
+extern "C" int openat(int folder, const char* path, int flags, ...)
+{
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = modeArgument(flags, arguments);
+    va_end(arguments);
+    return openUnlessUnnamed(folder, path, flags, mode);
+}
+
+extern "C" int openat64(int folder, const char* path, int flags, ...) __attribute__((alias("openat")));

@@ -88,9 +88,9 @@ private slots:
             longClip_));
         slides_ = path(QStringLiteral("slides.mp4"));
         QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                           QStringLiteral("testsrc2=size=640x480:rate=1/10:d=300,noise=alls=60:allf=t+u"),
+                           QStringLiteral("testsrc2=size=640x480:rate=1/10:d=1200,noise=alls=60:allf=t+u"),
                            QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                           QStringLiteral("sine=frequency=500:sample_rate=44100:d=300"), QStringLiteral("-c:v"),
+                           QStringLiteral("sine=frequency=500:sample_rate=44100:d=1200"), QStringLiteral("-c:v"),
                            QStringLiteral("mpeg4"), QStringLiteral("-q:v"), QStringLiteral("5"), QStringLiteral("-c:a"),
                            QStringLiteral("aac")},
                           slides_));
@@ -205,7 +205,7 @@ private slots:
                      QStringList());
         } else {
             QCOMPARE(process.exitCode(), 0);
-            QVERIFY(std::abs(probe(output).duration - 300) < 0.5);
+            QVERIFY(std::abs(probe(output).duration - 1200) < 0.5);
         }
     }
 
