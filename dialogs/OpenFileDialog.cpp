@@ -1,5 +1,7 @@
 #include "OpenFileDialog.h"
 
+#include "FileListColumns.h"
+
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -79,6 +81,7 @@ QString getOpenFileName(const OpenFileRequest& request)
     dialog.setObjectName(QStringLiteral("openFileDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
+    showChineseFileColumns(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     QStringList nameFilters;
