@@ -47,6 +47,10 @@ public:
     // Loads the file named on the command line as Add would, or warns that it is not
     // there. An empty name changes nothing.
     void openAtStart(const QString& name);
+    // What 是 in the question during a run does, asked from outside the window (a
+    // logout, kill, Ctrl+C): the run stops and clears up, then the program ends.
+    // Without a run the program ends at once.
+    void stopAndQuit();
 
     const WorkingFolders& folders() const { return m_folders; }
     const skin::Pictures& pictures() const { return m_pictures; }

@@ -1,21 +1,35 @@
+#include "ConverterStatus.h"
 #include "DesktopEntry.h"
 #include "frmMain.h"
 
 #include "conversion/SourceArrival.h"
 #include "dialogs/QtTranslations.h"
 #include "platform/PrivateTempFolder.h"
+#include "platform/StopSignals.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    // Taken from here on; one that arrives before the window is connected waits.
+    platform::StopSignals stopSignals(tovaro::kStopSignals);
     // Ties the window to its desktop entry: the Wayland app id, the task bar's icon.
     QGuiApplication::setDesktopFileName(QString::fromLatin1(tovaro::kDesktopEntryId));
+    // The X11 class: its class half from the application name, its instance half from
+    // RESOURCE_NAME as the first window is made (and only then: the programs we start
+    // later must not inherit it). A RESOURCE_NAME of the user's own is kept.
+    QCoreApplication::setApplicationName(QString::fromLatin1(tovaro::kWindowClass));
+    const bool namesInstance = !qEnvironmentVariableIsSet("RESOURCE_NAME");
+    if (namesInstance)
+        qputenv("RESOURCE_NAME", tovaro::kWindowClass);
     (void)dialogs::installChineseQtTexts(application);
     frmMain window({QCoreApplication::applicationDirPath(), platform::temporaryBase()});
     window.Form_Load();
+    QObject::connect(&stopSignals, &platform::StopSignals::received, &window, &frmMain::stopAndQuit);
     window.showCentred();
+    if (namesInstance)
+        qunsetenv("RESOURCE_NAME");
     window.openAtStart(source::fileFromArguments(QCoreApplication::arguments()));
     return application.exec();
 }
