@@ -83,7 +83,7 @@ void frmMain::showSource()
 void frmMain::Add()
 {
     addChosen([this] {
-        return COMDLG::ChooseOpenFile(this, source::openDialogTitle(), QString(), source::openDialogFilter(),
+        return COMDLG::ChooseOpenFile(this, source::openDialogTitle(), m_folders.openFrom, source::openDialogFilter(),
                                       source::kOpenDialogFlags);
     });
 }
