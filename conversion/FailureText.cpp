@@ -45,15 +45,15 @@ struct LineKind {
     const char* told;
 };
 
-// The converter's lines by what they report, most particular first. Its texts are
-// its own interface: tests of the converter keep them.
+// The converter's lines by what they report, most particular first; the marks are
+// words of the messages the converter prints.
 constexpr LineKind kLineKinds[] = {
     {"No space left|quota exceeded", "磁盘已满，转换程序无法写完转换结果。"},
     {"stopped on request|encoding stopped", "转换被中止。"},
     {"warning: the source is damaged", "源文件已损坏或不完整，只转换了能够解码的部分。"},
     {"is not a video", "这个文件不是视频文件，或其中没有可以播放的内容。"},
-    {"the source is damaged", "源文件已损坏，无法解码。"},
     {"cannot open '|cannot read '", "转换程序无法读取源文件。"},
+    {"the source is damaged|cannot decode|Invalid data found", "源文件已损坏，无法解码。"},
     {"Permission denied|Read-only file system|cannot write|cannot move|cannot finish|cannot complete|"
      "already exists|is a folder|not a regular file|longer than its folder allows|too long a path",
      "转换程序无法写入转换结果。"},

@@ -186,6 +186,7 @@ private slots:
             {"cannot open '/v/a.avi': Permission denied", "无法读取源文件"},
             {"'/v/a.avi' is not a video: its kind of file is unknown", "不是视频文件"},
             {"the source is damaged: no picture decodes", "已损坏"},
+            {"cannot decode the source: Invalid data found when processing input", "已损坏"},
             {"warning: the source is damaged or cut short; converted what could be decoded (2.0 s)", "只转换了"},
             {"cannot finish the 3GP file: No space left on device", "磁盘已满"},
             {"cannot write beside '/o/x.3gp': Disk quota exceeded", "磁盘已满"},
