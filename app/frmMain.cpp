@@ -11,11 +11,12 @@
 #include <QCloseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 
 frmMain::frmMain(StartupPaths paths, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       m_paths(std::move(paths)),
-      m_pictures(skin::loadPictures(devicePixelRatioF()))
+      m_pictures(skin::loadFirstFramePictures(devicePixelRatioF()))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tovaro PRO"));
@@ -50,6 +51,17 @@ void frmMain::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_pictures.background);
+    // Queued from here, it runs once this frame has gone to the screen.
+    if (!m_hotZonePicturesLoaded && isVisible())
+        QTimer::singleShot(0, this, [this] { loadHotZonePictures(); });
+}
+
+void frmMain::loadHotZonePictures() const
+{
+    if (m_hotZonePicturesLoaded)
+        return;
+    m_hotZonePicturesLoaded = true;
+    skin::loadHotZonePictures(m_pictures);
 }
 
 // A close request from the window manager (Alt+F4, the task bar) ends the program

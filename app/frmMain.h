@@ -53,7 +53,11 @@ public:
     void stopAndQuit();
 
     const WorkingFolders& folders() const { return m_folders; }
-    const skin::Pictures& pictures() const { return m_pictures; }
+    const skin::Pictures& pictures() const
+    {
+        loadHotZonePictures();
+        return m_pictures;
+    }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -68,6 +72,9 @@ protected:
 
 private:
     void createElements();
+    // The hover and press pictures, loaded once the first frame is on the screen, or
+    // earlier when something asks for them.
+    void loadHotZonePictures() const;
     void centreOnScreen();
     void connectElements();
     void connectSkin();
@@ -151,7 +158,8 @@ private:
 
     StartupPaths m_paths;
     WorkingFolders m_folders;
-    skin::Pictures m_pictures;
+    mutable skin::Pictures m_pictures;  // the hot zones' pictures come in late
+    mutable bool m_hotZonePicturesLoaded = false;
     frmPop* m_popupMenus = nullptr;
     // A button held down on the window's surface, until its release.
     struct SurfacePress {

@@ -53,6 +53,7 @@ void frmMain::imgButton_MouseUp(int index)
 
 void frmMain::showLooks()
 {
+    loadHotZonePictures();
     for (int i = 0; i < layout::kToolButtonCount; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         switch (looks.button(i)) {

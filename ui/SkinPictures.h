@@ -32,4 +32,9 @@ qreal pictureDensity(qreal screenDensity);
 // window pixel. A picture that is missing stays null and simply shows nothing.
 Pictures loadPictures(qreal screenDensity = 1);
 
+// The same in two steps, so the first frame waits only for what it shows: all but
+// the hot zones' hover and press pictures, then those (24 pictures to decode).
+Pictures loadFirstFramePictures(qreal screenDensity = 1);
+void loadHotZonePictures(Pictures& pictures);
+
 }  // namespace skin
