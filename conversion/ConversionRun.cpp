@@ -102,7 +102,8 @@ Outcome ConversionRun::converterFailed(int exitStatus, bool crashed) const
 {
     const QString& userFile = m_setup.sourcePath;
     QString detail = converterDetail(
-        withKnownNames(m_lastError, {{m_command.inputPath, userFile}, {m_command.outputPath, m_setup.outputFolder}}));
+        withKnownNames(m_lastError, {{m_command.inputPath, userFile}, {m_command.outputPath, m_setup.outputFolder}}),
+        crashed ? std::nullopt : std::optional<int>(exitStatus));
     if (crashed) {
         if (detail.isEmpty())
             detail = QStringLiteral("转换程序意外终止。");

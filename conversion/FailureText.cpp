@@ -64,12 +64,32 @@ constexpr LineKind kLineKinds[] = {
     {"cannot confine|Landlock", "转换程序无法限制自己能访问的文件。"},
 };
 
+// The kinds the converter's exit status names, as the lines' kinds tell them.
+const char* toldForStatus(int status)
+{
+    using tovaro::ConverterStatus;
+    switch (static_cast<ConverterStatus>(status)) {
+    case ConverterStatus::SourceUnreadable: return "转换程序无法读取源文件。";
+    case ConverterStatus::NotAVideo: return "这个文件不是视频文件，或其中没有可以播放的内容。";
+    case ConverterStatus::SourceDamaged: return "源文件已损坏，无法解码。";
+    case ConverterStatus::OutputUnwritable: return "转换程序无法写入转换结果。";
+    case ConverterStatus::OutOfSpace: return "磁盘已满，转换程序无法写完转换结果。";
+    case ConverterStatus::Stopped: return "转换被中止。";
+    case ConverterStatus::UsageError: return "转换程序不接受这些转换设置。";
+    case ConverterStatus::Written:
+    case ConverterStatus::Failed: break;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
-QString converterDetail(const QString& line)
+QString converterDetail(const QString& line, std::optional<int> status)
 {
     if (line.isEmpty())
         return line;
+    if (const char* told = status ? toldForStatus(*status) : nullptr)
+        return QString::fromUtf8(told) + QStringLiteral("\n\n") + line;
     QString told = QStringLiteral("转换程序报告了一个错误。");
     for (const LineKind& kind : kLineKinds) {
         const QStringList marks = QString::fromUtf8(kind.marks).split(QLatin1Char('|'));

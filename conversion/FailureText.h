@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace conversion {
 
 // The warning for the converter's exit status `status`, naming the user's file.
@@ -21,8 +23,9 @@ QString withKnownNames(QString line, const QList<WorkingName>& names);
 
 // The details behind a warning for one of the converter's own lines: a Chinese
 // sentence that says what kind of trouble it reports, then the line itself for
-// whoever reports a bug. An empty line gives nothing.
-QString converterDetail(const QString& line);
+// whoever reports a bug. The exit status, when known, names the kind; a status
+// that names none leaves it to the line's words. An empty line gives nothing.
+QString converterDetail(const QString& line, std::optional<int> status = std::nullopt);
 
 // True when the system's error number `error` means the disk (or the quota) is full.
 bool isDiskFull(int error);

@@ -208,6 +208,12 @@ private slots:
         QVERIFY2(detail.first().contains(told), qPrintable(detail.first()));
         QCOMPARE(detail.last(), line);
         QVERIFY(conversion::converterDetail(QString()).isEmpty());
+        // The exit status, where it names a kind, has the last word.
+        const QString damaged = QStringLiteral("conv.dll: cannot read 'a.mp4': Invalid data found");
+        QVERIFY(conversion::converterDetail(damaged, int(tovaro::ConverterStatus::SourceDamaged))
+                    .startsWith(QStringLiteral("源文件已损坏")));
+        QVERIFY(conversion::converterDetail(damaged, int(tovaro::ConverterStatus::Failed))
+                    .startsWith(QStringLiteral("转换程序无法读取")));
     }
 
     void threeGpSourceMustBeReplacedByTheConverter()
