@@ -280,6 +280,16 @@ private slots:
         QTRY_VERIFY((shown = m_window->findChild<QPlainTextEdit*>()) != nullptr);
         QVERIFY(shown->isVisible() && shown->isWindow() && shown->isReadOnly());
         QCOMPARE(shown->toPlainText().trimmed(), QString::fromUtf8(readFile(help)).remove(QLatin1Char('\r')).trimmed());
+
+        // A window closed while the opener still runs hears nothing from it, not even
+        // the end its closing causes.
+        QVERIFY(opener.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        opener.write("#!/bin/sh\nsleep 5\nexit 3\n");
+        opener.close();
+        QTest::mouseClick(button(actions::kHelp), Qt::LeftButton);
+        QTest::qWait(200);  // the opener is running
+        m_window.reset();
+        QTest::qWait(100);
         qputenv("PATH", oldPath);
     }
 
