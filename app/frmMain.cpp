@@ -20,7 +20,6 @@ frmMain::frmMain(StartupPaths paths, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tovaro PRO"));
-    setWindowIcon(m_pictures.icon);
     setFixedSize(layout::kClientWidth, layout::kClientHeight);
     setAcceptDrops(true);
     createElements();
@@ -51,17 +50,24 @@ void frmMain::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_pictures.background);
-    // Queued from here, it runs once this frame has gone to the screen.
-    if (!m_hotZonePicturesLoaded && isVisible())
-        QTimer::singleShot(0, this, [this] { loadHotZonePictures(); });
+    // Queued from here, it runs once the first frame has gone to the screen.
+    if (!m_firstFrameShown && isVisible()) {
+        m_firstFrameShown = true;
+        QTimer::singleShot(0, this, [this] {
+            loadLaterPictures();
+            setWindowIcon(m_pictures.icon);
+        });
+    }
 }
 
-void frmMain::loadHotZonePictures() const
+void frmMain::loadLaterPictures() const
 {
-    if (m_hotZonePicturesLoaded)
+    if (m_laterPicturesLoaded)
         return;
-    m_hotZonePicturesLoaded = true;
-    skin::loadHotZonePictures(m_pictures);
+    m_laterPicturesLoaded = true;
+    skin::loadLaterPictures(m_pictures);
+    imgLoaded->setPicture(m_pictures.loadedPatch);
+    imgWait->setPicture(m_pictures.waitPatch);
 }
 
 // A close request from the window manager (Alt+F4, the task bar) ends the program

@@ -55,7 +55,7 @@ public:
     const WorkingFolders& folders() const { return m_folders; }
     const skin::Pictures& pictures() const
     {
-        loadHotZonePictures();
+        loadLaterPictures();
         return m_pictures;
     }
 
@@ -72,9 +72,10 @@ protected:
 
 private:
     void createElements();
-    // The hover and press pictures, loaded once the first frame is on the screen, or
-    // earlier when something asks for them.
-    void loadHotZonePictures() const;
+    // The hot zones' and the banner's pictures and the window icon, loaded once the
+    // first frame is on the screen (the icon is set then), or earlier when something
+    // asks for them or shows the banner.
+    void loadLaterPictures() const;
     void centreOnScreen();
     void connectElements();
     void connectSkin();
@@ -158,8 +159,9 @@ private:
 
     StartupPaths m_paths;
     WorkingFolders m_folders;
-    mutable skin::Pictures m_pictures;  // the hot zones' pictures come in late
-    mutable bool m_hotZonePicturesLoaded = false;
+    mutable skin::Pictures m_pictures;  // the JPEG pictures come in late
+    mutable bool m_laterPicturesLoaded = false;
+    bool m_firstFrameShown = false;
     frmPop* m_popupMenus = nullptr;
     // A button held down on the window's surface, until its release.
     struct SurfacePress {

@@ -61,7 +61,7 @@ qreal pictureDensity(qreal screenDensity)
 Pictures loadPictures(qreal screenDensity)
 {
     Pictures pictures = loadFirstFramePictures(screenDensity);
-    loadHotZonePictures(pictures);
+    loadLaterPictures(pictures);
     return pictures;
 }
 
@@ -71,16 +71,16 @@ Pictures loadFirstFramePictures(qreal screenDensity)
     Pictures pictures;
     pictures.density = set.density;
     pictures.background = set.picture(backgroundFile());
-    pictures.loadedPatch = set.picture(loadedPatchFile());
-    pictures.waitPatch = set.picture(waitPatchFile());
-    pictures.icon = set.icon();
     pictures.hand = set.hand();
     return pictures;
 }
 
-void loadHotZonePictures(Pictures& pictures)
+void loadLaterPictures(Pictures& pictures)
 {
     const PictureSet set{pictures.density};
+    pictures.loadedPatch = set.picture(loadedPatchFile());
+    pictures.waitPatch = set.picture(waitPatchFile());
+    pictures.icon = set.icon();
     for (int i = 0; i < layout::kToolButtonCount; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         pictures.buttonHover[slot] = set.picture(toolButtonHoverFile(i));
