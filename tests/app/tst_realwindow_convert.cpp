@@ -171,11 +171,16 @@ private slots:
             run(QStringLiteral("xprop"), {QStringLiteral("-id"), m_program->windowId(), QStringLiteral("WM_CLASS")});
         QVERIFY2(windowClass.contains(QStringLiteral("= \"tovaro-pro\", \"tovaro-pro\"")), qPrintable(windowClass));
         loadThroughTheDialog(m_longSource);
-        click(kConvert);
         static const QRegularExpression percent(
             QStringLiteral("^_NET_WM_NAME\\(UTF8_STRING\\) = \"Tovaro PRO - \\d+%\"$"));
+        // A click the window took while it was still coming back from the dialog is
+        // lost; one during the run is refused, so clicking again is safe.
         QString title;
-        QTRY_VERIFY2_WITH_TIMEOUT(percent.match(title = windowTitle()).hasMatch(), qPrintable(title), 30000);
+        for (int attempt = 0; attempt < 3 && !percent.match(title).hasMatch(); ++attempt) {
+            click(kConvert);
+            (void)QTest::qWaitFor([&] { return percent.match(title = windowTitle()).hasMatch(); }, 20000);
+        }
+        QVERIFY2(percent.match(title).hasMatch(), qPrintable(title));
         screenshot(m_scratch.filePath(QStringLiteral("progress.png")));
 
         QElapsedTimer clock;
