@@ -11,15 +11,15 @@
 #include <QCloseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QTimer>
 
 frmMain::frmMain(StartupPaths paths, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       m_paths(std::move(paths)),
-      m_pictures(skin::loadFirstFramePictures(devicePixelRatioF()))
+      m_pictures(skin::loadPictures(devicePixelRatioF()))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tovaro PRO"));
+    setWindowIcon(m_pictures.icon);
     setFixedSize(layout::kClientWidth, layout::kClientHeight);
     setAcceptDrops(true);
     createElements();
@@ -50,24 +50,6 @@ void frmMain::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_pictures.background);
-    // Queued from here, it runs once the first frame has gone to the screen.
-    if (!m_firstFrameShown && isVisible()) {
-        m_firstFrameShown = true;
-        QTimer::singleShot(0, this, [this] {
-            loadLaterPictures();
-            setWindowIcon(m_pictures.icon);
-        });
-    }
-}
-
-void frmMain::loadLaterPictures() const
-{
-    if (m_laterPicturesLoaded)
-        return;
-    m_laterPicturesLoaded = true;
-    skin::loadLaterPictures(m_pictures);
-    imgLoaded->setPicture(m_pictures.loadedPatch);
-    imgWait->setPicture(m_pictures.waitPatch);
 }
 
 // A close request from the window manager (Alt+F4, the task bar) ends the program

@@ -53,11 +53,7 @@ public:
     void stopAndQuit();
 
     const WorkingFolders& folders() const { return m_folders; }
-    const skin::Pictures& pictures() const
-    {
-        loadLaterPictures();
-        return m_pictures;
-    }
+    const skin::Pictures& pictures() const { return m_pictures; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -72,10 +68,6 @@ protected:
 
 private:
     void createElements();
-    // The hot zones' and the banner's pictures and the window icon, loaded once the
-    // first frame is on the screen (the icon is set then), or earlier when something
-    // asks for them or shows the banner.
-    void loadLaterPictures() const;
     void centreOnScreen();
     void connectElements();
     void connectSkin();
@@ -159,9 +151,7 @@ private:
 
     StartupPaths m_paths;
     WorkingFolders m_folders;
-    mutable skin::Pictures m_pictures;  // the JPEG pictures come in late
-    mutable bool m_laterPicturesLoaded = false;
-    bool m_firstFrameShown = false;
+    skin::Pictures m_pictures;
     frmPop* m_popupMenus = nullptr;
     // A button held down on the window's surface, until its release.
     struct SurfacePress {

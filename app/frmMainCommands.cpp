@@ -53,7 +53,6 @@ void frmMain::imgButton_MouseUp(int index)
 
 void frmMain::showLooks()
 {
-    loadLaterPictures();
     for (int i = 0; i < layout::kToolButtonCount; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         switch (looks.button(i)) {
@@ -77,8 +76,6 @@ void frmMain::showSource()
     lblFile->setText(source.path);
     lblFile->setToolTip(source.path);
     lblFile->setVisible(source.fileLineShown);
-    if (source.loadedShown || source.waitShown)
-        loadLaterPictures();
     imgLoaded->setVisible(source.loadedShown);
     imgWait->setVisible(source.waitShown);
 }

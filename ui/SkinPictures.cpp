@@ -60,27 +60,10 @@ qreal pictureDensity(qreal screenDensity)
 
 Pictures loadPictures(qreal screenDensity)
 {
-    Pictures pictures = loadFirstFramePictures(screenDensity);
-    loadLaterPictures(pictures);
-    return pictures;
-}
-
-Pictures loadFirstFramePictures(qreal screenDensity)
-{
     const PictureSet set{pictureDensity(screenDensity)};
     Pictures pictures;
     pictures.density = set.density;
     pictures.background = set.picture(backgroundFile());
-    pictures.hand = set.hand();
-    return pictures;
-}
-
-void loadLaterPictures(Pictures& pictures)
-{
-    const PictureSet set{pictures.density};
-    pictures.loadedPatch = set.picture(loadedPatchFile());
-    pictures.waitPatch = set.picture(waitPatchFile());
-    pictures.icon = set.icon();
     for (int i = 0; i < layout::kToolButtonCount; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         pictures.buttonHover[slot] = set.picture(toolButtonHoverFile(i));
@@ -91,6 +74,11 @@ void loadLaterPictures(Pictures& pictures)
         pictures.menuHover[slot] = set.picture(menuHoverFile(j));
         pictures.menuPush[slot] = set.picture(menuPressedFile(j));
     }
+    pictures.loadedPatch = set.picture(loadedPatchFile());
+    pictures.waitPatch = set.picture(waitPatchFile());
+    pictures.icon = set.icon();
+    pictures.hand = set.hand();
+    return pictures;
 }
 
 }  // namespace skin
