@@ -24,6 +24,7 @@ void frmMain::Form_Load()
     const ResultFolders results = chooseResultFolders(m_paths.applicationFolder);
     m_folders.output = results.output;
     m_folders.data = results.data;
+    m_folders.openFrom = results.openFrom;
     // A run killed with the program leaves its working files; the next start clears them.
     conversion::ConversionRun({m_paths.applicationFolder, m_folders.temp, m_folders.output, m_folders.data, {}, {}, {}})
         .removeLeftovers();

@@ -1,6 +1,7 @@
 #include "ResultFolders.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
@@ -15,10 +16,13 @@ namespace {
 ResultFolders foldersFor(const QString& applicationFolder)
 {
     if (canWriteIn(applicationFolder))
-        return {applicationFolder + QStringLiteral("/output"), applicationFolder + QStringLiteral("/data")};
+        return {applicationFolder + QStringLiteral("/output"), applicationFolder + QStringLiteral("/data"),
+                applicationFolder};
     // The videos folder follows the user's xdg-user-dirs settings.
-    return {QStandardPaths::writableLocation(QStandardPaths::MoviesLocation) + QStringLiteral("/Tovaro PRO"),
-            QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/tovaro-pro")};
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    return {videos + QStringLiteral("/Tovaro PRO"),
+            QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/tovaro-pro"),
+            videos};
 }
 
 }  // namespace
@@ -28,5 +32,7 @@ ResultFolders chooseResultFolders(const QString& applicationFolder)
     ResultFolders chosen = foldersFor(applicationFolder);
     QDir().mkpath(chosen.output);
     QDir().mkpath(chosen.data);
+    if (!QFileInfo(chosen.openFrom).isDir())
+        chosen.openFrom = QDir::homePath();
     return chosen;
 }

@@ -10,6 +10,9 @@
 struct ResultFolders {
     QString output;
     QString data;
+    // Where the file-open dialog starts: beside the program, or for an installed copy
+    // the user's videos folder (home when there is none), never a system folder.
+    QString openFrom;
 };
 
 // Both folders are made here when missing, parents and all; a folder that cannot be

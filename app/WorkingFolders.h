@@ -13,4 +13,5 @@ struct WorkingFolders {
     QString temp;  // empty when no safe private folder could be had
     QString output;
     QString data;
+    QString openFrom;  // where the file-open dialog starts
 };

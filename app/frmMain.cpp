@@ -7,8 +7,8 @@
 #include "ui/SettingsPanel.h"
 #include "ui/SkinImage.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
 
@@ -85,4 +85,17 @@ void frmMain::askToStopAndQuit()
     // The run may have ended while the question was open.
     if (stop && m_run)
         m_run->stop();  // Convert ends the program once the run has cleaned up
+}
+
+void frmMain::stopAndQuit()
+{
+    if (!m_run) {
+        endProgram();
+        return;
+    }
+    m_run->stop();  // Convert ends the program once the run has cleaned up
+    // A box open above the run (the question itself) would keep it from returning.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != this && window->isModal() && window->isVisible())
+            window->close();
 }

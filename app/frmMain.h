@@ -48,6 +48,10 @@ public:
     // The same for files a later start of the program handed over; the window comes
     // to the front.
     void openHandedOver(const QStringList& names);
+    // What 是 in the question during a run does, asked from outside the window (a
+    // logout, kill, Ctrl+C): the run stops and clears up, then the program ends.
+    // Without a run the program ends at once.
+    void stopAndQuit();
 
     const WorkingFolders& folders() const { return m_folders; }
     const skin::Pictures& pictures() const { return m_pictures; }

@@ -84,7 +84,7 @@ void frmMain::showSource()
 void frmMain::Add()
 {
     addChosen([this] {
-        return COMDLG::ChooseOpenFiles(this, source::openDialogTitle(), QString(), source::openDialogFilter(),
+        return COMDLG::ChooseOpenFiles(this, source::openDialogTitle(), m_folders.openFrom, source::openDialogFilter(),
                                        source::kOpenDialogFlags | COMDLG::OFN_ALLOWMULTISELECT);
     });
 }

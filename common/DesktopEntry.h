@@ -7,4 +7,8 @@ namespace tovaro {
 
 inline constexpr const char* kDesktopEntryId = "org.tovaropro.TovaroPRO";
 
+// Both halves of the window's X11 class, however the program was started (tovaro-pro
+// on PATH, the program file itself, a renamed copy): the entry's StartupWMClass.
+inline constexpr const char* kWindowClass = "tovaro-pro";
+
 }  // namespace tovaro

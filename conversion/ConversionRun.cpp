@@ -12,6 +12,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <memory>
@@ -100,8 +101,9 @@ Outcome ConversionRun::failed(const QString& what, const QString& detail) const
 Outcome ConversionRun::converterFailed(int exitStatus, bool crashed) const
 {
     const QString& userFile = m_setup.sourcePath;
-    QString detail =
-        withKnownNames(m_lastError, {{m_command.inputPath, userFile}, {m_command.outputPath, m_setup.outputFolder}});
+    QString detail = converterDetail(
+        withKnownNames(m_lastError, {{m_command.inputPath, userFile}, {m_command.outputPath, m_setup.outputFolder}}),
+        crashed ? std::nullopt : std::optional<int>(exitStatus));
     if (crashed) {
         if (detail.isEmpty())
             detail = QStringLiteral("转换程序意外终止。");
@@ -155,6 +157,8 @@ std::optional<Outcome> ConversionRun::copyIntoWorkingFolder(const QString& conve
         offThread([source = m_setup.sourcePath, input] { return platform::copyFileReplacing(source, input); });
     if (m_stopped)
         return stoppedOutcome();
+    if (isDiskFull(sourceCopied.error()))
+        return failed(workingDiskFullText(m_setup.workingFolder), sourceCopied.message());
     if (!sourceCopied.ok())
         return failed(QStringLiteral("转换失败：无法复制源文件“%1”。").arg(m_setup.sourcePath), sourceCopied.message());
     return std::nullopt;
@@ -209,7 +213,7 @@ Outcome ConversionRun::placeResult(const QString& output)
     if (m_stopped)
         return stoppedOutcome();
     if (!saved.ok())
-        return keepUnsaved(output, stamp, saved.message());
+        return keepUnsaved(output, stamp, saved);
     Outcome outcome;
     outcome.converted = true;
     outcome.resultPath = placed;
@@ -232,16 +236,26 @@ platform::Status ConversionRun::saveUnderResultName(const QString& file, const Q
     return saved;
 }
 
-// The result stays in the working folder under the name it would have had, where no
-// later run removes it.
-Outcome ConversionRun::keepUnsaved(const QString& output, const QString& stamp, const QString& why)
+// The result is kept under the name it would have had, where it lasts: in the user's
+// data folder, which no reboot or clean-up empties; only when that fails too, in the
+// working folder, where no later run removes it but a reboot may.
+Outcome ConversionRun::keepUnsaved(const QString& output, const QString& stamp, const platform::Status& why)
 {
-    QString kept;
-    const auto keptThere = saveUnderResultName(output, m_setup.workingFolder, stamp, &kept);
-    if (!keptThere.ok())
-        return failed(QStringLiteral("转换结果无法保存到 output 文件夹，也无法留在临时工作文件夹中。"),
-                      why + QLatin1Char('\n') + keptThere.message());
-    return failed(QStringLiteral("转换结果无法保存到 output 文件夹，它仍在：\n%1").arg(kept), why);
+    QString details = why.message();
+    const QString lasting =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/tovaro-pro/unsaved");
+    for (const QString& folder : {lasting, m_setup.workingFolder}) {
+        if (folder.isEmpty() || (folder == lasting && !QDir().mkpath(folder)))
+            continue;
+        QString kept;
+        const auto keptThere = saveUnderResultName(output, folder, stamp, &kept);
+        if (m_stopped)
+            return stoppedOutcome();
+        if (keptThere.ok())
+            return failed(resultNotSavedText(m_setup.outputFolder, why.error(), kept), details);
+        details += QLatin1Char('\n') + keptThere.message();
+    }
+    return failed(resultNotSavedText(m_setup.outputFolder, why.error(), QString()), details);
 }
 
 void ConversionRun::setSourcePath(const QString& path)

@@ -53,8 +53,8 @@ public:
     // Copies the converter and the source into place, runs the converter, names and
     // copies its result into the output folder. Returns when all that is done, or at
     // the first step that failed. The working copies are gone by then, whatever
-    // happened; a result the output folder refused is kept in the working folder
-    // under its result name.
+    // happened; a result the output folder refused is kept under its result name in
+    // the user's data folder (tovaro-pro/unsaved), failing that in the working folder.
     Outcome exec();
 
     // The next exec() converts `path`; what the run kept of the file before is
@@ -89,7 +89,7 @@ private:
     static Outcome stoppedOutcome();
     Outcome failed(const QString& what, const QString& detail) const;
     Outcome converterFailed(int exitStatus, bool crashed) const;
-    Outcome keepUnsaved(const QString& output, const QString& stamp, const QString& why);
+    Outcome keepUnsaved(const QString& output, const QString& stamp, const platform::Status& why);
     platform::Status saveUnderResultName(const QString& file, const QString& folder, const QString& stamp,
                                          QString* placed);
     platform::Status offThread(std::function<platform::Status()> work);

@@ -3,6 +3,11 @@
 #include "ConverterStatus.h"
 
 #include <QList>
+#include <QStorageInfo>
+#include <QStringList>
+
+#include <algorithm>
+#include <cerrno>
 
 namespace conversion {
 
@@ -31,6 +36,98 @@ QString withKnownNames(QString line, const QList<WorkingName>& names)
         if (!name.working.isEmpty())
             line.replace(name.working, name.known);
     return line;
+}
+
+namespace {
+
+struct LineKind {
+    const char* marks;  // any one of these, '|' between them, in the converter's line
+    const char* told;
+};
+
+// The converter's lines by what they report, most particular first; the marks are
+// words of the messages the converter prints.
+constexpr LineKind kLineKinds[] = {
+    {"No space left|quota exceeded", "磁盘已满，转换程序无法写完转换结果。"},
+    {"stopped on request|encoding stopped", "转换被中止。"},
+    {"warning: the source is damaged", "源文件已损坏或不完整，只转换了能够解码的部分。"},
+    {"is not a video", "这个文件不是视频文件，或其中没有可以播放的内容。"},
+    {"cannot open '|cannot read '", "转换程序无法读取源文件。"},
+    {"the source is damaged|cannot decode|Invalid data found", "源文件已损坏，无法解码。"},
+    {"Permission denied|Read-only file system|cannot write|cannot move|cannot finish|cannot complete|"
+     "already exists|is a folder|not a regular file|longer than its folder allows|too long a path",
+     "转换程序无法写入转换结果。"},
+    {"sound|audio|AMR-NB", "源文件的声音无法转换。"},
+    {"picture|H.263|scale", "源文件的画面无法转换。"},
+    {"out of memory|Cannot allocate memory", "内存不足，转换程序无法继续。"},
+    {"try --help", "转换程序不接受这些转换设置。"},
+    {"cannot confine|Landlock", "转换程序无法限制自己能访问的文件。"},
+};
+
+// The kinds the converter's exit status names, as the lines' kinds tell them.
+const char* toldForStatus(int status)
+{
+    using tovaro::ConverterStatus;
+    switch (static_cast<ConverterStatus>(status)) {
+    case ConverterStatus::SourceUnreadable: return "转换程序无法读取源文件。";
+    case ConverterStatus::NotAVideo: return "这个文件不是视频文件，或其中没有可以播放的内容。";
+    case ConverterStatus::SourceDamaged: return "源文件已损坏，无法解码。";
+    case ConverterStatus::OutputUnwritable: return "转换程序无法写入转换结果。";
+    case ConverterStatus::OutOfSpace: return "磁盘已满，转换程序无法写完转换结果。";
+    case ConverterStatus::Stopped: return "转换被中止。";
+    case ConverterStatus::UsageError: return "转换程序不接受这些转换设置。";
+    case ConverterStatus::Written:
+    case ConverterStatus::Failed: break;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+QString converterDetail(const QString& line, std::optional<int> status)
+{
+    if (line.isEmpty())
+        return line;
+    if (const char* told = status ? toldForStatus(*status) : nullptr)
+        return QString::fromUtf8(told) + QStringLiteral("\n\n") + line;
+    QString told = QStringLiteral("转换程序报告了一个错误。");
+    for (const LineKind& kind : kLineKinds) {
+        const QStringList marks = QString::fromUtf8(kind.marks).split(QLatin1Char('|'));
+        if (std::any_of(marks.begin(), marks.end(), [&](const QString& mark) { return line.contains(mark); })) {
+            told = QString::fromUtf8(kind.told);
+            break;
+        }
+    }
+    return told + QStringLiteral("\n\n") + line;
+}
+
+bool isDiskFull(int error) { return error == ENOSPC || error == EDQUOT; }
+
+QString diskOf(const QString& folder)
+{
+    const QStorageInfo disk(folder);
+    return disk.isValid() ? disk.rootPath() : folder;
+}
+
+QString workingDiskFullText(const QString& workingFolder)
+{
+    return QStringLiteral(
+               "转换失败：临时工作文件夹所在的磁盘“%1”已满。\n临时工作文件夹：%2\n"
+               "请清理这个磁盘，或把 TMPDIR 设为空间足够的文件夹，然后再试。")
+        .arg(diskOf(workingFolder), workingFolder);
+}
+
+QString resultNotSavedText(const QString& resultsFolder, int error, const QString& keptAt)
+{
+    QString why = QStringLiteral("无法写入这个文件夹");
+    if (isDiskFull(error))
+        why = QStringLiteral("它所在的磁盘“%1”已满").arg(diskOf(resultsFolder));
+    else if (error == EACCES || error == EPERM || error == EROFS)
+        why = QStringLiteral("没有写入这个文件夹的权限");
+    const QString notSaved = QStringLiteral("转换结果无法保存到“%1”：%2。").arg(resultsFolder, why);
+    if (keptAt.isEmpty())
+        return notSaved + QStringLiteral("\n也没有其他地方可以存放它。");
+    return notSaved + QStringLiteral("\n转换结果已另存到：\n%1").arg(keptAt);
 }
 
 }  // namespace conversion

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace conversion {
 
 // The warning for the converter's exit status `status`, naming the user's file.
@@ -18,5 +20,27 @@ struct WorkingName {
     QString known;
 };
 QString withKnownNames(QString line, const QList<WorkingName>& names);
+
+// The details behind a warning for one of the converter's own lines: a Chinese
+// sentence that says what kind of trouble it reports, then the line itself for
+// whoever reports a bug. The exit status, when known, names the kind; a status
+// that names none leaves it to the line's words. An empty line gives nothing.
+QString converterDetail(const QString& line, std::optional<int> status = std::nullopt);
+
+// True when the system's error number `error` means the disk (or the quota) is full.
+bool isDiskFull(int error);
+
+// The disk that holds `folder`, as the user finds it in a file manager: where it is
+// mounted.
+QString diskOf(const QString& folder);
+
+// The warning when the working folder's disk filled up while a copy was made in it:
+// names that disk and the folder, not the file that was being copied.
+QString workingDiskFullText(const QString& workingFolder);
+
+// The warning when a finished result could not be saved in `resultsFolder`, with
+// the system's error number `error` telling why; `keptAt` is where the result was
+// kept instead (empty: nowhere).
+QString resultNotSavedText(const QString& resultsFolder, int error, const QString& keptAt);
 
 }  // namespace conversion

@@ -46,7 +46,9 @@ std::unique_ptr<QMessageBox> makeMessageBox(QWidget* owner, const Message& messa
     // window and give it minimise and maximise buttons.
     box->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     if (question) {
-        box->setDefaultButton(QMessageBox::Yes);
+        // Enter must never throw work away: the safe answer is the default, 是 stays
+        // one click or the Y key away.
+        box->setDefaultButton(QMessageBox::No);
         box->setEscapeButton(QMessageBox::No);
     }
     if (!message.detail.isEmpty())

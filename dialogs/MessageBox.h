@@ -32,7 +32,7 @@ struct Message {
 
 void showMessage(QWidget* owner, const Message& message);
 
-// Asks with 是 (the default) and 否; true for 是. Closing the box answers 否.
+// Asks with 是 and 否 (the default); true for 是. Closing the box answers 否.
 bool askYesNo(QWidget* owner, const Message& question);
 
 // While a sink is set, messages and questions go to it instead of the screen, and a

@@ -1,5 +1,7 @@
 #include "OpenFileDialog.h"
 
+#include "FileListColumns.h"
+
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QFileDialog>
@@ -90,6 +92,7 @@ QStringList getOpenFileNames(const OpenFileRequest& request)
     dialog.setObjectName(QStringLiteral("openFileDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
+    showChineseFileColumns(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     // Several files picked in the list with Ctrl or Shift. The file mode stays: one

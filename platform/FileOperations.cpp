@@ -105,10 +105,14 @@ Status copyFileReplacing(const QString& from, const QString& to)
     // The temporary file lives in the target's folder so the final rename stays on
     // one file system and is atomic.
     QTemporaryFile staging(QFileInfo(to).absolutePath() + QStringLiteral("/.copy-XXXXXX"));
-    if (!staging.open())
-        return Status::failure(QStringLiteral("cannot write beside %1: %2").arg(to, staging.errorString()));
-    if (!copyContents(source.fd, staging.handle()))
-        return Status::failure(QStringLiteral("cannot copy %1 to %2: %3").arg(from, to, systemError()));
+    if (!staging.open()) {
+        const int error = errno;
+        return Status::failure(QStringLiteral("cannot write beside %1: %2").arg(to, staging.errorString()), error);
+    }
+    if (!copyContents(source.fd, staging.handle())) {
+        const int error = errno;
+        return Status::failure(QStringLiteral("cannot copy %1 to %2: %3").arg(from, to, systemError(error)), error);
+    }
 
     struct stat info {};
     if (::fstat(source.fd, &info) == 0)
@@ -132,11 +136,13 @@ Status copyUnderFreeName(const QString& from, const QString& folder, const std::
     static std::atomic<int> serial{0};
     const QString staging = folder + QStringLiteral("/.partial-%1-%2").arg(::getpid()).arg(serial++);
     Descriptor out{::open(native(staging).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)};
-    if (out.fd < 0)
-        return Status::failure(QStringLiteral("cannot write in %1: %2").arg(folder, systemError()));
+    if (out.fd < 0) {
+        const int error = errno;
+        return Status::failure(QStringLiteral("cannot write in %1: %2").arg(folder, systemError(error)), error);
+    }
     const auto fail = [&](const QString& what, int error) {
         ::unlink(native(staging).constData());
-        return Status::failure(what + QStringLiteral(": ") + systemError(error));
+        return Status::failure(what + QStringLiteral(": ") + systemError(error), error);
     };
     if (!copyContents(source.fd, out.fd) || ::fdatasync(out.fd) != 0)
         return fail(QStringLiteral("cannot write in %1").arg(folder), errno);

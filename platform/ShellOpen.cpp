@@ -14,17 +14,23 @@ namespace {
 
 const QString kFileManagerService = QStringLiteral("org.freedesktop.FileManager1");
 
-// xdg-open ends with a failure status when no program takes the path.
+// xdg-open ends with a failure status when no program takes the path. Its end is
+// heard through the event loop: a widget deletes its children (the opener among
+// them, which ends xdg-open as it goes) before it stops listening, so an end heard
+// at once could reach a context that is half gone.
 void openWithDesktopOpener(const QString& path, QObject* context, const std::function<void(bool)>& done)
 {
     auto* opener = new QProcess(context);
     opener->setStandardInputFile(QProcess::nullDevice());
     opener->setStandardOutputFile(QProcess::nullDevice());
     opener->setStandardErrorFile(QProcess::nullDevice());
-    QObject::connect(opener, &QProcess::finished, context, [opener, done](int code, QProcess::ExitStatus status) {
-        done(status == QProcess::NormalExit && code == 0);
-        opener->deleteLater();
-    });
+    QObject::connect(
+        opener, &QProcess::finished, context,
+        [opener, done](int code, QProcess::ExitStatus status) {
+            done(status == QProcess::NormalExit && code == 0);
+            opener->deleteLater();
+        },
+        Qt::QueuedConnection);
     QObject::connect(opener, &QProcess::errorOccurred, context, [opener, done](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)
             return;

@@ -86,9 +86,16 @@ void setColourKey(QWidget* window, QRgb key)
     QImage keep(shown.size(), QImage::Format_Mono);
     keep.setColor(0, qRgb(0, 0, 0));
     keep.setColor(1, qRgb(255, 255, 255));
-    for (int y = 0; y < shown.height(); ++y)
+    keep.fill(0);
+    // Row by row and bit by bit (the most significant bit is the leftmost pixel):
+    // pixel() and setPixel() per pixel cost more than the rest of start-up's work.
+    for (int y = 0; y < shown.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(shown.constScanLine(y));
+        uchar* bits = keep.scanLine(y);
         for (int x = 0; x < shown.width(); ++x)
-            keep.setPixel(x, y, cut(shown.pixel(x, y), key) ? 1 : 0);
+            if (cut(row[x], key))
+                bits[x >> 3] |= static_cast<uchar>(0x80u >> (x & 7));
+    }
     if (keep.size() != window->size())
         keep = keep.scaled(window->size());  // a high-dpi grab has more pixels than the widget
     window->setMask(QBitmap::fromImage(keep));

@@ -12,6 +12,8 @@ cmake --build build/release -j"$(nproc)"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
 package=build/package/tovaro-pro_${version}_$(dpkg --print-architecture).deb
 rm -f "$package"
-cpack --config build/release/CPackConfig.cmake -B "$PWD/build/package"
+# The package's file names are UTF-8 (说明.txt), and the archive library reads them
+# through the locale: a UTF-8 one, whatever the caller's.
+LC_ALL=C.UTF-8 cpack --config build/release/CPackConfig.cmake -B "$PWD/build/package"
 [[ -f $package ]] || { echo "cpack wrote no $package" >&2; exit 1; }
 echo "$PWD/$package"

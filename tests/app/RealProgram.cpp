@@ -20,6 +20,11 @@ void endTestProgram(int status)
 QString run(const QString& program, const QStringList& arguments)
 {
     QProcess process;
+    // The tools read and write text (xdotool types Chinese paths) as UTF-8, whatever
+    // locale the program under test runs in.
+    QProcessEnvironment tools = QProcessEnvironment::systemEnvironment();
+    tools.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    process.setProcessEnvironment(tools);
     process.start(program, arguments);
     process.waitForFinished(10000);
     return QString::fromLocal8Bit(process.readAllStandardOutput());

@@ -60,7 +60,7 @@ private slots:
 
         const dialogs::OpenFileRequest& asked = dialogs::lastOpenFileRequest();
         QCOMPARE(asked.title, QStringLiteral("Open"));
-        QCOMPARE(asked.initialFolder, QCoreApplication::applicationDirPath());
+        QCOMPARE(asked.initialFolder, m_application + QLatin1Char('/'));  // the program's own, writable
         QCOMPARE(asked.filters.size(), 10);
         QCOMPARE(asked.filters.first().description, QStringLiteral("AVI格式(*.AVI)"));
         QCOMPARE(asked.filters.last().pattern, QStringLiteral("*.*"));
@@ -311,6 +311,16 @@ private slots:
         QTRY_VERIFY((shown = m_window->findChild<QPlainTextEdit*>()) != nullptr);
         QVERIFY(shown->isVisible() && shown->isWindow() && shown->isReadOnly());
         QCOMPARE(shown->toPlainText().trimmed(), QString::fromUtf8(readFile(help)).remove(QLatin1Char('\r')).trimmed());
+
+        // A window closed while the opener still runs hears nothing from it, not even
+        // the end its closing causes.
+        QVERIFY(opener.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        opener.write("#!/bin/sh\nsleep 5\nexit 3\n");
+        opener.close();
+        QTest::mouseClick(button(actions::kHelp), Qt::LeftButton);
+        QTest::qWait(200);  // the opener is running
+        m_window.reset();
+        QTest::qWait(100);
         qputenv("PATH", oldPath);
     }
 
@@ -320,8 +330,12 @@ private slots:
         QStringDecoder utf8(QStringDecoder::Utf8);
         const QString text = utf8(bytes);
         QVERIFY(!utf8.hasError());
-        for (const char* topic : {"添加", "176x144", "12.2", "output", "转换失败"})
+        // For both copies: results, working files, every way to open a video.
+        for (const char* topic : {"添加", "176x144", "12.2", "output", "转换失败", "~/Videos/Tovaro PRO",
+                                  "~/视频/Tovaro PRO", "~/.cache/tovaro-pro", "unsaved", "打开方式", "拖"})
             QVERIFY2(text.contains(QString::fromUtf8(topic)), topic);
+        // Nothing asks the user to change a system folder.
+        QVERIFY(!text.contains(QStringLiteral("确认程序所在文件夹可以写入")));
     }
 
     void longPathsAreShortenedInTheMiddleOnly()

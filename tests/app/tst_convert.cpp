@@ -245,12 +245,16 @@ private slots:
         QCOMPARE(m_messages.size(), 1);
         QCOMPARE(m_messages[0].title, QStringLiteral("警告"));
         QCOMPARE(m_messages[0].icon, dialogs::MessageIcon::Warning);
-        // Said in Chinese, naming the user's file; the converter's own line is the detail.
+        // Said in Chinese, naming the user's file; the details say in Chinese what the
+        // converter's own line, below, reports.
         QVERIFY2(m_messages[0].text.contains(m_source), qPrintable(m_messages[0].text));
         QVERIFY2(m_messages[0].text.startsWith(QStringLiteral("转换失败")), qPrintable(m_messages[0].text));
-        QVERIFY2(m_messages[0].detail.startsWith(QString::fromLatin1(tovaro::kConverterMessagePrefix) +
-                                                 QStringLiteral("cannot decode")),
-                 qPrintable(m_messages[0].detail));
+        QVERIFY2(m_messages[0].detail.startsWith(QStringLiteral("源文件已损坏")), qPrintable(m_messages[0].detail));
+        QVERIFY2(
+            m_messages[0].detail.endsWith(QStringLiteral("\n") + QString::fromLatin1(tovaro::kConverterMessagePrefix) +
+                                          QStringLiteral("cannot decode the source: Invalid data found when "
+                                                         "processing input")),
+            qPrintable(m_messages[0].detail));
         expectLoaded();
         QVERIFY(QDir(m_app + QStringLiteral("/output")).isEmpty());
 

@@ -1,8 +1,8 @@
 // A whole conversion through the real window with the real converter, on a real
 // display: load with the file-open dialog, pick settings with the keyboard, convert,
-// and check the result. Then what happens to a running converter when the program is
-// asked to close, and when it is killed. Last, the window by keyboard alone, read
-// over the accessibility bus as a screen reader reads it.
+// and check the result. Then what happens to a running conversion when the program is
+// asked to close, asked to end by a signal, and when it is killed. Last, the window by
+// keyboard alone, read over the accessibility bus as a screen reader reads it.
 
 #include "../conversion/StandInConverter.h"
 #include "RealProgram.h"
@@ -10,17 +10,19 @@
 
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <memory>
 
 #include <unistd.h>
-#include <memory>
 
 using namespace realwindow;
 
@@ -123,6 +125,29 @@ private slots:
                      QStringLiteral("-c:a"), QStringLiteral("aac"), m_source});
             QVERIFY2(QFile::exists(m_source), qPrintable(made));
         }
+        // Long enough to still be converting once its progress shows.
+        m_longSource = m_scratch.filePath(QStringLiteral("long clip.avi"));
+        const QString made = run(QStringLiteral("ffmpeg"), {QStringLiteral("-nostdin"),
+                                                            QStringLiteral("-v"),
+                                                            QStringLiteral("error"),
+                                                            QStringLiteral("-f"),
+                                                            QStringLiteral("lavfi"),
+                                                            QStringLiteral("-i"),
+                                                            QStringLiteral("testsrc2=s=176x144:r=25:d=300"),
+                                                            QStringLiteral("-f"),
+                                                            QStringLiteral("lavfi"),
+                                                            QStringLiteral("-i"),
+                                                            QStringLiteral("sine=f=440:d=300"),
+                                                            QStringLiteral("-c:v"),
+                                                            QStringLiteral("mpeg4"),
+                                                            QStringLiteral("-q:v"),
+                                                            QStringLiteral("20"),
+                                                            QStringLiteral("-c:a"),
+                                                            QStringLiteral("pcm_u8"),
+                                                            QStringLiteral("-ar"),
+                                                            QStringLiteral("8000"),
+                                                            m_longSource});
+        QVERIFY2(QFile::exists(m_longSource), qPrintable(made));
     }
 
     void init()
@@ -188,6 +213,63 @@ private slots:
         QVERIFY(probe[QStringLiteral("format")].toObject()[QStringLiteral("format_name")].toString().contains(
             QStringLiteral("3gp")));
         screenshot(m_scratch.filePath(QStringLiteral("after.png")));
+    }
+
+    // The real converter's progress reaches the title; 是 in the question, or a stop
+    // signal as a logout sends it, ends the program within a second, and nothing of
+    // the run stays: no working copy, no converter copy, no partial result.
+    void stoppedRealRunLeavesNothing_data()
+    {
+        QTest::addColumn<int>("stopSignal");  // 0: 是 in 确认
+        QTest::newRow("是") << 0;
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+
+    void stoppedRealRunLeavesNothing()
+    {
+        QFETCH(int, stopSignal);
+        const QString output = m_program->applicationFolder() + QStringLiteral("/output");
+        const QStringList resultsBefore = QDir(output).entryList(QDir::Files | QDir::Hidden);
+        const QString windowClass =
+            run(QStringLiteral("xprop"), {QStringLiteral("-id"), m_program->windowId(), QStringLiteral("WM_CLASS")});
+        QVERIFY2(windowClass.contains(QStringLiteral("= \"tovaro-pro\", \"tovaro-pro\"")), qPrintable(windowClass));
+        loadThroughTheDialog(m_longSource);
+        static const QRegularExpression percent(
+            QStringLiteral("^_NET_WM_NAME\\(UTF8_STRING\\) = \"Tovaro PRO - \\d+%\"$"));
+        // A click the window took while it was still coming back from the dialog is
+        // lost; one during the run is refused, so clicking again is safe.
+        QString title;
+        for (int attempt = 0; attempt < 3 && !percent.match(title).hasMatch(); ++attempt) {
+            click(kConvert);
+            (void)QTest::qWaitFor([&] { return percent.match(title = windowTitle()).hasMatch(); }, 20000);
+        }
+        QVERIFY2(percent.match(title).hasMatch(), qPrintable(title));
+        screenshot(m_scratch.filePath(QStringLiteral("progress.png")));
+
+        QElapsedTimer clock;
+        if (stopSignal == 0) {
+            QVERIFY(m_program->raise());
+            pressKeys(QStringLiteral("alt+F4"));
+            const QString question = waitForWindow(QStringLiteral("确认"));
+            QVERIFY2(!question.isEmpty(), "no question whether to stop");
+            QTRY_COMPARE(activeWindow(), question);
+            clock.start();
+            pressKeys(QStringLiteral("y"));
+        } else {
+            clock.start();
+            QCOMPARE(::kill(static_cast<pid_t>(m_program->process().processId()), stopSignal), 0);
+        }
+        QVERIFY(m_program->process().waitForFinished(5000));
+        const qint64 took = clock.elapsed();
+        QVERIFY2(took < 1000, qPrintable(QStringLiteral("ended %1 ms after the stop").arg(took)));
+        QCOMPARE(m_program->process().exitStatus(), QProcess::NormalExit);
+
+        const QString working = m_scratch.filePath(QStringLiteral("tovaro-%1").arg(::getuid()));
+        QCOMPARE(QDir(working).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("tmpFile")), QStringList());
+        QCOMPARE(QDir(working).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".copy-")), QStringList());
+        QCOMPARE(QDir(m_program->applicationFolder() + QStringLiteral("/data")).entryList(QDir::Files), QStringList());
+        QCOMPARE(QDir(output).entryList(QDir::Files | QDir::Hidden), resultsBefore);
     }
 
     void runningConverterIsNeverLeftBehind()
@@ -469,8 +551,16 @@ private:
         QTRY_COMPARE(m_program->visibleWindows(), 1);
     }
 
+    QString windowTitle() const
+    {
+        return run(QStringLiteral("xprop"),
+                   {QStringLiteral("-id"), m_program->windowId(), QStringLiteral("_NET_WM_NAME")})
+            .trimmed();
+    }
+
     enum class OpenBy { Mouse, Keyboard };
-    void loadThroughTheDialog(OpenBy openBy = OpenBy::Mouse)
+    void loadThroughTheDialog(OpenBy openBy = OpenBy::Mouse) { loadThroughTheDialog(m_source, openBy); }
+    void loadThroughTheDialog(const QString& source, OpenBy openBy = OpenBy::Mouse)
     {
         if (openBy == OpenBy::Mouse)
             click(kAdd);
@@ -479,7 +569,7 @@ private:
         const QString dialog = waitForWindow(QStringLiteral("Open"));
         QVERIFY(!dialog.isEmpty());
         QTRY_COMPARE(activeWindow(), dialog);
-        typeText(m_source);
+        typeText(source);
         pressKeys(QStringLiteral("Return"));
         QTRY_VERIFY(!isViewable(dialog));
     }
@@ -501,6 +591,7 @@ private:
     std::unique_ptr<RealProgram> m_program;
     QString m_openerLog;
     QString m_source;
+    QString m_longSource;
 };
 
 REALWINDOW_TEST_MAIN(RealWindowConvertTest)

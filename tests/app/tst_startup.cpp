@@ -79,6 +79,7 @@ private slots:
         QCOMPARE(window->folders().output, m_application + QStringLiteral("/output"));
         QCOMPARE(window->folders().data, m_application + QStringLiteral("/data"));
         QCOMPARE(window->folders().temp, m_tempBase + QLatin1Char('/') + privateFolderName());
+        QCOMPARE(window->folders().openFrom, m_application);
         for (const QString& folder : {window->folders().output, window->folders().data, window->folders().temp})
             QVERIFY2(QFileInfo(folder).isDir(), qPrintable(folder));
     }
@@ -106,6 +107,8 @@ private slots:
         QCOMPARE(window->folders().temp, working);
     }
 
+    // An installed copy: results go to the user's videos folder, and the file-open
+    // dialog starts there (home when there is none), not in a system folder.
     void unwritableApplicationFolderStillStarts()
     {
         // Permissions do not stop root, so put a regular file where the folder's
@@ -113,13 +116,27 @@ private slots:
         const QString blocker = m_scratch.filePath(QStringLiteral("blocker"));
         QVERIFY(testsupport::writeFile(blocker, {}));
         const QString application = blocker + QStringLiteral("/Tovaro PRO");
+        const QString home = m_scratch.filePath(QStringLiteral("home"));
+        const QByteArray realHome = qgetenv("HOME"), realConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", home.toUtf8());
+        qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/.config")).toUtf8());
+        QVERIFY(QDir().mkpath(home));
 
-        const auto window = startWindow(application, m_tempBase);
+        auto window = startWindow(application, m_tempBase);
         QVERIFY(!QFileInfo::exists(application + QStringLiteral("/output")));
         QVERIFY(!QFileInfo::exists(application + QStringLiteral("/data")));
         QCOMPARE(find<QComboBox>(*window, QStringLiteral("cmbSize"))->currentText(),
                  QStringLiteral("176x144"));  // later steps ran
         QCOMPARE(window->size(), QSize(557, 374));
+        QCOMPARE(window->folders().output, home + QStringLiteral("/Videos/Tovaro PRO"));
+        QCOMPARE(window->folders().openFrom, home + QStringLiteral("/Videos"));
+
+        QVERIFY(QDir(home + QStringLiteral("/Videos")).removeRecursively());
+        QVERIFY(testsupport::writeFile(home + QStringLiteral("/Videos"), {}));  // no videos folder can be made
+        window = startWindow(application, m_tempBase);
+        QCOMPARE(window->folders().openFrom, home);
+        qputenv("HOME", realHome);
+        qputenv("XDG_CONFIG_HOME", realConfig);
     }
 
     void unsafeTempFolderIsNotUsed()

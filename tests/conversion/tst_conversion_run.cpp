@@ -5,13 +5,16 @@
 #include "ScratchFolder.h"
 #include "StandInConverter.h"
 #include "conversion/ConversionRun.h"
+#include "conversion/FailureText.h"
 #include "platform/ExclusiveLock.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTest>
 #include <QTimer>
 
@@ -19,6 +22,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <memory>
@@ -163,11 +167,53 @@ private slots:
         QVERIFY2(outcome.warning.contains(m_source), qPrintable(outcome.warning));
         QVERIFY2(outcome.detail.contains(detail), qPrintable(outcome.detail));
         if (outcome.detail.contains(QStringLiteral("cannot use"))) {
-            QCOMPARE(outcome.detail,
-                     QStringLiteral("conv.dll: cannot use %1 for %2").arg(m_source, m_app + QStringLiteral("/output")));
+            QVERIFY2(outcome.detail.endsWith(QStringLiteral("\n\nconv.dll: cannot use %1 for %2")
+                                                 .arg(m_source, m_app + QStringLiteral("/output"))),
+                     qPrintable(outcome.detail));
         }
         QVERIFY(entries(m_app + QStringLiteral("/output")).isEmpty());
         expectNoWorkingCopies();
+    }
+
+    // Each kind of line the converter prints is first said in Chinese; the line itself
+    // follows as it came.
+    void converterLinesAreToldInChinese_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("told");
+        const std::pair<const char*, const char*> lines[] = {
+            {"cannot read '/v/a.avi': Invalid data found when processing input", "无法读取源文件"},
+            {"cannot open '/v/a.avi': Permission denied", "无法读取源文件"},
+            {"'/v/a.avi' is not a video: its kind of file is unknown", "不是视频文件"},
+            {"the source is damaged: no picture decodes", "已损坏"},
+            {"cannot decode the source: Invalid data found when processing input", "已损坏"},
+            {"warning: the source is damaged or cut short; converted what could be decoded (2.0 s)", "只转换了"},
+            {"cannot finish the 3GP file: No space left on device", "磁盘已满"},
+            {"cannot write beside '/o/x.3gp': Disk quota exceeded", "磁盘已满"},
+            {"'/o/x.3gp' is a folder", "无法写入转换结果"},
+            {"stopped on request", "中止"},
+            {"decoder gave sound without a sample rate or format", "声音"},
+            {"cannot scale a picture", "画面"},
+            {"unknown option -q (try --help)", "不接受"},
+            {"conversion failed: something new", "报告了一个错误"}};
+        for (const auto& [line, told] : lines)
+            QTest::newRow(line) << QStringLiteral("conv.dll: ") + QString::fromUtf8(line) << QString::fromUtf8(told);
+    }
+
+    void converterLinesAreToldInChinese()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, told);
+        const QStringList detail = conversion::converterDetail(line).split(QLatin1Char('\n'));
+        QVERIFY2(detail.first().contains(told), qPrintable(detail.first()));
+        QCOMPARE(detail.last(), line);
+        QVERIFY(conversion::converterDetail(QString()).isEmpty());
+        // The exit status, where it names a kind, has the last word.
+        const QString damaged = QStringLiteral("conv.dll: cannot read 'a.mp4': Invalid data found");
+        QVERIFY(conversion::converterDetail(damaged, int(tovaro::ConverterStatus::SourceDamaged))
+                    .startsWith(QStringLiteral("源文件已损坏")));
+        QVERIFY(conversion::converterDetail(damaged, int(tovaro::ConverterStatus::Failed))
+                    .startsWith(QStringLiteral("转换程序无法读取")));
     }
 
     void threeGpSourceMustBeReplacedByTheConverter()
@@ -209,22 +255,84 @@ private slots:
         expectRefusal(setupFor(m_source), QStringLiteral("找不到转换程序"));
     }
 
-    void unsavedResultIsKeptUnderItsNameInTheWorkingFolder()
+    // A result the results folder refuses is kept where it lasts, in the user's data
+    // folder; the warning names the real results folder, why, and where the result is.
+    void unsavedResultIsKeptWhereItLasts()
     {
+        const QString dataHome = m_scratch.filePath(QStringLiteral("data home"));
+        qputenv("XDG_DATA_HOME", dataHome.toUtf8());
         QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
-        QVERIFY(QDir(m_app + QStringLiteral("/output")).removeRecursively());
-        writeFile(m_app + QStringLiteral("/output"), "");  // a file in its place stops root too
-        const QString kept = m_work + QStringLiteral("/126151741.3gp");
+        const QString results = m_app + QStringLiteral("/output");
+        QVERIFY(QDir(results).removeRecursively());
+        writeFile(results, "");  // a file in its place stops root too
+        const QString kept = dataHome + QStringLiteral("/tovaro-pro/unsaved/126151741.3gp");
         conversion::Outcome outcome = conversion::ConversionRun(setupFor(m_source)).exec();
         QVERIFY(!outcome.converted);
+        QVERIFY2(outcome.warning.startsWith(QStringLiteral("转换结果无法保存到“%1”：无法写入").arg(results)),
+                 qPrintable(outcome.warning));
         QVERIFY2(outcome.warning.endsWith(QLatin1Char('\n') + kept), qPrintable(outcome.warning));
         QCOMPARE(readFile(kept), QByteArray("converted source bytes"));
         expectNoWorkingCopies();
 
         // The next run keeps its own beside it and leaves the first alone.
         outcome = conversion::ConversionRun(setupFor(m_source)).exec();
-        QVERIFY2(outcome.warning.endsWith(QStringLiteral("/126151741-2.3gp")), qPrintable(outcome.warning));
+        QVERIFY2(outcome.warning.endsWith(QStringLiteral("/unsaved/126151741-2.3gp")), qPrintable(outcome.warning));
         QCOMPARE(readFile(kept), QByteArray("converted source bytes"));
+
+        // Where the data folder is refused too, the working folder keeps it.
+        QVERIFY(QDir(dataHome).removeRecursively());
+        writeFile(dataHome, "");
+        outcome = conversion::ConversionRun(setupFor(m_source)).exec();
+        QVERIFY2(outcome.warning.endsWith(QLatin1Char('\n') + m_work + QStringLiteral("/126151741.3gp")),
+                 qPrintable(outcome.warning));
+        qunsetenv("XDG_DATA_HOME");
+
+        // Why, as the system said it.
+        QVERIFY(
+            conversion::resultNotSavedText(results, EACCES, kept).contains(QStringLiteral("没有写入这个文件夹的权限")));
+        QVERIFY(conversion::resultNotSavedText(results, ENOSPC, QString()).contains(QStringLiteral("已满")));
+    }
+
+    // The working folder on a disk of its own that is nearly full: the warning says
+    // that disk is full and names it, not the source. Runs again in a mount namespace
+    // of its own, where a small file system can be had without privileges.
+    void fullWorkingDiskIsNamed()
+    {
+        const QByteArray smallDisk = qgetenv("TOVARO_SMALL_DISK");
+        if (smallDisk.isEmpty()) {
+            const QString disk = m_scratch.filePath(QStringLiteral("small"));
+            QVERIFY(QDir().mkpath(disk));
+            if (QProcess::execute(QStringLiteral("unshare"),
+                                  {QStringLiteral("-r"), QStringLiteral("-m"), QStringLiteral("true")}) != 0)
+                QSKIP("cannot make a mount namespace here (no user namespaces)");
+            QProcess again;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("TOVARO_SMALL_DISK"), disk);
+            again.setProcessEnvironment(environment);
+            again.setProcessChannelMode(QProcess::MergedChannels);
+            again.start(QStringLiteral("unshare"),
+                        {QStringLiteral("-r"), QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"),
+                         QStringLiteral("mount -t tmpfs -o size=64k none \"$0\" || exit 77; exec \"$@\""), disk,
+                         QCoreApplication::applicationFilePath(), QStringLiteral("fullWorkingDiskIsNamed")});
+            QVERIFY(again.waitForFinished(60000));
+            if (again.exitCode() == 77)
+                QSKIP("cannot mount a small file system here");
+            QVERIFY2(again.exitCode() == 0, again.readAll().constData());
+            return;
+        }
+        m_work = QString::fromLocal8Bit(smallDisk) + QStringLiteral("/tovaro-0");
+        QVERIFY(QDir().mkpath(m_work));
+        writeFile(m_source, QByteArray(256 * 1024, 'v'));
+        QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
+        const conversion::Outcome outcome = conversion::ConversionRun(setupFor(m_source)).exec();
+        QVERIFY(!outcome.converted);
+        QVERIFY2(
+            outcome.warning.startsWith(
+                QStringLiteral("转换失败：临时工作文件夹所在的磁盘“%1”已满").arg(QString::fromLocal8Bit(smallDisk))),
+            qPrintable(outcome.warning));
+        QVERIFY2(outcome.warning.contains(m_work), qPrintable(outcome.warning));
+        QVERIFY(standin::calledWith(m_app).isEmpty());
+        expectNoWorkingCopies();
     }
 
     void deletedFoldersAreMadeAgain()

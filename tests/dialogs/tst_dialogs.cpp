@@ -257,11 +257,20 @@ private slots:
             nullptr, {QStringLiteral("确认"), QStringLiteral("停止？"), MessageIcon::Question, QStringLiteral("细节")},
             true);
         QCOMPARE(question->icon(), QMessageBox::Question);
-        QCOMPARE(question->defaultButton(), question->button(QMessageBox::Yes));
         QVERIFY(question->escapeButton() == question->button(QMessageBox::No));
         QVERIFY(question->button(QMessageBox::Yes)->text().startsWith(QStringLiteral("是")));
         QVERIFY(question->button(QMessageBox::No)->text().startsWith(QStringLiteral("否")));
         QCOMPARE(question->detailedText(), QStringLiteral("细节"));
+
+        // Enter keeps what is going on (否); 是 is the Y key away.
+        const std::pair<Qt::Key, QMessageBox::StandardButton> answers[] = {{Qt::Key_Return, QMessageBox::No},
+                                                                           {Qt::Key_Y, QMessageBox::Yes}};
+        for (const auto& [key, answer] : answers) {
+            const auto asked =
+                dialogs::makeMessageBox(nullptr, {QStringLiteral("确认"), QStringLiteral("停止？")}, true);
+            QTimer::singleShot(0, asked.get(), [box = asked.get(), key] { QTest::keyClick(box, key); });
+            QCOMPARE(asked->exec(), int(answer));
+        }
     }
 
     // With the choice of several, Ctrl+click picks more than one file in the list and

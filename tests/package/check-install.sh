@@ -45,7 +45,9 @@ done
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" || fail "appstreamcli validate"
 grep -q "<release version=\"$version\"" "$prefix/share/metainfo/$id.metainfo.xml" || fail "no release $version"
 
-cpack --config "$build/CPackConfig.cmake" -B "$scratch/package" >/dev/null
+# The package's file names are UTF-8 (说明.txt), and the archive library reads them
+# through the locale: a UTF-8 one, whatever the tests run in.
+LC_ALL=C.UTF-8 cpack --config "$build/CPackConfig.cmake" -B "$scratch/package" >/dev/null
 deb=$scratch/package/tovaro-pro_${version}_$(dpkg --print-architecture).deb
 [[ -f $deb ]] || fail "no $(basename "$deb") among: $(ls "$scratch/package")"
 depends=$(dpkg-deb -f "$deb" Depends)

@@ -71,6 +71,11 @@ for _ in $(seq 200); do
   sleep 0.05
 done
 [[ -n $origin ]] || fail "the window did not show"
+# Task bars tie the window to its entry by its class.
+entry_class=$(sed -n 's/^StartupWMClass=//p' "$prefix/share/applications/org.tovaropro.TovaroPRO.desktop")
+[[ -n $entry_class ]] || fail "the desktop entry names no StartupWMClass"
+window_class=$(xprop -id "$(awk '/Window id:/ {print $4}' <<<"$info")" WM_CLASS)
+[[ $window_class == *"= \"$entry_class\", \"$entry_class\"" ]] || fail "$window_class is not $entry_class"
 read -r x y <<<"$origin"
 sleep 0.5
 # Convert, without touching Add: only the file from the command line can be loaded.
