@@ -87,6 +87,23 @@ void printVersion()
                 AV_STRINGIFY(LIBAVFORMAT_VERSION), AV_STRINGIFY(LIBAVCODEC_VERSION));
 }
 
+// Prints the line of the failure being handled and gives its exit status.
+int reportFailure()
+{
+    try {
+        throw;
+    } catch (const conv::UsageError& error) {
+        printError(std::string(error.what()) + " (try --help)");
+        return exitStatus(ConverterStatus::UsageError);
+    } catch (const conv::ConversionError& error) {
+        printError(error.what());
+        return exitStatus(error.kind());
+    } catch (const std::exception& error) {
+        printError(std::string("conversion failed: ") + error.what());
+        return exitStatus(ConverterStatus::Failed);
+    }
+}
+
 // The confined worker: converts the open source into the open working file.
 int convertInWorker(const conv::ConversionRequest& request, int source, int output)
 {
@@ -112,12 +129,8 @@ int convertInWorker(const conv::ConversionRequest& request, int source, int outp
         if (outcome.sourceDamaged())
             printWarning(outcome);
         return exitStatus(ConverterStatus::Written);
-    } catch (const conv::ConversionError& error) {
-        printError(error.what());
-        return exitStatus(error.kind());
-    } catch (const std::exception& error) {
-        printError(std::string("conversion failed: ") + error.what());
-        return exitStatus(ConverterStatus::Failed);
+    } catch (...) {
+        return reportFailure();
     }
 }
 
@@ -149,14 +162,7 @@ int main(int argc, char** argv)
         if (status == exitStatus(ConverterStatus::Written))
             place.placeResult();
         return status;
-    } catch (const conv::UsageError& error) {
-        printError(std::string(error.what()) + " (try --help)");
-        return exitStatus(ConverterStatus::UsageError);
-    } catch (const conv::ConversionError& error) {
-        printError(error.what());
-        return exitStatus(error.kind());
-    } catch (const std::exception& error) {
-        printError(std::string("conversion failed: ") + error.what());
-        return exitStatus(ConverterStatus::Failed);
+    } catch (...) {
+        return reportFailure();
     }
 }
