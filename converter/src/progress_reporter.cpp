@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <poll.h>
+
 namespace conv {
 namespace {
 
@@ -11,6 +13,14 @@ constexpr double kLeastFractionForEstimate = 0.05;
 
 // Seconds past its claimed end a source may run and keep the claim.
 constexpr double kClaimOverrun = 0.5;
+
+// A pipe whose reader has closed its end reports an error at once, before
+// anything is written to it.
+bool readerGone(std::FILE* out)
+{
+    pollfd watched{fileno(out), 0, 0};
+    return poll(&watched, 1, 0) == 1 && (watched.revents & (POLLERR | POLLHUP)) != 0;
+}
 
 }  // namespace
 
@@ -51,6 +61,8 @@ void ProgressReporter::update(double secondsDone)
 {
     std::lock_guard lock(mutex_);
     done_ = std::max(done_, secondsDone);
+    if (stopWhenUnread_ && readerGone(out_))
+        stopWhenUnread_->store(true);
     const auto now = std::chrono::steady_clock::now();
     if (now - lastPrint_ < interval_)
         return;

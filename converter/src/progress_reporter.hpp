@@ -39,7 +39,8 @@ public:
         std::lock_guard lock(mutex_);
         secondsRead_ = std::move(seconds);
     }
-    // Sets `flag` when a line cannot be written: whoever watched is gone.
+    // Sets `flag` once whoever watched is gone: its pipe reports the far end
+    // closed, or a line cannot be written.
     void stopWhenUnread(std::atomic<bool>* flag) { stopWhenUnread_ = flag; }
 
     void update(double secondsDone);
