@@ -141,6 +141,7 @@ private:
     void showProgress(const std::optional<conversion::QueueProgress>& progress);
     void reportOutcome(const conversion::QueueOutcome& queue);
     void reportOneOutcome(const conversion::Outcome& outcome);
+    void tellChanges(const conversion::QueueOutcome& queue);
 
     // Elements, named as the skin's hot zones and controls.
     std::array<SkinImage*, layout::kMenuItemCount> imgMenu{};

@@ -25,6 +25,13 @@ const QString kTitle = QStringLiteral("Tovaro PRO");
 
 QString desktopEntryId() { return QString::fromLatin1(tovaro::kDesktopEntryId); }
 
+QString joinedBlocks(const QString& first, const QString& second)
+{
+    if (first.isEmpty() || second.isEmpty())
+        return first + second;
+    return first + QStringLiteral("\n\n") + second;
+}
+
 }  // namespace
 
 void frmMain::connectConversion() { connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer); }
@@ -78,6 +85,8 @@ void frmMain::reportOutcome(const conversion::QueueOutcome& queue)
             one = queue.failed.first().outcome;
         }
         reportOneOutcome(one);
+        if (one.converted)
+            tellChanges(queue);
         return;
     }
     const QString failures = queue.failed.isEmpty() ? QString() : conversion::queueFailureText(queue);
@@ -88,10 +97,23 @@ void frmMain::reportOutcome(const conversion::QueueOutcome& queue)
         else
             platform::notify(desktopEntryId(), QStringLiteral("转换失败"), failures.section(QLatin1Char('\n'), 0, 0));
     }
-    if (failures.isEmpty())
+    if (failures.isEmpty()) {
         showResult(queue.results.last());
-    else
-        warn(failures, conversion::queueFailureDetail(queue));
+        tellChanges(queue);
+    } else {  // one box for the whole queue
+        warn(joinedBlocks(failures, conversion::queueChangeText(queue)),
+             joinedBlocks(conversion::queueFailureDetail(queue), conversion::queueChangeDetail(queue)));
+    }
+}
+
+// Files that converted with the sound left out, the rate lowered or damage skipped:
+// the result is there, but not quite what the user asked for.
+void frmMain::tellChanges(const conversion::QueueOutcome& queue)
+{
+    if (queue.changed.isEmpty())
+        return;
+    dialogs::showMessage(this, {QStringLiteral("提示"), conversion::queueChangeText(queue),
+                                dialogs::MessageIcon::Information, conversion::queueChangeDetail(queue)});
 }
 
 void frmMain::reportOneOutcome(const conversion::Outcome& outcome)

@@ -26,6 +26,7 @@ namespace {
 const QString kLockName = QStringLiteral("/.conversion.lock");
 const QByteArray kErrorPrefix = QByteArray(tovaro::kConverterMessagePrefix);
 constexpr qsizetype kLongestLine = 64 * 1024;
+constexpr qsizetype kMostChanges = 16;  // a converter gone wrong must not fill the box
 
 // Removes files when the run ends, however it ends.
 struct RemovedAtEnd {
@@ -98,12 +99,17 @@ Outcome ConversionRun::failed(const QString& what, const QString& detail) const
     return outcome;
 }
 
+QString ConversionRun::withUserNames(const QString& line) const
+{
+    return withKnownNames(line,
+                          {{m_command.inputPath, m_setup.sourcePath}, {m_command.outputPath, m_setup.outputFolder}});
+}
+
 Outcome ConversionRun::converterFailed(int exitStatus, bool crashed) const
 {
     const QString& userFile = m_setup.sourcePath;
-    QString detail = converterDetail(
-        withKnownNames(m_lastError, {{m_command.inputPath, userFile}, {m_command.outputPath, m_setup.outputFolder}}),
-        crashed ? std::nullopt : std::optional<int>(exitStatus));
+    QString detail =
+        converterDetail(withUserNames(m_lastError), crashed ? std::nullopt : std::optional<int>(exitStatus));
     if (crashed) {
         if (detail.isEmpty())
             detail = QStringLiteral("转换程序意外终止。");
@@ -168,6 +174,7 @@ std::optional<Outcome> ConversionRun::runConverter(const QString& output)
 {
     // For a 3GP source this is the input itself, which the converter must replace.
     const platform::FileStamp before = platform::stampOf(output);
+    m_changes.clear();
     QProcess process;
     m_process = &process;
     process.setStandardOutputFile(QProcess::nullDevice());
@@ -217,10 +224,17 @@ Outcome ConversionRun::placeResult(const QString& output)
     Outcome outcome;
     outcome.converted = true;
     outcome.resultPath = placed;
+    for (const QString& line : m_changes)
+        outcome.changes << withUserNames(line);
     return outcome;
 }
 
-Outcome ConversionRun::stoppedOutcome() { return Outcome{false, true, {}, {}, {}}; }
+Outcome ConversionRun::stoppedOutcome()
+{
+    Outcome outcome;
+    outcome.stopped = true;
+    return outcome;
+}
 
 platform::Status ConversionRun::saveUnderResultName(const QString& file, const QString& folder, const QString& stamp,
                                                     QString* placed)
@@ -264,6 +278,7 @@ void ConversionRun::setSourcePath(const QString& path)
     m_command = {};
     m_errorTail.clear();
     m_lastError.clear();
+    m_changes.clear();
     m_lastPercent.reset();
 }
 
@@ -321,16 +336,18 @@ platform::Status ConversionRun::offThread(std::function<platform::Status()> work
 }
 
 // Progress lines become progressChanged; the last error line is kept for the
-// failure warning.
+// failure warning, the lines that tell of a changed result for the user.
 void ConversionRun::readErrors(const QByteArray& chunk)
 {
     m_errorTail += chunk;
     for (qsizetype end = m_errorTail.indexOf('\n'); end >= 0; end = m_errorTail.indexOf('\n')) {
         const QByteArray line = m_errorTail.left(end).trimmed();
         m_errorTail.remove(0, end + 1);
-        if (line.startsWith(kErrorPrefix))
+        if (line.startsWith(kErrorPrefix)) {
             m_lastError = QString::fromUtf8(line);
-        else if (const auto progress = ProgressLine::read(line))
+            if (resultChange(m_lastError) && m_changes.size() < kMostChanges)
+                m_changes << m_lastError;
+        } else if (const auto progress = ProgressLine::read(line))
             reportProgress(progress->percent());
     }
     if (m_errorTail.size() > kLongestLine)

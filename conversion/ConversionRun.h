@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -38,6 +39,9 @@ struct Outcome {
     QString resultPath;    // the new file in the output folder
     QString warning;       // what the user is told when it did not work, in Chinese
     QString detail;        // the technical reason, with the user's file names
+    // When it worked: the converter's lines on what the result leaves out or holds
+    // otherwise than asked, with the user's file names.
+    QStringList changes;
 };
 
 class ConversionRun : public QObject {
@@ -89,6 +93,7 @@ private:
     static Outcome stoppedOutcome();
     Outcome failed(const QString& what, const QString& detail) const;
     Outcome converterFailed(int exitStatus, bool crashed) const;
+    QString withUserNames(const QString& line) const;
     Outcome keepUnsaved(const QString& output, const QString& stamp, const platform::Status& why);
     platform::Status saveUnderResultName(const QString& file, const QString& folder, const QString& stamp,
                                          QString* placed);
@@ -104,6 +109,7 @@ private:
     bool m_stopped = false;
     QByteArray m_errorTail;                           // stderr after its last complete line
     QString m_lastError;                              // the converter's last line of its own (kConverterMessagePrefix)
+    QStringList m_changes;                            // its lines that tell of a changed result
     std::optional<std::optional<int>> m_lastPercent;  // what progressChanged last said
 };
 

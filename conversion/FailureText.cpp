@@ -45,12 +45,19 @@ struct LineKind {
     const char* told;
 };
 
+// The lines of a conversion that worked but changed what was asked. The sound's own
+// reason may read like a damaged file or a failure, so these are matched first.
+constexpr LineKind kResultChanges[] = {
+    {"warning: the sound is left out", "源文件的声音无法解码，转换结果只有画面，没有声音。"},
+    {"is more than H.263 lets", "所选的视频码率超出了这个画面大小和帧率所能容纳的上限，视频按上限码率转换。"},
+    {"warning: the source is damaged", "源文件已损坏或不完整，只转换了能够解码的部分。"},
+};
+
 // The converter's lines by what they report, most particular first; the marks are
 // words of the messages the converter prints.
 constexpr LineKind kLineKinds[] = {
     {"No space left|quota exceeded", "磁盘已满，转换程序无法写完转换结果。"},
     {"stopped on request|encoding stopped", "转换被中止。"},
-    {"warning: the source is damaged", "源文件已损坏或不完整，只转换了能够解码的部分。"},
     {"is not a video", "这个文件不是视频文件，或其中没有可以播放的内容。"},
     {"cannot open '|cannot read '", "转换程序无法读取源文件。"},
     {"the source is damaged|cannot decode|Invalid data found", "源文件已损坏，无法解码。"},
@@ -82,7 +89,25 @@ const char* toldForStatus(int status)
     return nullptr;
 }
 
+template <std::size_t N>
+const char* toldForLine(const QString& line, const LineKind (&kinds)[N])
+{
+    for (const LineKind& kind : kinds) {
+        const QStringList marks = QString::fromUtf8(kind.marks).split(QLatin1Char('|'));
+        if (std::any_of(marks.begin(), marks.end(), [&](const QString& mark) { return line.contains(mark); }))
+            return kind.told;
+    }
+    return nullptr;
+}
+
 }  // namespace
+
+std::optional<QString> resultChange(const QString& line)
+{
+    if (const char* told = toldForLine(line, kResultChanges))
+        return QString::fromUtf8(told);
+    return std::nullopt;
+}
 
 QString converterDetail(const QString& line, std::optional<int> status)
 {
@@ -90,15 +115,12 @@ QString converterDetail(const QString& line, std::optional<int> status)
         return line;
     if (const char* told = status ? toldForStatus(*status) : nullptr)
         return QString::fromUtf8(told) + QStringLiteral("\n\n") + line;
-    QString told = QStringLiteral("转换程序报告了一个错误。");
-    for (const LineKind& kind : kLineKinds) {
-        const QStringList marks = QString::fromUtf8(kind.marks).split(QLatin1Char('|'));
-        if (std::any_of(marks.begin(), marks.end(), [&](const QString& mark) { return line.contains(mark); })) {
-            told = QString::fromUtf8(kind.told);
-            break;
-        }
-    }
-    return told + QStringLiteral("\n\n") + line;
+    const char* told = toldForLine(line, kResultChanges);
+    if (!told)
+        told = toldForLine(line, kLineKinds);
+    if (!told)
+        told = "转换程序报告了一个错误。";
+    return QString::fromUtf8(told) + QStringLiteral("\n\n") + line;
 }
 
 bool isDiskFull(int error) { return error == ENOSPC || error == EDQUOT; }

@@ -27,6 +27,12 @@ QString withKnownNames(QString line, const QList<WorkingName>& names);
 // that names none leaves it to the line's words. An empty line gives nothing.
 QString converterDetail(const QString& line, std::optional<int> status = std::nullopt);
 
+// For a line of a conversion that worked and yet leaves something out of the result
+// or makes it otherwise than asked (the sound left out, the video rate lowered,
+// damage skipped): what the user is told of it. Nothing for any other line, such as
+// the converter's notes about itself.
+std::optional<QString> resultChange(const QString& line);
+
 // True when the system's error number `error` means the disk (or the quota) is full.
 bool isDiskFull(int error);
 

@@ -1,5 +1,6 @@
 #include "QueueRun.h"
 
+#include "FailureText.h"
 #include "SourceArrival.h"
 
 #include <QFileInfo>
@@ -60,7 +61,9 @@ QueueOutcome QueueRun::exec()
         }
         if (one.converted)
             outcome.results << one.resultPath;
-        else
+        if (one.converted && !one.changes.isEmpty())
+            outcome.changed << ChangedFile{path, one.changes};
+        else if (!one.converted)
             outcome.failed << FailedFile{path, one};
     }
     return outcome;
@@ -71,7 +74,7 @@ Outcome QueueRun::convert(const QString& path)
     // Files are only named when they join: one deleted or moved since then fails
     // here, without touching the working folders.
     if (!QFileInfo(path).isFile())
-        return Outcome{false, false, {}, source::missingFileWarning(path), {}};
+        return Outcome{false, false, {}, source::missingFileWarning(path), {}, {}};
     m_run.setSourcePath(path);
     return m_run.exec();
 }
@@ -82,19 +85,28 @@ void QueueRun::stop()
     m_run.stop();
 }
 
+namespace {
+
+// Each file's name and what is said of it, up to kFailuresListed of them.
+template <typename File, typename Said>
+void listFiles(QStringList& lines, const QList<File>& files, Said said)
+{
+    const qsizetype listed = std::min(files.size(), kFailuresListed);
+    for (qsizetype i = 0; i < listed; ++i)
+        lines << QStringLiteral("%1：%2").arg(QFileInfo(files.at(i).path).fileName(), said(files.at(i)));
+    if (files.size() > listed)
+        lines << QStringLiteral("……另有 %1 个，见详情。").arg(files.size() - listed);
+}
+
+}  // namespace
+
 QString queueFailureText(const QueueOutcome& outcome)
 {
     QStringList lines;
     lines << QStringLiteral("已转换 %1 个文件，%2 个文件转换失败：")
                  .arg(outcome.results.size())
                  .arg(outcome.failed.size());
-    const qsizetype listed = std::min(outcome.failed.size(), kFailuresListed);
-    for (qsizetype i = 0; i < listed; ++i) {
-        const FailedFile& file = outcome.failed.at(i);
-        lines << QStringLiteral("%1：%2").arg(QFileInfo(file.path).fileName(), file.outcome.warning);
-    }
-    if (outcome.failed.size() > listed)
-        lines << QStringLiteral("……另有 %1 个，见详情。").arg(outcome.failed.size() - listed);
+    listFiles(lines, outcome.failed, [](const FailedFile& file) { return file.outcome.warning; });
     lines << QStringLiteral("转换失败的文件仍在队列中，可以更改设置后再次转换。");
     return lines.join(QLatin1Char('\n'));
 }
@@ -107,6 +119,33 @@ QString queueFailureDetail(const QueueOutcome& outcome)
         if (!file.outcome.detail.isEmpty())
             block += QLatin1Char('\n') + file.outcome.detail;
         blocks << block;
+    }
+    return blocks.join(QStringLiteral("\n\n"));
+}
+
+QString queueChangeText(const QueueOutcome& outcome)
+{
+    if (outcome.changed.isEmpty())
+        return QString();
+    QStringList lines{QStringLiteral("转换完成，但以下文件的转换结果与源文件或所选设置有所不同：")};
+    listFiles(lines, outcome.changed, [](const ChangedFile& file) {
+        QStringList told;
+        for (const QString& line : file.changes)
+            if (const auto change = resultChange(line); change && !told.contains(*change))
+                told << *change;
+        return told.join(QString());
+    });
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString queueChangeDetail(const QueueOutcome& outcome)
+{
+    QStringList blocks;
+    for (const ChangedFile& file : outcome.changed) {
+        QStringList block{file.path};
+        for (const QString& line : file.changes)
+            block << converterDetail(line);
+        blocks << block.join(QLatin1Char('\n'));
     }
     return blocks.join(QStringLiteral("\n\n"));
 }

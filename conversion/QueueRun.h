@@ -19,10 +19,18 @@ struct FailedFile {
     Outcome outcome;  // its warning and detail
 };
 
+// A file that converted, but whose result leaves something out or differs from
+// what was asked.
+struct ChangedFile {
+    QString path;
+    QStringList changes;  // the converter's lines that say how
+};
+
 struct QueueOutcome {
     bool stopped = false;
     QStringList results;  // the new files in the output folder, in the queue's order
     QList<FailedFile> failed;
+    QList<ChangedFile> changed;
 
     qsizetype filesRun() const { return results.size() + failed.size(); }
     QStringList failedPaths() const;
@@ -75,5 +83,11 @@ private:
 QString queueFailureText(const QueueOutcome& outcome);
 QString queueFailureDetail(const QueueOutcome& outcome);
 constexpr qsizetype kFailuresListed = 12;
+
+// What the user is told of the files that converted with something left out or
+// changed: each file's name with what happened to it; the detail holds every
+// converter line. Empty when no file's result changed.
+QString queueChangeText(const QueueOutcome& outcome);
+QString queueChangeDetail(const QueueOutcome& outcome);
 
 }  // namespace conversion

@@ -10,6 +10,7 @@
 #include "app/Shutdown.h"
 #include "app/frmMain.h"
 #include "conversion/ConversionRun.h"
+#include "conversion/FailureText.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/OpenFileDialog.h"
 #include "platform/ExclusiveLock.h"
@@ -57,6 +58,11 @@ bool takesDrop(frmMain& window, const QString& file)
 // The desktop's side of the session bus, on a connection of its own so that every
 // message really travels through the bus: a notification service that notes each
 // call, and a task bar that notes each launcher update.
+// The converter's line for a source whose sound it could not open.
+const char* const kSoundLeftOut =
+    "conv.dll: warning: the sound is left out, only the pictures are converted (cannot "
+    "open the audio decoder vorbis: Invalid data found when processing input)";
+
 class Desktop : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
@@ -312,8 +318,10 @@ private slots:
     {
         QVERIFY(standin::install(
             m_app, QStringLiteral("case \"$2\" in *.flv) %1;; esac\n"
-                                  "echo 'progress: time=1.00 duration=2.00' >&2\n")
-                           .arg(QString::fromLatin1(standin::kFails).replace(QLatin1Char('\n'), QStringLiteral("; "))) +
+                                  "echo 'progress: time=1.00 duration=2.00' >&2\n"
+                                  "grep -q c.avi \"$2\" && echo '%2' >&2\n")
+                           .arg(QString::fromLatin1(standin::kFails).replace(QLatin1Char('\n'), QStringLiteral("; ")),
+                                QString::fromLatin1(kSoundLeftOut)) +
                        standin::waitsForRelease(m_app)));
         QStringList files;
         for (const QString& name : {QStringLiteral("a.avi"), QStringLiteral("坏.flv"), QStringLiteral("gone.avi"),
@@ -363,6 +371,12 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("\n坏.flv：")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("\ngone.avi：找不到文件：") + files[2]), qPrintable(text));
         QVERIFY(m_messages[0].detail.contains(QString::fromLatin1(tovaro::kConverterMessagePrefix)));
+        // The same box tells of the file that converted without its sound.
+        QVERIFY2(text.endsWith(QStringLiteral("\nc.avi：源文件的声音无法解码，转换结果只有画面，没有声音。")),
+                 qPrintable(text));
+        QVERIFY(m_messages[0].detail.endsWith(
+            files[3] + QStringLiteral("\n源文件的声音无法解码，转换结果只有画面，没有声音。\n\n") +
+            QString::fromLatin1(kSoundLeftOut)));
         QVERIFY(!QFileInfo::exists(m_openerLog));
         QCOMPARE(element<FileLine>(QStringLiteral("lblFile"))->text(), QStringLiteral("坏.flv（第 1 个，共 2 个）"));
         QVERIFY(element(QStringLiteral("imgLoaded"))->isVisible());
@@ -374,6 +388,56 @@ private slots:
             QVERIFY2(shown[i - 1] <= shown[i] && shown[i] < 1.0, qPrintable(QString::number(shown[i])));
         QTRY_VERIFY(!m_desktop.launcher.last().visible);
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Tovaro PRO"));
+    }
+
+    // A result that leaves something out, or differs from what was asked, is told of
+    // in one box once the output folder has opened: which files, and how.
+    void changedResultsAreToldAfterTheRun()
+    {
+        const QString ratePerPicture = QStringLiteral(
+            "conv.dll: note: 512 kbit/s at 5 fps is more than H.263 lets a 176x144 picture take (64 kbit each); "
+            "the video is coded at 327.7 kbit/s");
+        QVERIFY(standin::install(m_app, QStringLiteral("echo 'conv.dll: note: this kernel has no Landlock' >&2\n"
+                                                       "grep -q a.avi \"$2\" && echo '%1' >&2\n"
+                                                       "grep -q c.avi \"$2\" && echo '%2' >&2 && echo '%1' >&2\n")
+                                                .arg(QString::fromLatin1(kSoundLeftOut), ratePerPicture) +
+                                            QString::fromLatin1(standin::kConverts)));
+        QStringList files;
+        for (const QString& name : {QStringLiteral("a.avi"), QStringLiteral("b.avi"), QStringLiteral("c.avi")}) {
+            files << m_scratch.filePath(name);
+            QVERIFY(testsupport::writeFile(files.last(), name.toUtf8()));
+        }
+        dialogs::setNextOpenFileNames(files);
+        click(actions::kAdd);
+        click(actions::kConvert);
+        QCOMPARE(QDir(m_app + QStringLiteral("/output")).entryList(QDir::Files).size(), 3);
+        QTRY_COMPARE(readAll(m_openerLog), m_app + QStringLiteral("/output\n"));
+        QCOMPARE(m_messages.size(), 1);
+        const dialogs::Message told = m_messages[0];
+        QCOMPARE(told.title, QStringLiteral("提示"));
+        QCOMPARE(told.icon, dialogs::MessageIcon::Information);
+        const QString noSound = QStringLiteral("源文件的声音无法解码，转换结果只有画面，没有声音。");
+        const QStringList lines = told.text.split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 3);  // b.avi converted as asked
+        QCOMPARE(lines[1], QStringLiteral("a.avi：") + noSound);
+        QVERIFY2(lines[2].startsWith(QStringLiteral("c.avi：所选的视频码率超出了")) && lines[2].endsWith(noSound),
+                 qPrintable(lines[2]));
+        QCOMPARE(told.detail, files[0] + QStringLiteral("\n") + noSound + QStringLiteral("\n\n") +
+                                  QString::fromLatin1(kSoundLeftOut) + QStringLiteral("\n\n") + files[2] +
+                                  QStringLiteral("\n") + conversion::converterDetail(ratePerPicture) +
+                                  QStringLiteral("\n") +
+                                  conversion::converterDetail(QString::fromLatin1(kSoundLeftOut)));
+
+        // A single file is told the same way; one converted as asked is not told of.
+        dialogs::setNextOpenFileNames({files[0]});
+        click(actions::kAdd);
+        click(actions::kConvert);
+        QCOMPARE(m_messages.size(), 2);
+        QCOMPARE(m_messages[1].text.section(QLatin1Char('\n'), 1), QStringLiteral("a.avi：") + noSound);
+        load();
+        click(actions::kConvert);
+        QCOMPARE(QDir(m_app + QStringLiteral("/output")).entryList(QDir::Files).size(), 5);
+        QCOMPARE(m_messages.size(), 2);
     }
 
     // Where nothing opens the output folder, the user is told where the result is.

@@ -188,6 +188,12 @@ private slots:
             {"the source is damaged: no picture decodes", "已损坏"},
             {"cannot decode the source: Invalid data found when processing input", "已损坏"},
             {"warning: the source is damaged or cut short; converted what could be decoded (2.0 s)", "只转换了"},
+            {"warning: the sound is left out, only the pictures are converted (cannot open the audio decoder "
+             "vorbis: Invalid data found when processing input)",
+             "没有声音"},
+            {"note: 512 kbit/s at 5 fps is more than H.263 lets a 176x144 picture take (64 kbit each); the video is "
+             "coded at 327.7 kbit/s",
+             "按上限码率"},
             {"cannot finish the 3GP file: No space left on device", "磁盘已满"},
             {"cannot write beside '/o/x.3gp': Disk quota exceeded", "磁盘已满"},
             {"'/o/x.3gp' is a folder", "无法写入转换结果"},
@@ -214,6 +220,44 @@ private slots:
                     .startsWith(QStringLiteral("源文件已损坏")));
         QVERIFY(conversion::converterDetail(damaged, int(tovaro::ConverterStatus::Failed))
                     .startsWith(QStringLiteral("转换程序无法读取")));
+    }
+
+    // A run that worked keeps the converter's lines on what its result leaves out or
+    // changes, in the order they came and with the user's names; a note about the
+    // converter itself, progress, or an error line it went on after are not among them.
+    void changedResultKeepsTheConverterLines()
+    {
+        const QString talks = QStringLiteral(
+            "echo 'conv.dll: note: this kernel has no Landlock; its system calls are confined' >&2\n"
+            "echo 'progress: time=1.00 duration=2.00' >&2\n"
+            "echo \"conv.dll: warning: the sound is left out, only the pictures are converted ($2: cannot open "
+            "the audio decoder vorbis: Invalid data found)\" >&2\n"
+            "echo 'conv.dll: cannot decode the source: Invalid data found when processing input' >&2\n"
+            "printf 'conv.dll: note: 512 kbit/s at 5 fps is more than H.263 lets a 176x144 picture take' >&2\n"
+            "sleep 0.1; echo ' (64 kbit each); the video is coded at 327.7 kbit/s' >&2\n");
+        QVERIFY(standin::install(m_app, talks + QString::fromLatin1(standin::kConverts)));
+        conversion::ConversionRun run(setupFor(m_source));
+        conversion::Outcome outcome = run.exec();
+        QVERIFY2(outcome.converted, qPrintable(outcome.warning));
+        QCOMPARE(outcome.changes.size(), 2);
+        QCOMPARE(outcome.changes[0], QStringLiteral("conv.dll: warning: the sound is left out, only the pictures are "
+                                                    "converted (%1: cannot open the audio decoder vorbis: Invalid "
+                                                    "data found)")
+                                         .arg(m_source));
+        QVERIFY(
+            outcome.changes[1].endsWith(QStringLiteral("picture take (64 kbit each); the video is coded at 327.7 "
+                                                       "kbit/s")));
+        QVERIFY(!conversion::resultChange(QStringLiteral("conv.dll: note: this kernel has no Landlock")));
+
+        // The next file of a queue starts with none; a failed run tells none.
+        QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
+        run.setSourcePath(m_source);
+        outcome = run.exec();
+        QVERIFY(outcome.converted);
+        QVERIFY(outcome.changes.isEmpty());
+        QVERIFY(standin::install(m_app, talks + QString::fromLatin1(standin::kFails)));
+        run.setSourcePath(m_source);
+        QVERIFY(run.exec().changes.isEmpty());
     }
 
     void threeGpSourceMustBeReplacedByTheConverter()
