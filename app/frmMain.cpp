@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 
 frmMain::frmMain(StartupPaths paths, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
@@ -51,6 +52,11 @@ void frmMain::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_pictures.background);
+    // Queued from here, it runs once this frame has gone to the screen.
+    if (!m_firstFramePainted && isVisible()) {
+        m_firstFramePainted = true;
+        QTimer::singleShot(0, this, &frmMain::firstFrameShown);
+    }
 }
 
 // A close request from the window manager (Alt+F4, the task bar) ends the program

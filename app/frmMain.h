@@ -56,6 +56,11 @@ public:
     const WorkingFolders& folders() const { return m_folders; }
     const skin::Pictures& pictures() const { return m_pictures; }
 
+signals:
+    // Once, when the first frame has gone to the screen: what the user need not wait
+    // for starts from here.
+    void firstFrameShown();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -168,6 +173,7 @@ private:
     StartupPaths m_paths;
     WorkingFolders m_folders;
     skin::Pictures m_pictures;
+    bool m_firstFramePainted = false;
     frmPop* m_popupMenus = nullptr;
     // A button held down on the window's surface, until its release.
     struct SurfacePress {
