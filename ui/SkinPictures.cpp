@@ -60,10 +60,27 @@ qreal pictureDensity(qreal screenDensity)
 
 Pictures loadPictures(qreal screenDensity)
 {
+    Pictures pictures = loadFirstFramePictures(screenDensity);
+    loadLaterPictures(pictures);
+    return pictures;
+}
+
+Pictures loadFirstFramePictures(qreal screenDensity)
+{
     const PictureSet set{pictureDensity(screenDensity)};
     Pictures pictures;
     pictures.density = set.density;
     pictures.background = set.picture(backgroundFile());
+    pictures.icon = set.icon();
+    pictures.hand = set.hand();
+    return pictures;
+}
+
+void loadLaterPictures(Pictures& pictures)
+{
+    const PictureSet set{pictures.density};
+    pictures.loadedPatch = set.picture(loadedPatchFile());
+    pictures.waitPatch = set.picture(waitPatchFile());
     for (int i = 0; i < layout::kToolButtonCount; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         pictures.buttonHover[slot] = set.picture(toolButtonHoverFile(i));
@@ -74,11 +91,6 @@ Pictures loadPictures(qreal screenDensity)
         pictures.menuHover[slot] = set.picture(menuHoverFile(j));
         pictures.menuPush[slot] = set.picture(menuPressedFile(j));
     }
-    pictures.loadedPatch = set.picture(loadedPatchFile());
-    pictures.waitPatch = set.picture(waitPatchFile());
-    pictures.icon = set.icon();
-    pictures.hand = set.hand();
-    return pictures;
 }
 
 }  // namespace skin
