@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <cerrno>
 #include <cstring>
 
 namespace platform {
@@ -47,10 +48,11 @@ bool WindowMarker::heldElsewhere() const
     sockaddr_un address;
     if (m_socket >= 0 || !toAddress(m_path, address))
         return false;
-    const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Never waits: a holder too busy to let callers in still holds the sign.
+    const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (probe < 0)
         return false;
-    const bool answered = ::connect(probe, asGeneric(address), sizeof address) == 0;
+    const bool answered = ::connect(probe, asGeneric(address), sizeof address) == 0 || errno == EAGAIN;
     ::close(probe);
     return answered;
 }
