@@ -4,6 +4,8 @@
 #include "SkinAssets.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
 
 namespace skin {
 
@@ -16,10 +18,19 @@ struct PictureSet {
     QPixmap picture(const QString& file) const
     {
         if (density == 1)
-            return QPixmap(resourcePath(file));
-        QPixmap dense(resourcePath(densityFolder(density) + denseFile(file)));
+            return load(resourcePath(file));
+        QPixmap dense = load(resourcePath(densityFolder(density) + denseFile(file)));
         dense.setDevicePixelRatio(density);
         return dense;
+    }
+
+    // Read as the name's ending says: left to guess, the reader loads every image
+    // format plugin to ask each, even for the bitmap it reads itself.
+    static QPixmap load(const QString& path)
+    {
+        QImageReader reader(path, QFileInfo(path).suffix().toLatin1());
+        reader.setAutoDetectImageFormat(false);
+        return QPixmap::fromImage(reader.read());
     }
 
     QIcon icon() const
