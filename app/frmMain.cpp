@@ -11,11 +11,12 @@
 #include <QCloseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 
 frmMain::frmMain(StartupPaths paths, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       m_paths(std::move(paths)),
-      m_pictures(skin::loadPictures(devicePixelRatioF()))
+      m_pictures(skin::loadFirstFramePictures(devicePixelRatioF()))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tovaro PRO"));
@@ -30,6 +31,7 @@ frmMain::frmMain(StartupPaths paths, QWidget* parent)
     // where the window is can stay at (0, 0) while it shows centred, and popup menus
     // and message boxes then open at the screen's corner.
     centreOnScreen();
+    connect(this, &frmMain::firstFrameShown, this, &frmMain::loadLaterPictures);
 }
 
 void frmMain::centreOnScreen()
@@ -51,6 +53,21 @@ void frmMain::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_pictures.background);
+    // Queued from here, it runs once this frame has gone to the screen.
+    if (!m_firstFramePainted && isVisible()) {
+        m_firstFramePainted = true;
+        QTimer::singleShot(0, this, &frmMain::firstFrameShown);
+    }
+}
+
+void frmMain::loadLaterPictures() const
+{
+    if (m_laterPicturesLoaded)
+        return;
+    m_laterPicturesLoaded = true;
+    skin::loadLaterPictures(m_pictures);
+    imgLoaded->setPicture(m_pictures.loadedPatch);
+    imgWait->setPicture(m_pictures.waitPatch);
 }
 
 // A close request from the window manager (Alt+F4, the task bar) ends the program

@@ -54,7 +54,16 @@ public:
     void stopAndQuit();
 
     const WorkingFolders& folders() const { return m_folders; }
-    const skin::Pictures& pictures() const { return m_pictures; }
+    const skin::Pictures& pictures() const
+    {
+        loadLaterPictures();
+        return m_pictures;
+    }
+
+signals:
+    // Once, when the first frame has gone to the screen: what the user need not wait
+    // for starts from here.
+    void firstFrameShown();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -69,6 +78,9 @@ protected:
 
 private:
     void createElements();
+    // The hot zones' and the banner's pictures, loaded once the first frame is on the
+    // screen, or earlier when something asks for them or shows the banner.
+    void loadLaterPictures() const;
     void centreOnScreen();
     void connectElements();
     void connectSkin();
@@ -168,7 +180,9 @@ private:
 
     StartupPaths m_paths;
     WorkingFolders m_folders;
-    skin::Pictures m_pictures;
+    mutable skin::Pictures m_pictures;  // the JPEG pictures come in late
+    mutable bool m_laterPicturesLoaded = false;
+    bool m_firstFramePainted = false;
     frmPop* m_popupMenus = nullptr;
     // A button held down on the window's surface, until its release.
     struct SurfacePress {

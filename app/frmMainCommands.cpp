@@ -53,6 +53,7 @@ void frmMain::imgButton_MouseUp(int index)
 
 void frmMain::showLooks()
 {
+    loadLaterPictures();
     for (int i = 0; i < layout::kToolButtonCount; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         switch (looks.button(i)) {
@@ -76,6 +77,8 @@ void frmMain::showSource()
     lblFile->setText(source::fileLineText(source));
     lblFile->setToolTip(source::fileLineToolTip(source));
     lblFile->setVisible(source.fileLineShown);
+    if (source.loadedShown || source.waitShown)
+        loadLaterPictures();
     imgLoaded->setVisible(source.loadedShown);
     imgWait->setVisible(source.waitShown);
     showStatus();

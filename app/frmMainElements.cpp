@@ -34,10 +34,8 @@ void frmMain::createElements()
 {
     // Banner elements first: the settings panel, created later, lies above them.
     imgLoaded = image(QStringLiteral("imgLoaded"), 0, layout::kLoadedPatch, this);
-    imgLoaded->setPicture(m_pictures.loadedPatch);
     imgLoaded->hide();
     imgWait = image(QStringLiteral("imgWait"), 0, layout::kWaitPatch, this);
-    imgWait->setPicture(m_pictures.waitPatch);
     imgWait->hide();
 
     for (int i = 0; i < layout::kBusySquareCount; ++i) {

@@ -7,6 +7,7 @@
 #include "platform/PrivateTempFolder.h"
 #include "platform/SessionHandOver.h"
 #include "platform/StopSignals.h"
+#include "platform/WindowMarker.h"
 
 #include <QApplication>
 
@@ -17,9 +18,10 @@ int main(int argc, char* argv[])
     platform::StopSignals stopSignals(tovaro::kStopSignals);
     const QString entryId = QString::fromLatin1(tovaro::kDesktopEntryId);
     const QStringList files = source::filesFromArguments(QCoreApplication::arguments());
-    // One window per session: a window already open takes the files and comes to the front.
-    platform::FileReceiver receiver;
-    if (!receiver.listen(entryId) && platform::handOverFiles(entryId, files))
+    // One window per session: a window already open takes the files and comes to the
+    // front. Its sign is asked first, as joining the session bus would delay our own window.
+    platform::WindowMarker marker(entryId + QStringLiteral(".window"));
+    if (marker.heldElsewhere() && platform::handOverFiles(entryId, files))
         return 0;
     // Ties the window to its desktop entry: the Wayland app id, the task bar's icon.
     QGuiApplication::setDesktopFileName(entryId);
@@ -32,12 +34,20 @@ int main(int argc, char* argv[])
         qputenv("RESOURCE_NAME", tovaro::kWindowClass);
     (void)dialogs::installChineseQtTexts(application);
     frmMain window({QCoreApplication::applicationDirPath(), platform::temporaryBase()});
-    QObject::connect(&receiver, &platform::FileReceiver::filesArrived, &window, &frmMain::openHandedOver);
     window.Form_Load();
     QObject::connect(&stopSignals, &platform::StopSignals::received, &window, &frmMain::stopAndQuit);
     window.showCentred();
     if (namesInstance)
         qunsetenv("RESOURCE_NAME");
-    window.openAtStart(files);
+    platform::FileReceiver receiver;
+    QObject::connect(&receiver, &platform::FileReceiver::filesArrived, &window, &frmMain::openHandedOver);
+    QObject::connect(&window, &frmMain::firstFrameShown, &window, [&] {
+        // A window that started alongside this one and took the name first gets the files.
+        if (receiver.listen(entryId))
+            marker.hold();
+        else if (platform::handOverFiles(entryId, files))
+            return QCoreApplication::exit(0);
+        window.openAtStart(files);
+    });
     return application.exec();
 }

@@ -4,6 +4,8 @@
 #include "SkinAssets.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
 
 namespace skin {
 
@@ -16,10 +18,19 @@ struct PictureSet {
     QPixmap picture(const QString& file) const
     {
         if (density == 1)
-            return QPixmap(resourcePath(file));
-        QPixmap dense(resourcePath(densityFolder(density) + denseFile(file)));
+            return load(resourcePath(file));
+        QPixmap dense = load(resourcePath(densityFolder(density) + denseFile(file)));
         dense.setDevicePixelRatio(density);
         return dense;
+    }
+
+    // Read as the name's ending says: left to guess, the reader loads every image
+    // format plugin to ask each, even for the bitmap it reads itself.
+    static QPixmap load(const QString& path)
+    {
+        QImageReader reader(path, QFileInfo(path).suffix().toLatin1());
+        reader.setAutoDetectImageFormat(false);
+        return QPixmap::fromImage(reader.read());
     }
 
     QIcon icon() const
@@ -60,10 +71,27 @@ qreal pictureDensity(qreal screenDensity)
 
 Pictures loadPictures(qreal screenDensity)
 {
+    Pictures pictures = loadFirstFramePictures(screenDensity);
+    loadLaterPictures(pictures);
+    return pictures;
+}
+
+Pictures loadFirstFramePictures(qreal screenDensity)
+{
     const PictureSet set{pictureDensity(screenDensity)};
     Pictures pictures;
     pictures.density = set.density;
     pictures.background = set.picture(backgroundFile());
+    pictures.icon = set.icon();
+    pictures.hand = set.hand();
+    return pictures;
+}
+
+void loadLaterPictures(Pictures& pictures)
+{
+    const PictureSet set{pictures.density};
+    pictures.loadedPatch = set.picture(loadedPatchFile());
+    pictures.waitPatch = set.picture(waitPatchFile());
     for (int i = 0; i < layout::kToolButtonCount; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         pictures.buttonHover[slot] = set.picture(toolButtonHoverFile(i));
@@ -74,11 +102,6 @@ Pictures loadPictures(qreal screenDensity)
         pictures.menuHover[slot] = set.picture(menuHoverFile(j));
         pictures.menuPush[slot] = set.picture(menuPressedFile(j));
     }
-    pictures.loadedPatch = set.picture(loadedPatchFile());
-    pictures.waitPatch = set.picture(waitPatchFile());
-    pictures.icon = set.icon();
-    pictures.hand = set.hand();
-    return pictures;
 }
 
 }  // namespace skin

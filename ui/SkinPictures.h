@@ -32,4 +32,10 @@ qreal pictureDensity(qreal screenDensity);
 // window pixel. A picture that is missing stays null and simply shows nothing.
 Pictures loadPictures(qreal screenDensity = 1);
 
+// The same in two steps, so the first frame waits only for what it shows: the
+// background, the icon and the cursor, then the JPEG pictures of the hot zones and
+// the banner (26 to decode, and the JPEG reader to load first).
+Pictures loadFirstFramePictures(qreal screenDensity = 1);
+void loadLaterPictures(Pictures& pictures);
+
 }  // namespace skin

@@ -336,7 +336,10 @@ private slots:
         m_program->kill();
         QVERIFY(startPrivateBus());
         m_program->environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
+        m_program->environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_scratch.path());
         QVERIFY(m_program->start());
+        // The window tells later starts it is there, without their joining the bus.
+        QTRY_VERIFY(QFileInfo::exists(m_scratch.filePath(QStringLiteral("org.tovaropro.TovaroPRO.window"))));
 
         QProcess second;
         second.setProcessEnvironment(m_program->environment);
@@ -356,6 +359,7 @@ private slots:
                  1);
         m_program->environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
                                       QStringLiteral("unix:path=/nonexistent"));
+        m_program->environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
     }
 
     // 是 during a queue ends the program, its converter and the rest of the queue,

@@ -5,6 +5,7 @@
 #include "platform/PrivateTempFolder.h"
 #include "platform/Process.h"
 #include "platform/ShellOpen.h"
+#include "platform/WindowMarker.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,9 +16,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <csignal>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -218,6 +222,42 @@ private slots:
         QVERIFY2(ok, qPrintable(lines.first()));
         for (const int stop : kHeld)
             QVERIFY2(blocked & (1ULL << (stop - 1)), qPrintable(QStringLiteral("signal %1 not held").arg(stop)));
+    }
+
+    // The sign a window raises for later starts: seen by others while held, gone with
+    // its holder, and a socket left by a program that died neither counts nor blocks.
+    void windowMarkerIsSeenWhileHeldAndALeftOneIsReplaced()
+    {
+        const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir().path()));
+        const QString name = QStringLiteral("sign");
+        const QByteArray path = QFile::encodeName(dir().filePath(name));
+        const int dead = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+        QCOMPARE(::bind(dead, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::close(dead);
+        QVERIFY(QFileInfo::exists(dir().filePath(name)));
+
+        platform::WindowMarker later(name);
+        QVERIFY(!later.heldElsewhere());
+        {
+            platform::WindowMarker window(name);
+            QVERIFY(window.hold());
+            for (int start = 0; start < 20; ++start) {
+                QVERIFY2(later.heldElsewhere(), qPrintable(QStringLiteral("start %1").arg(start)));
+                QCoreApplication::processEvents();
+            }
+        }
+        QVERIFY(!later.heldElsewhere());
+        QVERIFY(!QFileInfo::exists(dir().filePath(name)));
+
+        qunsetenv("XDG_RUNTIME_DIR");
+        platform::WindowMarker nowhere(name);
+        QVERIFY(!nowhere.hold());
+        QVERIFY(!nowhere.heldElsewhere());
+        qputenv("XDG_RUNTIME_DIR", oldRuntime);
     }
 
 private:
