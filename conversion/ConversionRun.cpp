@@ -119,6 +119,9 @@ Outcome ConversionRun::converterFailed(int exitStatus, bool crashed) const
         return failed(QStringLiteral("转换失败：转换程序没有写出“%1”的结果文件。").arg(userFile), detail);
     if (detail.isEmpty())
         detail = QStringLiteral("转换程序的退出状态为 %1。").arg(exitStatus);
+    // The converter writes its result into the working folder.
+    if (exitStatus == static_cast<int>(tovaro::ConverterStatus::OutOfSpace))
+        return failed(workingDiskFullText(m_setup.workingFolder), detail);
     return failed(failureText(exitStatus, userFile), detail);
 }
 
@@ -154,7 +157,7 @@ std::optional<Outcome> ConversionRun::copyIntoWorkingFolder(const QString& conve
     if (m_stopped)
         return stoppedOutcome();
     if (!copied.ok())
-        return failed(QStringLiteral("转换失败：无法把转换程序复制到 data 文件夹。"), copied.message());
+        return failed(converterNotCopiedText(m_setup.dataFolder, copied.error()), copied.message());
 
     // Nothing of an earlier run may pass for this run's input or output.
     (void)platform::deleteFile(output);

@@ -139,6 +139,16 @@ QString workingDiskFullText(const QString& workingFolder)
         .arg(diskOf(workingFolder), workingFolder);
 }
 
+QString converterNotCopiedText(const QString& dataFolder, int error)
+{
+    if (isDiskFull(error))
+        return QStringLiteral(
+                   "转换失败：程序数据文件夹所在的磁盘“%1”已满，无法复制转换程序。\n程序数据文件夹：%2\n"
+                   "请清理这个磁盘，然后再试。")
+            .arg(diskOf(dataFolder), dataFolder);
+    return QStringLiteral("转换失败：无法把转换程序复制到程序数据文件夹“%1”。").arg(dataFolder);
+}
+
 QString resultNotSavedText(const QString& resultsFolder, int error, const QString& keptAt)
 {
     QString why = QStringLiteral("无法写入这个文件夹");

@@ -44,6 +44,10 @@ QString diskOf(const QString& folder);
 // names that disk and the folder, not the file that was being copied.
 QString workingDiskFullText(const QString& workingFolder);
 
+// The warning when the converter could not be copied into `dataFolder` (the error
+// number the copy failed with): a full disk is named as such.
+QString converterNotCopiedText(const QString& dataFolder, int error);
+
 // The warning when a finished result could not be saved in `resultsFolder`, with
 // the system's error number `error` telling why; `keptAt` is where the result was
 // kept instead (empty: nowhere).

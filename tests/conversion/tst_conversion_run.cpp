@@ -141,7 +141,7 @@ private slots:
             {tovaro::ConverterStatus::NotAVideo, "不是视频文件"},
             {tovaro::ConverterStatus::SourceDamaged, "已损坏"},
             {tovaro::ConverterStatus::OutputUnwritable, "无法写入"},
-            {tovaro::ConverterStatus::OutOfSpace, "磁盘空间不足"},
+            {tovaro::ConverterStatus::OutOfSpace, "临时工作文件夹所在的磁盘"},
             {tovaro::ConverterStatus::Stopped, "被中止"},
             {tovaro::ConverterStatus::UsageError, "不接受"}};
         for (const auto& [status, told] : kinds)
@@ -293,7 +293,8 @@ private slots:
         // A data folder nothing can be written into (a file in its place stops root too).
         QVERIFY(QDir(m_app + QStringLiteral("/data")).removeRecursively());
         writeFile(m_app + QStringLiteral("/data"), "");
-        expectRefusal(setupFor(m_source), QStringLiteral("data 文件夹"));
+        expectRefusal(setupFor(m_source),
+                      QStringLiteral("无法把转换程序复制到程序数据文件夹“%1”").arg(m_app + QStringLiteral("/data")));
 
         QVERIFY(QFile::remove(m_app + QStringLiteral("/conv.dll")));
         expectRefusal(setupFor(m_source), QStringLiteral("找不到转换程序"));
