@@ -121,7 +121,7 @@ Outcome ConversionRun::converterFailed(int exitStatus, bool crashed) const
         detail = QStringLiteral("转换程序的退出状态为 %1。").arg(exitStatus);
     // The converter writes its result into the working folder.
     if (exitStatus == static_cast<int>(tovaro::ConverterStatus::OutOfSpace))
-        return failed(workingDiskFullText(m_setup.workingFolder), detail);
+        return failed(workingDiskFullText(m_setup.workingFolder, userFile), detail);
     return failed(failureText(exitStatus, userFile), detail);
 }
 

@@ -131,12 +131,14 @@ QString diskOf(const QString& folder)
     return disk.isValid() ? disk.rootPath() : folder;
 }
 
-QString workingDiskFullText(const QString& workingFolder)
+QString workingDiskFullText(const QString& workingFolder, const QString& unfinishedResultOf)
 {
+    const QString unfinished =
+        unfinishedResultOf.isEmpty() ? QString() : QStringLiteral("，“%1”的转换结果无法写完").arg(unfinishedResultOf);
     return QStringLiteral(
-               "转换失败：临时工作文件夹所在的磁盘“%1”已满。\n临时工作文件夹：%2\n"
+               "转换失败：临时工作文件夹所在的磁盘“%1”已满%2。\n临时工作文件夹：%3\n"
                "请清理这个磁盘，或把 TMPDIR 设为空间足够的文件夹，然后再试。")
-        .arg(diskOf(workingFolder), workingFolder);
+        .arg(diskOf(workingFolder), unfinished, workingFolder);
 }
 
 QString converterNotCopiedText(const QString& dataFolder, int error)

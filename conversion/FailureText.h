@@ -41,8 +41,9 @@ bool isDiskFull(int error);
 QString diskOf(const QString& folder);
 
 // The warning when the working folder's disk filled up while a copy was made in it:
-// names that disk and the folder, not the file that was being copied.
-QString workingDiskFullText(const QString& workingFolder);
+// names that disk and the folder, not the file that was being copied; or, given
+// `unfinishedResultOf`, while the converter wrote that source's result there.
+QString workingDiskFullText(const QString& workingFolder, const QString& unfinishedResultOf = QString());
 
 // The warning when the converter could not be copied into `dataFolder` (the error
 // number the copy failed with): a full disk is named as such.
