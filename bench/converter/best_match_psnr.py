@@ -1,12 +1,15 @@
 #!/usr/bin/python3
 """Average PSNR (dB, all planes) of a converted file's picture area against its source.
 
-    best_match_psnr.py OUTPUT SOURCE PICTURE_W PICTURE_H FRAME_W FRAME_H
+    best_match_psnr.py OUTPUT SOURCE PICTURE_W PICTURE_H FRAME_W FRAME_H [RATE]
 
 Each output frame is compared with every source picture shown within one output
 frame interval of its time (and the one on screen at that time), scaled to the
 picture size, and the best match counts. That measures the encoding and scaling,
 not which of two neighbouring source pictures a frame-rate converter picked.
+With RATE (the output's frame rate), every frame a player shows counts: a frame
+left out for the rate shows the picture before it, and is compared as that.
+Without it only the frames in the file count, and leaving frames out is free.
 The picture is the centred PICTURE_W x PICTURE_H part of the frame; black
 borders around it are left out so they do not flatter the figure.
 """
@@ -34,9 +37,9 @@ def start_time(path):
         return 0.0
 
 
-def raw_pictures(path, video_filter, width, height):
+def raw_pictures(path, video_filter, width, height, timing=("-fps_mode", "passthrough")):
     raw = subprocess.run(
-        ["ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:v:0", "-fps_mode", "passthrough",
+        ["ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:v:0", *timing,
          "-vf", video_filter, "-pix_fmt", "yuv420p", "-f", "rawvideo", "-"],
         check=True, capture_output=True).stdout
     size = width * height * 3 // 2
@@ -48,8 +51,14 @@ def main():
     pw, ph, fw, fh = (int(v) for v in sys.argv[3:7])
     x, y = (fw - pw) // 4 * 2, (fh - ph) // 4 * 2
 
-    ours = raw_pictures(out_path, f"crop={pw}:{ph}:{x}:{y}", pw, ph)
-    ours_t = frame_times(out_path) - start_time(out_path)
+    if len(sys.argv) > 7:
+        rate = float(sys.argv[7])
+        # The fps filter repeats the picture before into every frame left out.
+        ours = raw_pictures(out_path, f"fps={rate},crop={pw}:{ph}:{x}:{y}", pw, ph, ())
+        ours_t = np.arange(len(ours)) / rate
+    else:
+        ours = raw_pictures(out_path, f"crop={pw}:{ph}:{x}:{y}", pw, ph)
+        ours_t = frame_times(out_path) - start_time(out_path)
     source = raw_pictures(src_path, f"scale={pw}:{ph}", pw, ph)
     source_t = frame_times(src_path) - start_time(src_path)
     if len(ours) != len(ours_t) or len(source) != len(source_t):

@@ -20,8 +20,9 @@ Sources (made once in DIR, default $TMPDIR/conv-grid):
 
 Per cell, conv.dll, the static ffmpeg and Debian's run in turn, N times
 (default 5), after one warm-up each; the ratios are medians of the pairs.
-With --psnr: the video bit rate and best-match PSNR (best_match_psnr.py) of
-conv.dll's output and the static ffmpeg's, over each one's picture area.
+With --psnr: the video bit rate and best-match PSNR (best_match_psnr.py, every
+frame shown, left-out ones too) of conv.dll's output and the static ffmpeg's, over
+each one's picture area.
 Prints one line per cell as it goes; the whole grid is 5 sizes x 4 frame
 rates x 5 bit rates per source.
 """
@@ -100,9 +101,9 @@ def picture_area(size, aspect):
     return min(width, even(height * aspect / pixel)), height
 
 
-def psnr(output, source, picture, frame):
+def psnr(output, source, picture, frame, rate):
     return float(subprocess.run([os.path.join(HERE, "best_match_psnr.py"), output, source, *map(str, picture),
-                                 *map(str, frame)], check=True, capture_output=True, text=True).stdout.strip())
+                                 *map(str, frame), rate], check=True, capture_output=True, text=True).stdout.strip())
 
 
 def main():
@@ -156,9 +157,9 @@ def main():
                     if args.psnr:
                         width, height = (int(v) for v in size.split("x"))
                         frame = (width, height)
-                        db["conv"] = psnr(ours_out, source, picture_area(size, aspect), frame)
+                        db["conv"] = psnr(ours_out, source, picture_area(size, aspect), frame, rate)
                         theirs_frame = tuple(int(v) for v in theirs_size.split("x"))
-                        db["static"] = psnr(static_out, source, theirs_frame, theirs_frame)
+                        db["static"] = psnr(static_out, source, theirs_frame, theirs_frame, rate)
                         kb = {"conv": ratio.video_kbps(ours_out), "static": ratio.video_kbps(static_out)}
                     print(f"{name:6} {size:7} {rate:6} {kbps:>4} {statistics.median(ours_s):7.3f} "
                           f"{statistics.median(static_s):8.3f} {statistics.median(to_static):6.3f} "

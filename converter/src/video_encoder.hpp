@@ -68,9 +68,15 @@ public:
     // has coded a predicted picture to take the header from.
     bool repeatLast(std::int64_t frame, const PacketSink& sink);
     const AVCodecContext& context() const { return *context_; }
+    // Frames are about to be left out for the rate. When the last predicted
+    // picture was already at the coarsest quantiser, the encoder starts again
+    // (from a key picture) dropping blocks instead, and true says the frame
+    // is to be coded after all.
+    bool squeezeHarder();
 
 private:
     void open();
+    static bool atCoarsest(const AVPacket& packet);
     bool overran(const AVPacket& packet) const;
     void hand(const PacketSink& sink);
 
@@ -78,7 +84,10 @@ private:
     CodecContextHandle context_;
     PacketHandle packet_;
     bool version2_ = false;
-    bool tight_ = false;
+    // How hard the encoder works to hold the rate; it only ever rises.
+    enum class Squeeze { None, Tight, Starved };
+    Squeeze squeeze_ = Squeeze::None;
+    bool predictedAtCoarsest_ = false;
     double bufferFullness_ = 1e300;  // bits in the rate buffer; full at the start
     H263Clock clock_;
     H263HeaderLayout layout_;
