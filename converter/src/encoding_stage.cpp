@@ -199,7 +199,7 @@ void VideoStage::encode(BoundedQueue<PictureJob>& fitted, const std::function<vo
             // A long picture is many frames: a stop must not wait for all of them.
             if (stopRequested_.load())
                 return;
-            if (skipper.leaveOut() && !encoder_.squeezeHarder()) {
+            if (skipper.leaveOut() && !(skipper.leavingOutOften() && encoder_.squeezeHarder())) {
                 lastSlotLeftOut = slot;
             } else {
                 if (timesCoded < kCodingsOfOnePicture || !encoder_.repeatLast(slot, repeatSink)) {

@@ -48,4 +48,11 @@ void FrameSkipper::framePassed()
     }
 }
 
+bool FrameSkipper::leavingOutOften() const
+{
+    // A frame left out got no bits at all; a repeated picture gets a few.
+    const auto leftOut = std::count(lastSecond_.begin(), lastSecond_.end(), 0);
+    return 4 * leftOut >= limits_.framesPerSecond;
+}
+
 }  // namespace conv

@@ -39,6 +39,9 @@ public:
     void repeated(std::int64_t bytes);
     // Called once per output frame, coded or left out, after written().
     void framePassed();
+    // Whether frames are being left out often, not only after a key picture:
+    // a quarter or more of the frames of the last second.
+    bool leavingOutOften() const;
 
 private:
     bool keyComes() const { return codedSinceKey_ < 0 || codedSinceKey_ >= limits_.keyInterval - 1; }

@@ -68,7 +68,7 @@ public:
     // has coded a predicted picture to take the header from.
     bool repeatLast(std::int64_t frame, const PacketSink& sink);
     const AVCodecContext& context() const { return *context_; }
-    // Frames are about to be left out for the rate. When the last predicted
+    // Frames are being left out often for the rate. When the last predicted
     // picture was already at the coarsest quantiser, the encoder starts again
     // (from a key picture) dropping blocks instead, and true says the frame
     // is to be coded after all.

@@ -533,7 +533,25 @@ private slots:
             QVERIFY(!easy.leaveOut());
             easy.written(frame % 132 == 0 ? 2000 : 150, frame % 132 == 0);
             easy.framePassed();
+            QVERIFY(!easy.leavingOutOften());
         }
+
+        // Predicted pictures within their share: only the few frames after a
+        // key picture are left out, which is not leaving out often (that
+        // would have the encoder starve every picture for nothing).
+        FrameSkipper afterKeys(limits);
+        int afterKeysLeftOut = 0;
+        for (int frame = 0, codedHere = 0; frame < 20 * perSecond; ++frame) {
+            if (afterKeys.leaveOut()) {
+                ++afterKeysLeftOut;
+            } else {
+                afterKeys.written(codedHere % 132 == 0 ? 21000 / 8 : 1200 / 8, codedHere % 132 == 0);
+                ++codedHere;
+            }
+            afterKeys.framePassed();
+            QVERIFY2(!afterKeys.leavingOutOften(), qPrintable(QString::number(frame)));
+        }
+        QVERIFY(afterKeysLeftOut > 0);
 
         // A picture larger than a whole second's limit still gets coded once a
         // second has been left out: the video goes on.
@@ -545,6 +563,8 @@ private slots:
                 ++hugeCoded;
             }
             huge.framePassed();
+            if (frame >= perSecond)
+                QVERIFY(huge.leavingOutOften());
         }
         QVERIFY(hugeCoded >= 4);
     }
