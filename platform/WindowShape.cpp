@@ -3,6 +3,7 @@
 #include <QBitmap>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 #include <QRegion>
 #include <QWidget>
 
@@ -76,10 +77,16 @@ QPixmap withKeyTransparent(const QPixmap& picture, QRgb key)
     return QPixmap::fromImage(image);
 }
 
-void setColourKey(QWidget* window, QRgb key)
+void setColourKey(QWidget* window, const QPixmap& background, QRgb key)
 {
-    QImage shown = window->grab().toImage().convertToFormat(QImage::Format_ARGB32);
-    const qreal density = shown.devicePixelRatio();
+    // The background as the window paints it, not a grab of the window: a grab
+    // renders every element too, all before the first frame, and at start the
+    // elements draw nothing over the background.
+    const qreal density = window->devicePixelRatioF();
+    QImage shown((QSizeF(window->size()) * density).toSize(), QImage::Format_ARGB32_Premultiplied);
+    shown.fill(Qt::transparent);
+    shown.setDevicePixelRatio(density);
+    QPainter(&shown).drawPixmap(0, 0, background);
     shown.setDevicePixelRatio(1.0);
     // The mask marks cut pixels with index 1, which a QBitmap reads as white: the
     // unset, invisible part of a widget mask. Everything else stays.
