@@ -45,8 +45,8 @@ QImage paintedBackground(const QPixmap& background, QSize size, qreal density)
 {
     const QSize pixels = (QSizeF(size) * density).toSize();
     QImage picture = background.toImage();
-    const bool opaqueOrPremultiplied = picture.format() == QImage::Format_RGB32 ||
-                                       picture.format() == QImage::Format_ARGB32_Premultiplied;
+    const bool opaqueOrPremultiplied =
+        picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32_Premultiplied;
     if (opaqueOrPremultiplied && picture.size() == pixels && qFuzzyCompare(picture.devicePixelRatio(), density))
         return picture;
     QImage shown(pixels, QImage::Format_ARGB32_Premultiplied);
