@@ -16,7 +16,7 @@ void frmMain::Form_Load()
     platform::makeLayered(this);
     if (platform::hasAlpha(this))
         m_pictures.background = platform::withKeyTransparent(m_pictures.background, key);
-    platform::setColourKey(this, key);
+    platform::setColourKey(this, m_pictures.background, key);
     BusyStep = 0;
 
     // The temporary folder is only used when it is safely ours.

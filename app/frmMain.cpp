@@ -20,7 +20,6 @@ frmMain::frmMain(StartupPaths paths, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tovaro PRO"));
-    setWindowIcon(m_pictures.icon);
     setFixedSize(layout::kClientWidth, layout::kClientHeight);
     setAcceptDrops(true);
     createElements();
@@ -31,7 +30,12 @@ frmMain::frmMain(StartupPaths paths, QWidget* parent)
     // where the window is can stay at (0, 0) while it shows centred, and popup menus
     // and message boxes then open at the screen's corner.
     centreOnScreen();
-    connect(this, &frmMain::firstFrameShown, this, &frmMain::loadLaterPictures);
+    // The task bar's icon follows the first frame: reading it loads an image reader
+    // of its own, and the window manager reads it off the window again.
+    connect(this, &frmMain::firstFrameShown, this, [this] {
+        loadLaterPictures();
+        setWindowIcon(m_pictures.icon);
+    });
 }
 
 void frmMain::centreOnScreen()

@@ -3,6 +3,7 @@
 #include <QBitmap>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 #include <QRegion>
 #include <QWidget>
 
@@ -20,20 +21,39 @@ bool cut(QRgb pixel, QRgb key) { return qAlpha(pixel) == 0 || (pixel | 0xFF00000
 std::vector<xcb_rectangle_t> keptRuns(const QImage& shown, QRgb key)
 {
     std::vector<xcb_rectangle_t> runs;
+    const int width = shown.width();
     for (int y = 0; y < shown.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(shown.constScanLine(y));
-        for (int x = 0; x < shown.width();) {
+        for (int x = 0; x < width;) {
             if (cut(row[x], key)) {
                 ++x;
                 continue;
             }
             const int from = x;
-            while (x < shown.width() && !cut(row[x], key))
+            while (x < width && !cut(row[x], key))
                 ++x;
             runs.push_back({static_cast<int16_t>(from), static_cast<int16_t>(y), static_cast<uint16_t>(x - from), 1});
         }
     }
     return runs;
+}
+
+// The background as a window of `size` at `density` paints it from its top-left
+// corner: the picture itself when it was drawn for that density and size, as the
+// window's opaque pictures are.
+QImage paintedBackground(const QPixmap& background, QSize size, qreal density)
+{
+    const QSize pixels = (QSizeF(size) * density).toSize();
+    QImage picture = background.toImage();
+    const bool opaqueOrPremultiplied =
+        picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32_Premultiplied;
+    if (opaqueOrPremultiplied && picture.size() == pixels && qFuzzyCompare(picture.devicePixelRatio(), density))
+        return picture;
+    QImage shown(pixels, QImage::Format_ARGB32_Premultiplied);
+    shown.fill(Qt::transparent);
+    shown.setDevicePixelRatio(density);
+    QPainter(&shown).drawPixmap(0, 0, background);
+    return shown;
 }
 
 // Qt takes a window's mask in window pixels and scales it, so on a scaled screen the
@@ -67,19 +87,23 @@ bool hasAlpha(const QWidget* window) { return window->testAttribute(Qt::WA_Trans
 QPixmap withKeyTransparent(const QPixmap& picture, QRgb key)
 {
     QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32);
+    const int width = image.width();
     for (int y = 0; y < image.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
+        for (int x = 0; x < width; ++x)
             if (cut(row[x], key))
                 row[x] = qRgba(0, 0, 0, 0);
     }
     return QPixmap::fromImage(image);
 }
 
-void setColourKey(QWidget* window, QRgb key)
+void setColourKey(QWidget* window, const QPixmap& background, QRgb key)
 {
-    QImage shown = window->grab().toImage().convertToFormat(QImage::Format_ARGB32);
-    const qreal density = shown.devicePixelRatio();
+    // The background as the window paints it, not a grab of the window: a grab
+    // renders every element too, all before the first frame, and at start the
+    // elements draw nothing over the background.
+    const qreal density = window->devicePixelRatioF();
+    QImage shown = paintedBackground(background, window->size(), density);
     shown.setDevicePixelRatio(1.0);
     // The mask marks cut pixels with index 1, which a QBitmap reads as white: the
     // unset, invisible part of a widget mask. Everything else stays.
@@ -89,15 +113,16 @@ void setColourKey(QWidget* window, QRgb key)
     keep.fill(0);
     // Row by row and bit by bit (the most significant bit is the leftmost pixel):
     // pixel() and setPixel() per pixel cost more than the rest of start-up's work.
+    const int width = shown.width();
     for (int y = 0; y < shown.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(shown.constScanLine(y));
         uchar* bits = keep.scanLine(y);
-        for (int x = 0; x < shown.width(); ++x)
+        for (int x = 0; x < width; ++x)
             if (cut(row[x], key))
                 bits[x >> 3] |= static_cast<uchar>(0x80u >> (x & 7));
     }
     if (keep.size() != window->size())
-        keep = keep.scaled(window->size());  // a high-dpi grab has more pixels than the widget
+        keep = keep.scaled(window->size());  // a scaled screen has more pixels than the widget
     window->setMask(QBitmap::fromImage(keep));
     if (density != 1.0)
         setDeviceShape(window, shown, key);

@@ -24,8 +24,9 @@ bool hasAlpha(const QWidget* window);
 // The picture with its key pixels fully transparent.
 QPixmap withKeyTransparent(const QPixmap& picture, QRgb key);
 
-// Cuts every pixel of exactly `key` (or fully transparent) out of what the window
-// currently shows. A pixel one step away from the key stays drawn.
-void setColourKey(QWidget* window, QRgb key);
+// Cuts every pixel of exactly `key` (or fully transparent) out of the window, as
+// `background` shows them painted from the window's top-left corner at the screen's
+// density. A pixel one step away from the key stays drawn.
+void setColourKey(QWidget* window, const QPixmap& background, QRgb key);
 
 }  // namespace platform

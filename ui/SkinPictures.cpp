@@ -82,7 +82,6 @@ Pictures loadFirstFramePictures(qreal screenDensity)
     Pictures pictures;
     pictures.density = set.density;
     pictures.background = set.picture(backgroundFile());
-    pictures.icon = set.icon();
     pictures.hand = set.hand();
     return pictures;
 }
@@ -90,6 +89,7 @@ Pictures loadFirstFramePictures(qreal screenDensity)
 void loadLaterPictures(Pictures& pictures)
 {
     const PictureSet set{pictures.density};
+    pictures.icon = set.icon();
     pictures.loadedPatch = set.picture(loadedPatchFile());
     pictures.waitPatch = set.picture(waitPatchFile());
     for (int i = 0; i < layout::kToolButtonCount; ++i) {

@@ -33,8 +33,9 @@ qreal pictureDensity(qreal screenDensity);
 Pictures loadPictures(qreal screenDensity = 1);
 
 // The same in two steps, so the first frame waits only for what it shows: the
-// background, the icon and the cursor, then the JPEG pictures of the hot zones and
-// the banner (26 to decode, and the JPEG reader to load first).
+// background and the cursor, then the window icon (the icon reader to load first)
+// and the JPEG pictures of the hot zones and the banner (26 to decode, and the JPEG
+// reader to load first).
 Pictures loadFirstFramePictures(qreal screenDensity = 1);
 void loadLaterPictures(Pictures& pictures);
 

@@ -83,6 +83,14 @@ private slots:
 
         QVERIFY(QFileInfo(m_program->applicationFolder() + QStringLiteral("/output")).isDir());
         QVERIFY(QFileInfo(m_program->applicationFolder() + QStringLiteral("/data")).isDir());
+
+        // The icon the task bar shows comes once the window is up, in every size.
+        const auto icon = [this] {
+            return run(QStringLiteral("xprop"), {QStringLiteral("-id"), m_windowId, QStringLiteral("_NET_WM_ICON")});
+        };
+        QTRY_VERIFY(icon().contains(QStringLiteral("Icon (16 x 16)")));
+        for (const int size : {48, 32})
+            QVERIFY(icon().contains(QStringLiteral("Icon (%1 x %1)").arg(size)));
     }
 
     void clicksOnTheMarginReachTheWindowBehind()

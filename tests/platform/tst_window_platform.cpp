@@ -3,25 +3,12 @@
 #include "layout/WindowLayout.h"
 #include "platform/WindowShape.h"
 
-#include <QPainter>
 #include <QTest>
 #include <QWidget>
 
 namespace {
 
 constexpr QRgb kKey = layout::argb(layout::kColourKey);
-
-// A widget that paints a picture, to shape by its colour key.
-class PictureWidget : public QWidget {
-public:
-    explicit PictureWidget(QImage image) : m_image(std::move(image)) { setFixedSize(m_image.size()); }
-
-protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, m_image); }
-
-private:
-    QImage m_image;
-};
 
 }  // namespace
 
@@ -37,10 +24,11 @@ private slots:
             picture.setPixel(x, 0, kKey);           // a magenta top row
         picture.setPixel(5, 5, kKey);               // a hole inside
         picture.setPixel(6, 5, qRgb(254, 0, 255));  // one step away: drawn
-        PictureWidget window(picture);
+        QWidget window;
+        window.setFixedSize(picture.size());
 
         platform::makeLayered(&window);
-        platform::setColourKey(&window, kKey);
+        platform::setColourKey(&window, QPixmap::fromImage(picture), kKey);
 
         const QRegion shape = window.mask();
         QVERIFY(!shape.isEmpty());
