@@ -199,12 +199,16 @@ void VideoStage::encode(BoundedQueue<PictureJob>& fitted, const std::function<vo
             // A long picture is many frames: a stop must not wait for all of them.
             if (stopRequested_.load())
                 return;
-            if (skipper.leaveOut() && !(skipper.leavingOutOften() && encoder_.squeezeHarder())) {
+            // Leaving out a frame of a picture already coded costs only its
+            // refinement; leaving out a new picture often is worse than
+            // starving every picture (see VideoEncoder::squeezeHarder).
+            const bool newPicture = timesCoded == 0;
+            if (skipper.leaveOut() && !(newPicture && skipper.leavingOutOften() && encoder_.squeezeHarder())) {
                 lastSlotLeftOut = slot;
             } else {
                 if (timesCoded < kCodingsOfOnePicture || !encoder_.repeatLast(slot, repeatSink)) {
                     job->picture->pts = slot;
-                    encoder_.encode(job->picture.get(), sink);
+                    encoder_.encode(job->picture.get(), sink, job->slots.end - slot);
                     ++timesCoded;
                 }
                 lastSlotLeftOut = -1;

@@ -244,28 +244,31 @@ bool VideoEncoder::atCoarsest(const AVPacket& packet)
     return stats && statsSize >= 4 && static_cast<int>(AV_RL32(stats)) >= kCoarsestQuality;
 }
 
-bool VideoEncoder::overran(const AVPacket& packet) const
+bool VideoEncoder::overran(const AVPacket& packet, std::int64_t framesOnShow) const
 {
     if (squeeze_ == Squeeze::Starved || !atCoarsest(packet))
         return false;
     const double bits = 8.0 * packet.size;
+    const double share = static_cast<double>(context_->bit_rate) * av_q2d(context_->time_base);
     if (squeeze_ == Squeeze::None)
-        return bits > static_cast<double>(context_->bit_rate) * av_q2d(context_->time_base);
+        return bits > share;
     // At a tight rate the buffer takes key pictures, but not one larger than
-    // itself: every frame after it would be left out.
-    return (packet.flags & AV_PKT_FLAG_KEY) && bits > context_->rc_buffer_size;
+    // itself when the pictures move: the new ones after it would be left out
+    // until the buffer drains. A still picture loses only its repeats.
+    const bool moving = static_cast<double>(framesOnShow) * share < context_->rc_buffer_size;
+    return moving && bits > context_->rc_buffer_size;
 }
 
 bool VideoEncoder::squeezeHarder()
 {
-    if (squeeze_ == Squeeze::Starved || !predictedAtCoarsest_)
+    if (squeeze_ == Squeeze::Starved || !lastAtCoarsest_)
         return false;
     squeeze_ = Squeeze::Starved;
     open();
     return true;
 }
 
-void VideoEncoder::encode(AVFrame* picture, const PacketSink& sink)
+void VideoEncoder::encode(AVFrame* picture, const PacketSink& sink, std::int64_t framesOnShow)
 {
     checkAv(avcodec_send_frame(context_.get(), picture), "the H.263 encoder failed");
     for (;;) {
@@ -275,18 +278,16 @@ void VideoEncoder::encode(AVFrame* picture, const PacketSink& sink)
         checkAv(received, "the H.263 encoder failed");
         // The encoder keeps no picture back (no B-frames): this packet is
         // `picture`, which the starved settings code again, from a key picture.
-        if (picture && overran(*packet_)) {
+        if (picture && overran(*packet_, framesOnShow)) {
             av_packet_unref(packet_.get());
             squeeze_ = Squeeze::Starved;
             open();
-            encode(picture, sink);
+            encode(picture, sink, framesOnShow);
             return;
         }
-        if (!(packet_->flags & AV_PKT_FLAG_KEY)) {
-            predictedAtCoarsest_ = atCoarsest(*packet_);
-            if (!skippedPicture_)
-                skippedPicture_ = skippedPictureLike(packet_->data, packet_->size, context_->width, context_->height);
-        }
+        lastAtCoarsest_ = atCoarsest(*packet_);
+        if (!skippedPicture_ && !(packet_->flags & AV_PKT_FLAG_KEY))
+            skippedPicture_ = skippedPictureLike(packet_->data, packet_->size, context_->width, context_->height);
         hand(sink);
     }
 }

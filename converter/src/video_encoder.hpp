@@ -62,13 +62,15 @@ public:
     explicit VideoEncoder(const VideoSettings& settings);
 
     using PacketSink = std::function<void(AVPacket&)>;
-    void encode(AVFrame* picture, const PacketSink& sink);  // nullptr drains
+    // nullptr drains. `framesOnShow`: how many frames, this one included, the
+    // picture stays on; frames left out after it within them lose nothing.
+    void encode(AVFrame* picture, const PacketSink& sink, std::int64_t framesOnShow = 1);
     // Output frame `frame` shows the picture coded last again, as a picture
     // with every macroblock skipped. False (nothing written) until the encoder
     // has coded a predicted picture to take the header from.
     bool repeatLast(std::int64_t frame, const PacketSink& sink);
     const AVCodecContext& context() const { return *context_; }
-    // Frames are being left out often for the rate. When the last predicted
+    // New pictures are being left out often for the rate. When the last
     // picture was already at the coarsest quantiser, the encoder starts again
     // (from a key picture) dropping blocks instead, and true says the frame
     // is to be coded after all.
@@ -77,7 +79,7 @@ public:
 private:
     void open();
     static bool atCoarsest(const AVPacket& packet);
-    bool overran(const AVPacket& packet) const;
+    bool overran(const AVPacket& packet, std::int64_t framesOnShow) const;
     void hand(const PacketSink& sink);
 
     VideoSettings settings_;
@@ -87,7 +89,7 @@ private:
     // How hard the encoder works to hold the rate; it only ever rises.
     enum class Squeeze { None, Tight, Starved };
     Squeeze squeeze_ = Squeeze::None;
-    bool predictedAtCoarsest_ = false;
+    bool lastAtCoarsest_ = false;
     double bufferFullness_ = 1e300;  // bits in the rate buffer; full at the start
     H263Clock clock_;
     H263HeaderLayout layout_;
