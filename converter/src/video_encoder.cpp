@@ -16,8 +16,8 @@ extern "C" {
 namespace conv {
 namespace {
 
-// Below this many bits per pixel and frame the quantiser alone cannot hold the
-// rate (e.g. 352x288 at 29.97 fps with 40-120 kbit/s).
+// Below this many bits per pixel and frame the rate is tight (e.g. 352x288 at
+// 29.97 fps with 40-120 kbit/s): key pictures are what it cannot afford.
 constexpr double kTightBitsPerPixel = 0.15;
 
 // H.263's forced updating: a macroblock is coded intra at least once in this
