@@ -263,9 +263,14 @@ bool VideoEncoder::squeezeHarder()
 {
     if (squeeze_ == Squeeze::Starved || !lastAtCoarsest_)
         return false;
+    starve();
+    return true;
+}
+
+void VideoEncoder::starve()
+{
     squeeze_ = Squeeze::Starved;
     open();
-    return true;
 }
 
 void VideoEncoder::encode(AVFrame* picture, const PacketSink& sink, std::int64_t framesOnShow)
@@ -280,8 +285,7 @@ void VideoEncoder::encode(AVFrame* picture, const PacketSink& sink, std::int64_t
         // `picture`, which the starved settings code again, from a key picture.
         if (picture && overran(*packet_, framesOnShow)) {
             av_packet_unref(packet_.get());
-            squeeze_ = Squeeze::Starved;
-            open();
+            starve();
             encode(picture, sink, framesOnShow);
             return;
         }

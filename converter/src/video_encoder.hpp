@@ -78,6 +78,8 @@ public:
 
 private:
     void open();
+    // From the next picture on, a key picture, with the starved settings.
+    void starve();
     static bool atCoarsest(const AVPacket& packet);
     bool overran(const AVPacket& packet, std::int64_t framesOnShow) const;
     void hand(const PacketSink& sink);
