@@ -3,7 +3,7 @@
 
     bench/converter/grid_vs_static.py [--conv CONV_DLL] [--work DIR] [--pairs N]
                                       [--sources A,song,slides] [--sizes 128x96,...]
-                                      [--rates 14.985,...] [--kbps 40,...] [--psnr]
+                                      [--rates 14.985,...] [--kbps 40,...] [--psnr [--equal-rate]]
 
 The reference is the static ffmpeg 4.1 build of the npm package
 @ffmpeg-installer/linux-x64 (4.1.0), fetched with `npm pack` into DIR the first
@@ -22,7 +22,11 @@ Per cell, conv.dll, the static ffmpeg and Debian's run in turn, N times
 (default 5), after one warm-up each; the ratios are medians of the pairs.
 With --psnr: the video bit rate and best-match PSNR (best_match_psnr.py, every
 frame shown, left-out ones too) of conv.dll's output and the static ffmpeg's, over
-each one's picture area.
+each one's picture area. With --equal-rate as well: conv.dll once more, asked
+for the video rate the static ffmpeg really wrote (it overshoots low rates by
+far), so the two PSNRs compare at equal rate; and how many of the static
+ffmpeg's pictures are larger than H.263 lets a picture of that size be
+(st_over), which a phone at the file's level may refuse.
 Prints one line per cell as it goes; the whole grid is 5 sizes x 4 frame
 rates x 5 bit rates per source.
 """
@@ -106,6 +110,15 @@ def psnr(output, source, picture, frame, rate):
                                  *map(str, frame), rate], check=True, capture_output=True, text=True).stdout.strip())
 
 
+def pictures_over_limit(output, frame):
+    """Coded pictures larger than H.263's most bits per picture (BPPmaxKb) for this frame size."""
+    width, height = frame
+    most = 64 if width * height <= 176 * 144 else 256 if width * height <= 352 * 288 else 512
+    sizes = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "packet=size",
+                            "-of", "csv=p=0", output], check=True, capture_output=True, text=True).stdout.split()
+    return sum(1 for size in sizes if int(size) * 8 > most * 1024)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--conv", default=os.path.join(HERE, "../../build-rel/TovaroPRO/conv.dll"))
@@ -116,6 +129,7 @@ def main():
     parser.add_argument("--rates", default=",".join(RATES))
     parser.add_argument("--kbps", default=",".join(KBPS))
     parser.add_argument("--psnr", action="store_true")
+    parser.add_argument("--equal-rate", action="store_true")
     args = parser.parse_args()
     conv = os.path.abspath(args.conv)
     os.makedirs(args.work, exist_ok=True)
@@ -124,7 +138,7 @@ def main():
 
     print(f"{'source':6} {'size':7} {'rate':6} {'kbps':>4} {'conv_s':>7} {'static_s':>8} {'ratio':>6} "
           f"{'spread':>11} {'deb_s':>6} {'/deb':>5} {'conv_MB':>7} {'conv_dB':>7} {'st_dB':>6} "
-          f"{'conv_kb':>7} {'st_kb':>7}", flush=True)
+          f"{'conv_kb':>7} {'st_kb':>7} {'eq_kb':>6} {'eq_dB':>6} {'st_over':>7}", flush=True)
     for name in args.sources.split(","):
         source = source_for(name)
         aspect = source_aspect(source)
@@ -161,11 +175,21 @@ def main():
                         theirs_frame = tuple(int(v) for v in theirs_size.split("x"))
                         db["static"] = psnr(static_out, source, theirs_frame, theirs_frame, rate)
                         kb = {"conv": ratio.video_kbps(ours_out), "static": ratio.video_kbps(static_out)}
+                    equal = {"kb": float("nan"), "dB": float("nan"), "over": -1}
+                    if args.psnr and args.equal_rate:
+                        asked = ours.copy()
+                        asked[asked.index("-b") + 1] = f"{kb['static']:.0f}"
+                        asked[-1] = f"ours-eq-{name}.3gp"
+                        subprocess.run(asked, check=True, capture_output=True)
+                        equal["kb"] = ratio.video_kbps(asked[-1])
+                        equal["dB"] = psnr(asked[-1], source, picture_area(size, aspect), frame, rate)
+                        equal["over"] = pictures_over_limit(static_out, theirs_frame)
                     print(f"{name:6} {size:7} {rate:6} {kbps:>4} {statistics.median(ours_s):7.3f} "
                           f"{statistics.median(static_s):8.3f} {statistics.median(to_static):6.3f} "
                           f"{min(to_static):5.2f}-{max(to_static):<5.2f} {statistics.median(debian_s):6.3f} "
                           f"{statistics.median(to_debian):5.2f} {peak:7.1f} {db['conv']:7.2f} "
-                          f"{db['static']:6.2f} {kb['conv']:7.1f} {kb['static']:7.1f}", flush=True)
+                          f"{db['static']:6.2f} {kb['conv']:7.1f} {kb['static']:7.1f} {equal['kb']:6.1f} "
+                          f"{equal['dB']:6.2f} {equal['over']:7d}", flush=True)
 
 
 if __name__ == "__main__":

@@ -89,6 +89,10 @@ public:
     double secondsDone() const;
 
 private:
+    // How many frames a coding of the picture on show stays on until its next
+    // coding, with `framesLeft` of its frames to go, itself included.
+    std::int64_t framesHeld(std::int64_t framesLeft, int timesCoded) const;
+
     PictureFitter fitter_;
     VideoEncoder& encoder_;
     PacketWriter& writer_;

@@ -273,8 +273,34 @@ void VideoEncoder::starve()
     open();
 }
 
-void VideoEncoder::encode(AVFrame* picture, const PacketSink& sink, std::int64_t framesOnShow)
+std::int64_t VideoEncoder::framesToRefill() const
 {
+    const double share = static_cast<double>(context_->bit_rate) * av_q2d(context_->time_base);
+    return std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(context_->rc_buffer_size / share)));
+}
+
+void VideoEncoder::refillFor(std::int64_t framesHeld)
+{
+    AVCodecContext& c = *context_;
+    if (framesHeld <= 1 || !skippedPicture_) {
+        c.rc_max_rate = c.bit_rate;
+        return;
+    }
+    // FFmpeg's rate buffer takes in rc_max_rate's share of a second after each
+    // picture the encoder codes. The repeats after this picture pass the
+    // encoder by, each adding its share less its skipped picture's bytes: the
+    // buffer is to take in all of that, or the next coding finds it nearly
+    // empty (a still picture's refinements and the picture after it starve).
+    const double share = static_cast<double>(c.bit_rate) * av_q2d(c.time_base);
+    const double repeatBits = 8.0 * static_cast<double>(skippedPicture_->size());
+    const double refill = share + static_cast<double>(framesHeld - 1) * std::max(0.0, share - repeatBits);
+    c.rc_max_rate = std::llround(refill / av_q2d(c.time_base));
+}
+
+void VideoEncoder::encode(AVFrame* picture, const PacketSink& sink, std::int64_t framesOnShow, std::int64_t framesHeld)
+{
+    if (picture)
+        refillFor(framesHeld);
     checkAv(avcodec_send_frame(context_.get(), picture), "the H.263 encoder failed");
     for (;;) {
         const int received = avcodec_receive_packet(context_.get(), packet_.get());
@@ -286,10 +312,10 @@ void VideoEncoder::encode(AVFrame* picture, const PacketSink& sink, std::int64_t
         if (picture && overran(*packet_, framesOnShow)) {
             av_packet_unref(packet_.get());
             starve();
-            encode(picture, sink, framesOnShow);
+            encode(picture, sink, framesOnShow, framesHeld);
             return;
         }
-        lastAtCoarsest_ = atCoarsest(*packet_);
+        lastAtCoarsest_ = atCoarsest(*packet_) && !(packet_->flags & AV_PKT_FLAG_KEY);
         if (!skippedPicture_ && !(packet_->flags & AV_PKT_FLAG_KEY))
             skippedPicture_ = skippedPictureLike(packet_->data, packet_->size, context_->width, context_->height);
         hand(sink);

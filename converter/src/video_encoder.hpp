@@ -64,7 +64,14 @@ public:
     using PacketSink = std::function<void(AVPacket&)>;
     // nullptr drains. `framesOnShow`: how many frames, this one included, the
     // picture stays on; frames left out after it within them lose nothing.
-    void encode(AVFrame* picture, const PacketSink& sink, std::int64_t framesOnShow = 1);
+    // `framesHeld`: how many of them this coding stays on until the picture is
+    // coded next, the ones after it repeating it (repeatLast).
+    void encode(AVFrame* picture, const PacketSink& sink, std::int64_t framesOnShow = 1, std::int64_t framesHeld = 1);
+    // Whether repeatLast can write a frame now.
+    bool canRepeat() const { return skippedPicture_.has_value(); }
+    // How many frames the rate buffer takes to fill up again once a picture
+    // has emptied it.
+    std::int64_t framesToRefill() const;
     // Output frame `frame` shows the picture coded last again, as a picture
     // with every macroblock skipped. False (nothing written) until the encoder
     // has coded a predicted picture to take the header from.
@@ -82,6 +89,7 @@ private:
     void starve();
     static bool atCoarsest(const AVPacket& packet);
     bool overran(const AVPacket& packet, std::int64_t framesOnShow) const;
+    void refillFor(std::int64_t framesHeld);
     void hand(const PacketSink& sink);
 
     VideoSettings settings_;

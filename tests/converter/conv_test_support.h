@@ -101,6 +101,10 @@ QString decodeErrors(const QString& path);
 
 // Every picture of the file as 8-bit gray at WxH (display aspect ignored).
 QVector<QByteArray> grayPictures(const QString& path, int width, int height);
+// PSNR (gray, dB) of each picture of a converted file at 14.985 fps against
+// its source at the same moments, both at WxH.
+QVector<double> psnrAgainstSource(const QString& output, const QString& source, int width, int height);
+
 // The sound as 8000 Hz mono 16-bit samples.
 QVector<qint16> monoSamples(const QString& path);
 

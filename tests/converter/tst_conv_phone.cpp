@@ -525,14 +525,42 @@ private slots:
         QVERIFY2(skipped >= 100, qPrintable(QString::number(skipped)));
         QCOMPARE(decodeErrors(output), QString());
         // From the last coding of a picture on, every frame shows it unchanged
-        // (the long pictures change at frame 60).
+        // (the long pictures change at frame 60). A long picture's codings,
+        // one rate buffer's refill apart (0.4 s), end within its first 3 s.
         const int width = size.section(QLatin1Char('x'), 0, 0).toInt();
         const int height = size.section(QLatin1Char('x'), 1, 1).toInt();
         const QVector<QByteArray> pictures = grayPictures(output, width, height);
         QCOMPARE(pictures.size(), 120);
         for (int i = 0; i < pictures.size(); ++i)
-            if (i % 60 >= 20)
-                QVERIFY2(pictures[i] == pictures[i - i % 60 + 19], qPrintable(QString::number(i)));
+            if (i % 60 >= 45)
+                QVERIFY2(pictures[i] == pictures[i - i % 60 + 44], qPrintable(QString::number(i)));
+    }
+
+    // A noisy picture on for 5 s, then another: 120 kbit/s is plenty for
+    // them, so each ends up as good as at four times the rate, the second as
+    // well as the first (the rate buffer knows how long the first stayed on).
+    void longStillUsesTheRateItHas()
+    {
+        const QString stills = path(QStringLiteral("noisy-stills.mp4"));
+        QVERIFY(makeMedia(lavfi(QStringLiteral("testsrc2=s=640x480:r=1/5:d=10,noise=alls=40:allf=t")) +
+                              QStringList{QStringLiteral("-t"), QStringLiteral("10"), QStringLiteral("-pix_fmt"),
+                                          QStringLiteral("yuv420p")},
+                          stills));
+        QVector<double> lastFrames[2];
+        for (int i = 0; i < 2; ++i) {
+            const QString output = convert(stills, QStringLiteral("176x144"), QStringLiteral("14.985"),
+                                           i ? QStringLiteral("480") : QStringLiteral("120"));
+            QVERIFY(!output.isEmpty());
+            const QVector<double> psnr = psnrAgainstSource(output, stills, 176, 144);
+            QCOMPARE(psnr.size(), 150);
+            lastFrames[i] = {psnr[74], psnr[149]};
+        }
+        for (int picture = 0; picture < 2; ++picture)
+            QVERIFY2(lastFrames[0][picture] > lastFrames[1][picture] - 1,
+                     qPrintable(QStringLiteral("picture %1: %2 dB at 120 kbit/s, %3 at 480")
+                                    .arg(picture)
+                                    .arg(lastFrames[0][picture])
+                                    .arg(lastFrames[1][picture])));
     }
 
     // Each picture holds a white top field and a black bottom field, as a

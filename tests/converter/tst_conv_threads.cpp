@@ -20,6 +20,7 @@ extern "C" {
 #include <cstdio>
 #include <future>
 #include <mutex>
+#include <numeric>
 #include <thread>
 
 #include <sys/resource.h>
@@ -60,34 +61,6 @@ std::function<void()> failOnCall(int n, const std::string& message)
         if (++*calls == n)
             throw conv::ConversionError(message);
     };
-}
-
-// Mean PSNR (gray, dB) of a converted file against its source sampled at the
-// output frame times and scaled to the frame.
-double psnrAgainstSource(const QString& output, const QString& source)
-{
-    const QVector<QByteArray> ours = grayPictures(output, 176, 144);
-    const RunResult reference =
-        run(QStringLiteral("ffmpeg"),
-            {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), source,
-             QStringLiteral("-an"), QStringLiteral("-vf"), QStringLiteral("fps=2997/200:round=up,scale=176:144"),
-             QStringLiteral("-f"), QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"), QStringLiteral("gray"),
-             QStringLiteral("-")});
-    const qsizetype size = 176 * 144;
-    const qsizetype frames = std::min<qsizetype>(ours.size(), reference.standardOutput.size() / size);
-    if (frames == 0)
-        return 0;
-    double sum = 0;
-    for (qsizetype f = 0; f < frames; ++f) {
-        const auto* a = reinterpret_cast<const unsigned char*>(ours[f].constData());
-        const auto* b = reinterpret_cast<const unsigned char*>(reference.standardOutput.constData() + f * size);
-        double squares = 0;
-        for (qsizetype i = 0; i < size; ++i)
-            squares += (a[i] - b[i]) * (a[i] - b[i]);
-        const double mse = std::max(squares / static_cast<double>(size), 1e-3);
-        sum += 10 * std::log10(255.0 * 255.0 / mse);
-    }
-    return sum / static_cast<double>(frames);
 }
 
 }  // namespace
@@ -251,7 +224,10 @@ private slots:
             QuietProgress progress;
             const std::atomic<bool> stop{false};
             conv::convert(requestFor(input, output), progress.reporter, stop, tuning);
-            psnr[threads - 1] = psnrAgainstSource(output, input);
+            const QVector<double> perPicture = psnrAgainstSource(output, input, 176, 144);
+            psnr[threads - 1] = perPicture.isEmpty() ? 0.0
+                                                     : std::accumulate(perPicture.begin(), perPicture.end(), 0.0) /
+                                                           static_cast<double>(perPicture.size());
             sound[threads - 1] = monoSamples(output);
             QVERIFY(QFile::remove(output));
         }
