@@ -315,6 +315,8 @@ void VideoEncoder::encode(AVFrame* picture, const PacketSink& sink, std::int64_t
             encode(picture, sink, framesOnShow, framesHeld);
             return;
         }
+        // A key picture at the coarsest quantiser says only that key pictures
+        // are dear at this rate (a still's forced one every 132 codings).
         lastAtCoarsest_ = atCoarsest(*packet_) && !(packet_->flags & AV_PKT_FLAG_KEY);
         if (!skippedPicture_ && !(packet_->flags & AV_PKT_FLAG_KEY))
             skippedPicture_ = skippedPictureLike(packet_->data, packet_->size, context_->width, context_->height);

@@ -62,10 +62,11 @@ public:
     explicit VideoEncoder(const VideoSettings& settings);
 
     using PacketSink = std::function<void(AVPacket&)>;
-    // nullptr drains. `framesOnShow`: how many frames, this one included, the
-    // picture stays on; frames left out after it within them lose nothing.
-    // `framesHeld`: how many of them this coding stays on until the picture is
-    // coded next, the ones after it repeating it (repeatLast).
+    // nullptr drains. `framesOnShow`: how many frames the picture is on, from
+    // this one (from the one it came on at, for a picture coded before);
+    // frames left out after it within them lose nothing. `framesHeld`: how
+    // many frames this coding stays on until the picture is coded next, the
+    // ones after it repeating it (repeatLast).
     void encode(AVFrame* picture, const PacketSink& sink, std::int64_t framesOnShow = 1, std::int64_t framesHeld = 1);
     // Whether repeatLast can write a frame now.
     bool canRepeat() const { return skippedPicture_.has_value(); }
@@ -78,9 +79,9 @@ public:
     bool repeatLast(std::int64_t frame, const PacketSink& sink);
     const AVCodecContext& context() const { return *context_; }
     // New pictures are being left out often for the rate. When the last
-    // picture was already at the coarsest quantiser, the encoder starts again
-    // (from a key picture) dropping blocks instead, and true says the frame
-    // is to be coded after all.
+    // predicted picture was already at the coarsest quantiser, the encoder
+    // starts again (from a key picture) dropping blocks instead, and true says
+    // the frame is to be coded after all.
     bool squeezeHarder();
 
 private:
