@@ -291,9 +291,11 @@ void VideoEncoder::refillFor(std::int64_t framesHeld)
     // encoder by, each adding its share less its skipped picture's bytes: the
     // buffer is to take in all of that, or the next coding finds it nearly
     // empty (a still picture's refinements and the picture after it starve).
+    // Never more than the buffer holds: FFmpeg takes a frame's refill as an int.
     const double share = static_cast<double>(c.bit_rate) * av_q2d(c.time_base);
     const double repeatBits = 8.0 * static_cast<double>(skippedPicture_->size());
-    const double refill = share + static_cast<double>(framesHeld - 1) * std::max(0.0, share - repeatBits);
+    const double refill = std::min(static_cast<double>(c.rc_buffer_size),
+                                   share + static_cast<double>(framesHeld - 1) * std::max(0.0, share - repeatBits));
     c.rc_max_rate = std::llround(refill / av_q2d(c.time_base));
 }
 
