@@ -249,7 +249,7 @@ bool VideoEncoder::overran(const AVPacket& packet, std::int64_t framesOnShow) co
     if (squeeze_ == Squeeze::Starved || !atCoarsest(packet))
         return false;
     const double bits = 8.0 * packet.size;
-    const double share = static_cast<double>(context_->bit_rate) * av_q2d(context_->time_base);
+    const double share = frameShare();
     if (squeeze_ == Squeeze::None)
         return bits > share;
     // At a tight rate the buffer takes key pictures, but not one larger than
@@ -273,9 +273,14 @@ void VideoEncoder::starve()
     open();
 }
 
+double VideoEncoder::frameShare() const
+{
+    return static_cast<double>(context_->bit_rate) * av_q2d(context_->time_base);
+}
+
 std::int64_t VideoEncoder::framesToRefill() const
 {
-    const double share = static_cast<double>(context_->bit_rate) * av_q2d(context_->time_base);
+    const double share = frameShare();
     return std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(context_->rc_buffer_size / share)));
 }
 
@@ -292,7 +297,7 @@ void VideoEncoder::refillFor(std::int64_t framesHeld)
     // buffer is to take in all of that, or the next coding finds it nearly
     // empty (a still picture's refinements and the picture after it starve).
     // Never more than the buffer holds: FFmpeg takes a frame's refill as an int.
-    const double share = static_cast<double>(c.bit_rate) * av_q2d(c.time_base);
+    const double share = frameShare();
     const double repeatBits = 8.0 * static_cast<double>(skippedPicture_->size());
     const double refill = std::min(static_cast<double>(c.rc_buffer_size),
                                    share + static_cast<double>(framesHeld - 1) * std::max(0.0, share - repeatBits));
@@ -349,7 +354,7 @@ void VideoEncoder::hand(const PacketSink& sink)
         throw ConversionError("the H.263 encoder gave a picture without a picture header");
     // The rate buffer as FFmpeg's rate control keeps it: a picture empties
     // it, a frame's share of the rate fills it again.
-    const double share = static_cast<double>(context_->bit_rate) * av_q2d(context_->time_base);
+    const double share = frameShare();
     bufferFullness_ = std::max(0.0, bufferFullness_ - 8.0 * packet_->size);
     bufferFullness_ = std::min(static_cast<double>(context_->rc_buffer_size), bufferFullness_ + share);
     sink(*packet_);

@@ -89,6 +89,8 @@ private:
     // From the next picture on, a key picture, with the starved settings.
     void starve();
     static bool atCoarsest(const AVPacket& packet);
+    // The bits of the rate that one frame's time brings.
+    double frameShare() const;
     bool overran(const AVPacket& packet, std::int64_t framesOnShow) const;
     void refillFor(std::int64_t framesHeld);
     void hand(const PacketSink& sink);
