@@ -165,6 +165,8 @@ private slots:
         QTest::newRow("176x144 14.985 120") << "176x144" << "14.985" << "120";
         QTest::newRow("160x120 25.0 40") << "160x120" << "25.0" << "40";
         QTest::newRow("352x288 29.97 512") << "352x288" << "29.97" << "512";
+        // Small pictures at a high rate need H.263's finest quantiser to take it.
+        QTest::newRow("128x96 14.985 384") << "128x96" << "14.985" << "384";
         // clang-format on
     }
     void videoBitRateIsHeld()
