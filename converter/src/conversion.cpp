@@ -1,13 +1,13 @@
 #include "conversion.hpp"
 
-#include "audio_pipeline.hpp"
-#include "errors.hpp"
-#include "mp4_boxes.hpp"
-#include "output_place.hpp"
-#include "progress_ticker.hpp"
-#include "source_file.hpp"
-#include "source_media.hpp"
-#include "video_pipeline.hpp"
+#include "audio/audio_pipeline.hpp"
+#include "base/errors.hpp"
+#include "output/mp4_boxes.hpp"
+#include "output/output_place.hpp"
+#include "pipeline/progress_ticker.hpp"
+#include "source/source_file.hpp"
+#include "source/source_media.hpp"
+#include "video/video_pipeline.hpp"
 
 #include <limits>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "command_line.hpp"
-#include "progress_reporter.hpp"
+#include "cli/command_line.hpp"
+#include "pipeline/progress_reporter.hpp"
 
 #include <atomic>
 #include <cstdint>
