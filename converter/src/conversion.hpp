@@ -1,6 +1,7 @@
+// One conversion run, from the open source to the finished working file.
 #pragma once
 
-#include "cli/command_line.hpp"
+#include "base/conversion_request.hpp"
 #include "pipeline/progress_reporter.hpp"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// AMR-NB encoding through libopencore-amrnb, 160 samples a frame, and the mode for a requested rate.
 #pragma once
 
 #include "base/ffmpeg_handles.hpp"

@@ -1,3 +1,4 @@
+// The sound's way from the reading thread into the output file: its queue and its two threads.
 #pragma once
 
 #include "audio/audio_stage.hpp"

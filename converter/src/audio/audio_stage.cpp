@@ -42,7 +42,9 @@ void AudioStage::decode(BoundedQueue<PacketHandle>& packets, BoundedQueue<Sample
 
 void AudioStage::encode(BoundedQueue<Samples>& samples)
 {
-    const auto sink = [this](const AmrEncoder::Packet& packet) { writer_.writeSound(packet); };
+    const auto sink = [this](const AmrEncoder::Packet& packet) {
+        writer_.writeSound(packet.bytes, packet.firstSample);
+    };
     while (auto chunk = samples.pop())
         encoder_.push(*chunk, sink);
     if (samples.aborted())

@@ -1,9 +1,10 @@
+// The two sound threads: decoding and resampling, then AMR-NB. Within audio/ only.
 #pragma once
 
 #include "audio/amr_encoder.hpp"
 #include "audio/audio_track.hpp"
+#include "output/packet_writer.hpp"
 #include "pipeline/bounded_queue.hpp"
-#include "video/encoding_stage.hpp"
 
 #include <atomic>
 #include <cstdint>

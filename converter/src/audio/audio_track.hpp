@@ -1,3 +1,4 @@
+// Decoded sound to 8000 Hz mono on the output timeline: gaps filled, overlaps cut. Within audio/ only.
 #pragma once
 
 #include "base/ffmpeg_handles.hpp"

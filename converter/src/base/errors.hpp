@@ -1,3 +1,4 @@
+// The errors a conversion ends with, each of a kind that becomes the exit status.
 #pragma once
 
 #include "ConverterStatus.h"

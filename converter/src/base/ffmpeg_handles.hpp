@@ -1,3 +1,4 @@
+// Owning handles for every FFmpeg object the converter holds.
 #pragma once
 
 // Owning handles for FFmpeg objects: each type has exactly one way to be freed.

@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdint>
-#include <numeric>
 #include <string_view>
 
 namespace conv {
@@ -94,22 +92,9 @@ std::string containerList()
 AVRational parseFrameRate(const std::string& text)
 {
     positiveNumber("-r", text, kMostFramesPerSecond);
-    // The decimal is taken exactly: 14.985 becomes 2997/200, not a float approximation.
-    const auto point = text.find('.');
-    std::string digits = text;
-    std::int64_t denominator = 1;
-    if (point != std::string::npos) {
-        digits.erase(point, 1);
-        for (std::size_t i = point + 1; i < text.size(); ++i)
-            denominator *= 10;
-    }
-    while (digits.size() > 1 && digits.front() == '0')
-        digits.erase(0, 1);
-    if (digits.size() > 9 || denominator > 1000000)
-        throw UsageError("-r has too many digits: '" + text + "'");
-    std::int64_t numerator = std::stoll(digits);
-    const std::int64_t common = std::gcd(numerator, denominator);
-    return AVRational{static_cast<int>(numerator / common), static_cast<int>(denominator / common)};
+    if (const auto exact = exactDecimal(text))
+        return *exact;
+    throw UsageError("-r has too many digits: '" + text + "'");
 }
 
 ParsedCommand parseCommandLine(const std::vector<std::string>& arguments)

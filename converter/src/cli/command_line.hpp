@@ -1,15 +1,11 @@
+// The command line: the arguments to a conversion request, and the help text.
 #pragma once
 
-#include "ConversionDefaults.h"
+#include "base/conversion_request.hpp"
 
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-extern "C" {
-#include <libavutil/rational.h>
-}
 
 namespace conv {
 
@@ -21,18 +17,6 @@ public:
 
 // "14.985" -> 2997/200: the decimal as typed, as an exact fraction.
 AVRational parseFrameRate(const std::string& text);
-
-// What one run is asked to do. The defaults are the window's default settings.
-struct ConversionRequest {
-    std::string inputPath;
-    std::string outputPath;
-    bool replaceOutput = false;
-    int width = tovaro::kDefaultWidth;
-    int height = tovaro::kDefaultHeight;
-    AVRational frameRate = parseFrameRate(tovaro::kDefaultFrameRate);
-    double videoKbps = tovaro::kDefaultVideoKbps;
-    double audioKbps = tovaro::kDefaultAudioKbps;
-};
 
 enum class CommandKind { Convert, Help, Version };
 

@@ -1,3 +1,4 @@
+// SIGINT, SIGTERM and SIGHUP to a stop request that interrupts blocked reads.
 #pragma once
 
 #include <pthread.h>

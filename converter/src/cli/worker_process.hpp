@@ -1,3 +1,4 @@
+// The supervisor side of the worker: started, passed the stop signals, waited for.
 #pragma once
 
 #include <functional>

@@ -1,3 +1,4 @@
+// The confinement the worker puts itself under before it reads a byte of the source.
 #pragma once
 
 #include <optional>

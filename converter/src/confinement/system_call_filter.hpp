@@ -1,3 +1,4 @@
+// The seccomp allow-list of system calls. Within confinement/ only.
 #pragma once
 
 namespace conv {

@@ -1,3 +1,4 @@
+// The muxer's writing and reading back through the working file's descriptor. Within output/ only.
 #pragma once
 
 #include "base/ffmpeg_handles.hpp"

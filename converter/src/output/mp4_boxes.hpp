@@ -1,3 +1,4 @@
+// Finds a box in a finished MP4/3GP file.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// 3GP muxing into the open working file, index first.
 #pragma once
 
 #include "base/ffmpeg_handles.hpp"

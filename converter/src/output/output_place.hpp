@@ -1,3 +1,4 @@
+// OUT's name checked, the unnamed working file made, the result linked in.
 #pragma once
 
 #include <filesystem>

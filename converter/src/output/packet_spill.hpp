@@ -1,3 +1,4 @@
+// Packets of the stream that runs ahead, held in an unnamed memory file. Within output/ only.
 #pragma once
 
 #include "base/ffmpeg_handles.hpp"

@@ -1,3 +1,4 @@
+// The queue between two threads of a run: bounded, closable, abortable.
 #pragma once
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The progress lines on stderr, with a duration estimated when the source gives none.
 #pragma once
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// A thread that hands the output time to the progress lines at their pace.
 #pragma once
 
 #include "pipeline/progress_reporter.hpp"

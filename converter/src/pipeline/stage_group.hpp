@@ -1,3 +1,4 @@
+// The pipelines of one run: the first failure stops them all, and which failure a run reports.
 #pragma once
 
 #include "pipeline/stage_thread.hpp"

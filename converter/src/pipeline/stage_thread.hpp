@@ -1,3 +1,4 @@
+// A run's threads and the first failure met on any of them. Within pipeline/ only.
 #pragma once
 
 #include <exception>

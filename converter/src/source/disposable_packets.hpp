@@ -1,3 +1,4 @@
+// Tells from a packet's headers that no picture refers to it. Within source/ only.
 #pragma once
 
 extern "C" {

@@ -1,3 +1,4 @@
+// Opens the source, a regular file only, for FFmpeg to read through its descriptor.
 #pragma once
 
 #include "base/ffmpeg_handles.hpp"

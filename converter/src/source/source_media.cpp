@@ -4,7 +4,6 @@
 #include "source/accepted_formats.hpp"
 #include "source/disposable_packets.hpp"
 #include "source/source_limits.hpp"
-#include "video/frame_geometry.hpp"
 
 #include <algorithm>
 #include <cstdarg>
@@ -13,7 +12,6 @@
 #include <thread>
 
 extern "C" {
-#include <libavutil/display.h>
 #include <libavutil/log.h>
 #include <libavutil/mem.h>
 }
@@ -92,13 +90,6 @@ AVFormatContext* heldToTheSource(const AVIOInterruptCB& interrupt)
 }
 
 }  // namespace
-
-int clockwiseQuarterTurns(const AVStream& stream)
-{
-    const auto* matrix =
-        reinterpret_cast<const std::int32_t*>(av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
-    return matrix ? quarterTurnsFromRotation(av_display_rotation_get(matrix)) : 0;
-}
 
 unsigned coreCount()
 {

@@ -1,3 +1,4 @@
+// The source's container and its chosen video and audio streams, decoded.
 #pragma once
 
 #include "base/ffmpeg_handles.hpp"
@@ -20,9 +21,6 @@ struct DecoderTuning {
     // scaled down a lot, and saves a good part of the decoding time.
     bool skipLoopFilter = false;
 };
-
-// How far the stream's rotation tag turns its pictures to show them upright.
-int clockwiseQuarterTurns(const AVStream& stream);
 
 // The machine's cores, counted once: counting reads /sys, which the confined
 // converter cannot.

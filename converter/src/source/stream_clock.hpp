@@ -1,3 +1,4 @@
+// A stream's timestamps on the output timeline.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+}
 
 namespace conv {
 namespace {
@@ -45,6 +51,13 @@ int quarterTurnsFromRotation(double counterClockwiseDegrees)
         return 0;
     const long quarters = std::lround(-counterClockwiseDegrees / 90.0);
     return static_cast<int>(((quarters % 4) + 4) % 4);
+}
+
+int clockwiseQuarterTurns(const AVStream& stream)
+{
+    const auto* matrix =
+        reinterpret_cast<const std::int32_t*>(av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
+    return matrix ? quarterTurnsFromRotation(av_display_rotation_get(matrix)) : 0;
 }
 
 }  // namespace conv

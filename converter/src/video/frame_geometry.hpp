@@ -1,8 +1,11 @@
+// Where the picture sits in the output frame: letterbox, pixel shape, rotation. Within video/ only.
 #pragma once
 
 extern "C" {
 #include <libavutil/rational.h>
 }
+
+struct AVStream;
 
 namespace conv {
 
@@ -40,5 +43,8 @@ Placement placePicture(const SourcePicture& source, const OutputFrame& frame);
 // Quarter turns for a display-matrix angle as av_display_rotation_get gives it
 // (counter-clockwise degrees), rounded to the nearest quarter.
 int quarterTurnsFromRotation(double counterClockwiseDegrees);
+
+// How far the stream's rotation tag turns its pictures to show them upright.
+int clockwiseQuarterTurns(const AVStream& stream);
 
 }  // namespace conv

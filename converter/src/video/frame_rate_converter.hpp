@@ -1,3 +1,4 @@
+// The constant output rate: which output frames each source picture fills. Within video/ only.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Frames left out where the video rate cannot be held otherwise. Within video/ only.
 #pragma once
 
 #include <cstdint>

@@ -1,10 +1,11 @@
+// Decoded pictures to queued jobs on the output frame grid. Within video/ only.
 #pragma once
 
-#include "cli/command_line.hpp"
+#include "base/conversion_request.hpp"
 #include "pipeline/bounded_queue.hpp"
 #include "source/stream_clock.hpp"
-#include "video/encoding_stage.hpp"
 #include "video/frame_rate_converter.hpp"
+#include "video/video_stage.hpp"
 
 namespace conv {
 

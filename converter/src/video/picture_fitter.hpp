@@ -1,3 +1,4 @@
+// Each shown picture scaled, turned and placed in the output frame. Within video/ only.
 #pragma once
 
 #include "base/ffmpeg_handles.hpp"

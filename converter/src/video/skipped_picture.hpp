@@ -1,3 +1,4 @@
+// An H.263 picture that repeats the one before at a few bytes. Within video/ only.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The picture clock and each H.263 picture header's temporal reference. Within video/ only.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// H.263 encoding: formats, rate control and the switch to tight and starved settings.
 #pragma once
 
 #include "base/ffmpeg_handles.hpp"

@@ -1,6 +1,7 @@
 #include "video/video_pipeline.hpp"
 
 #include "source/source_media.hpp"
+#include "video/frame_geometry.hpp"
 
 #include <algorithm>
 

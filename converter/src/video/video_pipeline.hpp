@@ -1,8 +1,9 @@
+// The pictures' way from the reading thread into the output file: its queues and two threads.
 #pragma once
 
 #include "pipeline/stage_group.hpp"
-#include "video/encoding_stage.hpp"
 #include "video/picture_feed.hpp"
+#include "video/video_stage.hpp"
 
 #include <functional>
 
