@@ -1,4 +1,4 @@
-// One conversion run, from the open source to the finished working file.
+// One conversion run: the source through the video and sound pipelines into the 3GP file.
 #pragma once
 
 #include "base/conversion_request.hpp"
