@@ -1,7 +1,4 @@
-// The kinds of file the converter agrees to read: the demuxers of real video
-// and sound containers, by their FFmpeg names, kept in this one place.
-// Everything else (text, pictures, playlists and other formats that open
-// further files) is not a video.
+// The kinds of file the converter agrees to read, kept in this one place.
 #pragma once
 
 #include <span>
@@ -10,7 +7,9 @@
 
 namespace conv {
 
-// FFmpeg's names (AVInputFormat::name, commas included) of the accepted demuxers.
+// FFmpeg's names (AVInputFormat::name, commas included) of the accepted
+// demuxers: those of real video and sound containers. Everything else (text,
+// pictures, playlists and other formats that open further files) is not a video.
 std::span<const std::string_view> acceptedDemuxers();
 
 // Whether the demuxer of this FFmpeg name is accepted.

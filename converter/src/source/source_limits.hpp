@@ -1,5 +1,4 @@
-// What a real source can claim. A stream beyond these limits is damaged, and
-// believing it would cost memory or time without bound.
+// What a real source can claim; beyond it a stream is damaged (believing it costs memory or time without bound).
 #pragma once
 
 #include <cstdint>
