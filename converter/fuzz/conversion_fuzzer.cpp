@@ -3,8 +3,8 @@
 // memory, on the same threads as a real run. Built as a libFuzzer target, and
 // as a replay program for kept inputs.
 
+#include "base/errors.hpp"
 #include "conversion.hpp"
-#include "errors.hpp"
 #include "heap_limit.hpp"
 #include "memory_input.hpp"
 

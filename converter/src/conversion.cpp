@@ -1,13 +1,18 @@
 #include "conversion.hpp"
 
-#include "audio_pipeline.hpp"
-#include "errors.hpp"
-#include "mp4_boxes.hpp"
-#include "output_place.hpp"
-#include "progress_ticker.hpp"
-#include "source_file.hpp"
-#include "source_media.hpp"
-#include "video_pipeline.hpp"
+#include "audio/amr_encoder.hpp"
+#include "audio/audio_pipeline.hpp"
+#include "base/errors.hpp"
+#include "output/mp4_boxes.hpp"
+#include "output/output_file.hpp"
+#include "output/output_place.hpp"
+#include "output/packet_writer.hpp"
+#include "pipeline/progress_ticker.hpp"
+#include "pipeline/stage_group.hpp"
+#include "source/source_file.hpp"
+#include "source/source_media.hpp"
+#include "video/video_encoder.hpp"
+#include "video/video_pipeline.hpp"
 
 #include <limits>
 #include <optional>
@@ -179,7 +184,10 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
         videoEncoder.emplace(videoSettings);
     if (audioStream)
         audioEncoder.emplace(amrModeFor(request.audioKbps));
-    PacketWriter writer(output, videoEncoder ? &*videoEncoder : nullptr, audioStream != nullptr);
+    std::optional<PacketWriter::SoundFrames> sound;
+    if (audioStream)
+        sound = PacketWriter::SoundFrames{AmrEncoder::kSampleRate, AmrEncoder::kFrameSamples};
+    PacketWriter writer(output, videoEncoder ? &videoEncoder->context() : nullptr, sound);
     output.start();
 
     StageGroup stages(stopRequested, mostSeconds);

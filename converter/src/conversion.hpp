@@ -1,7 +1,8 @@
+// One conversion run: the source through the video and sound pipelines into the 3GP file.
 #pragma once
 
-#include "command_line.hpp"
-#include "progress_reporter.hpp"
+#include "base/conversion_request.hpp"
+#include "pipeline/progress_reporter.hpp"
 
 #include <atomic>
 #include <cstdint>

@@ -1,15 +1,15 @@
 // conv.dll: the converter the window program runs. See usageText() for the
 // command line, README.md for the design.
 
-#include "command_line.hpp"
-#include "confinement.hpp"
+#include "base/errors.hpp"
+#include "cli/command_line.hpp"
+#include "cli/stop_signals.hpp"
+#include "cli/worker_process.hpp"
+#include "confinement/confinement.hpp"
 #include "conversion.hpp"
-#include "errors.hpp"
-#include "output_place.hpp"
-#include "source_file.hpp"
-#include "source_media.hpp"
-#include "stop_signals.hpp"
-#include "worker_process.hpp"
+#include "output/output_place.hpp"
+#include "source/source_file.hpp"
+#include "source/source_media.hpp"
 
 #include "ConverterStatus.h"
 

@@ -1,20 +1,20 @@
 // The converter's decisions that need no media: command line, picture
 // placement, frame-rate conversion, frame skipping, sound placement, AMR modes.
 
-#include "amr_encoder.hpp"
-#include "audio_track.hpp"
-#include "bounded_queue.hpp"
-#include "command_line.hpp"
-#include "disposable_packets.hpp"
-#include "frame_geometry.hpp"
-#include "frame_rate_converter.hpp"
-#include "frame_skipper.hpp"
-#include "picture_feed.hpp"
-#include "picture_fitter.hpp"
-#include "progress_reporter.hpp"
-#include "stream_clock.hpp"
-#include "temporal_reference.hpp"
-#include "video_encoder.hpp"
+#include "audio/amr_encoder.hpp"
+#include "audio/audio_track.hpp"
+#include "cli/command_line.hpp"
+#include "pipeline/bounded_queue.hpp"
+#include "pipeline/progress_reporter.hpp"
+#include "source/disposable_packets.hpp"
+#include "source/stream_clock.hpp"
+#include "video/frame_geometry.hpp"
+#include "video/frame_rate_converter.hpp"
+#include "video/frame_skipper.hpp"
+#include "video/picture_feed.hpp"
+#include "video/picture_fitter.hpp"
+#include "video/temporal_reference.hpp"
+#include "video/video_encoder.hpp"
 
 #include <QtTest>
 

@@ -4,9 +4,9 @@
 // all work at the priority of the thread that starts the run; the number of
 // decoder threads must not change what comes out.
 
+#include "base/errors.hpp"
 #include "conv_test_support.h"
 #include "conversion.hpp"
-#include "errors.hpp"
 
 #include <QtTest>
 
