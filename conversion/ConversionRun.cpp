@@ -23,7 +23,6 @@ namespace conversion {
 
 namespace {
 
-const QString kLockName = QStringLiteral("/.conversion.lock");
 const QByteArray kErrorPrefix = QByteArray(tovaro::kConverterMessagePrefix);
 constexpr qsizetype kLongestLine = 64 * 1024;
 constexpr qsizetype kMostChanges = 16;  // a converter gone wrong must not fill the box
@@ -38,13 +37,6 @@ struct RemovedAtEnd {
     }
 };
 
-// The staging files of copies abandoned by a stop (see platform::copyFileReplacing).
-void removeAbandonedCopies(const QString& folder)
-{
-    for (const QString& name : QDir(folder).entryList({QStringLiteral(".copy-*")}, QDir::Files | QDir::Hidden))
-        (void)platform::deleteFile(folder + QLatin1Char('/') + name);
-}
-
 // What a copy on another thread and the window thread share. The thread may outlive
 // the run when a stop abandons it, so it owns its share.
 struct CopyState {
@@ -54,42 +46,11 @@ struct CopyState {
 
 }  // namespace
 
-ConversionRun::ConversionRun(RunSetup setup, QObject* parent) : QObject(parent), m_setup(std::move(setup)) {}
-
-QString ConversionRun::claim()
-{
-    // The working folder is shared by this user's copies of the program, the data
-    // folder by everyone's copies started from this application folder. A lock file
-    // that cannot be had at all is passed over: its folder fails in its own step.
-    // A data folder deleted since start-up is made again.
-    using Result = platform::ExclusiveLock::Result;
-    const QString busy = QStringLiteral("已有一个转换正在进行，请等它结束后再转换。");
-    if (!m_setup.workingFolder.isEmpty() && !m_workingLock.held() &&
-        m_workingLock.tryAcquire(m_setup.workingFolder + kLockName) == Result::Busy)
-        return busy;
-    (void)platform::createFolder(m_setup.dataFolder);
-    if (!m_dataLock.held() && m_dataLock.tryAcquire(m_setup.dataFolder + kLockName) == Result::Busy) {
-        m_workingLock.release();
-        return busy;
-    }
-    return QString();
-}
-
-void ConversionRun::removeLeftovers()
-{
-    if (!claim().isEmpty())
-        return;
-    const command::Folders folders{m_setup.dataFolder, m_setup.workingFolder, QLatin1Char('/')};
-    (void)platform::deleteFile(command::converterPath(folders));
-    if (m_workingLock.held()) {
-        const QDir working(m_setup.workingFolder);
-        for (const QString& name : working.entryList({QStringLiteral("tmpFile.*")}, QDir::Files | QDir::Hidden))
-            (void)platform::deleteFile(working.filePath(name));
-        removeAbandonedCopies(m_setup.workingFolder);
-    }
-    m_workingLock.release();
-    m_dataLock.release();
-}
+ConversionRun::ConversionRun(RunSetup setup, QObject* parent)
+    : QObject(parent),
+      m_setup(std::move(setup)),
+      m_files(m_setup.workingFolder, m_setup.dataFolder)
+{}
 
 Outcome ConversionRun::failed(const QString& what, const QString& detail) const
 {
@@ -298,8 +259,7 @@ void ConversionRun::stop()
         });
     }
     // Staging files of a copy that is abandoned: its thread may never return.
-    removeAbandonedCopies(m_setup.workingFolder);
-    removeAbandonedCopies(m_setup.dataFolder);
+    m_files.removeAbandonedCopies();
     emit stopRequested();
 }
 

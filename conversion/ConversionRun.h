@@ -5,7 +5,7 @@
 // end a local event loop waits for, so the window repaints and its timer ticks.
 
 #include "CommandLine.h"
-#include "platform/ExclusiveLock.h"
+#include "WorkingFiles.h"
 #include "platform/Status.h"
 
 #include <QDateTime>
@@ -50,9 +50,8 @@ public:
     explicit ConversionRun(RunSetup setup, QObject* parent = nullptr);
 
     // Makes this the only conversion among every copy of the program that shares its
-    // working files, until the run object goes. Returns the warning when another one
-    // is running; nothing has been touched then.
-    QString claim();
+    // working files, until the run object goes (see WorkingFiles::claim).
+    QString claim() { return m_files.claim(); }
 
     // Copies the converter and the source into place, runs the converter, names and
     // copies its result into the output folder. Returns when all that is done, or at
@@ -69,10 +68,6 @@ public:
     // killed if it has not after a grace period, a copy in progress is abandoned.
     // Called from an event handler while exec() waits.
     void stop();
-
-    // Removes what a run killed with the program left behind, unless another copy of
-    // the program is converting with those files right now.
-    void removeLeftovers();
 
     // The command line of this run, as text: its record.
     const QString& commandLine() const { return m_command.text; }
@@ -102,8 +97,7 @@ private:
     void reportProgress(std::optional<int> percent);
 
     RunSetup m_setup;
-    platform::ExclusiveLock m_workingLock;
-    platform::ExclusiveLock m_dataLock;
+    WorkingFiles m_files;
     command::ConverterCommand m_command;
     QPointer<QProcess> m_process;  // while the converter runs
     bool m_stopped = false;

@@ -6,6 +6,7 @@
 #include "StandInConverter.h"
 #include "conversion/ConversionRun.h"
 #include "conversion/FailureText.h"
+#include "conversion/WorkingFiles.h"
 #include "platform/ExclusiveLock.h"
 
 #include <QCoreApplication>
@@ -399,7 +400,7 @@ private slots:
             writeFile(m_work + QStringLiteral("/126151741.3gp"), "a kept result");
         };
         leaveBehind();
-        conversion::ConversionRun(setupFor(QString())).removeLeftovers();
+        conversion::WorkingFiles(m_work, m_app + QStringLiteral("/data")).removeLeftovers();
         QVERIFY(!QFileInfo::exists(stale));
         QVERIFY(!QFileInfo::exists(m_work + QStringLiteral("/tmpFile.avi")));
         QVERIFY(QFileInfo::exists(m_work + QStringLiteral("/126151741.3gp")));
@@ -409,7 +410,7 @@ private slots:
         platform::ExclusiveLock other;
         QCOMPARE(other.tryAcquire(m_app + QStringLiteral("/data/.conversion.lock")),
                  platform::ExclusiveLock::Result::Held);
-        conversion::ConversionRun(setupFor(QString())).removeLeftovers();
+        conversion::WorkingFiles(m_work, m_app + QStringLiteral("/data")).removeLeftovers();
         QVERIFY(QFileInfo::exists(stale));
     }
 
