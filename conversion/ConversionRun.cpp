@@ -2,7 +2,6 @@
 
 #include "ConverterStatus.h"
 #include "FailureText.h"
-#include "ProgressLine.h"
 #include "ResultName.h"
 #include "platform/FileOperations.h"
 #include "platform/Process.h"
@@ -22,10 +21,6 @@
 namespace conversion {
 
 namespace {
-
-const QByteArray kErrorPrefix = QByteArray(tovaro::kConverterMessagePrefix);
-constexpr qsizetype kLongestLine = 64 * 1024;
-constexpr qsizetype kMostChanges = 16;  // a converter gone wrong must not fill the box
 
 // Removes files when the run ends, however it ends.
 struct RemovedAtEnd {
@@ -70,7 +65,7 @@ Outcome ConversionRun::converterFailed(int exitStatus, bool crashed) const
 {
     const QString& userFile = m_setup.sourcePath;
     QString detail =
-        converterDetail(withUserNames(m_lastError), crashed ? std::nullopt : std::optional<int>(exitStatus));
+        converterDetail(withUserNames(m_output.lastError()), crashed ? std::nullopt : std::optional<int>(exitStatus));
     if (crashed) {
         if (detail.isEmpty())
             detail = QStringLiteral("转换程序意外终止。");
@@ -138,11 +133,11 @@ std::optional<Outcome> ConversionRun::runConverter(const QString& output)
 {
     // For a 3GP source this is the input itself, which the converter must replace.
     const platform::FileStamp before = platform::stampOf(output);
-    m_changes.clear();
+    m_output = ConverterOutput([this](std::optional<int> percent) { emit progressChanged(percent); });
     QProcess process;
     m_process = &process;
     process.setStandardOutputFile(QProcess::nullDevice());
-    connect(&process, &QProcess::readyReadStandardError, this, [&] { readErrors(process.readAllStandardError()); });
+    connect(&process, &QProcess::readyReadStandardError, this, [&] { m_output.read(process.readAllStandardError()); });
     QEventLoop untilEnded;
     connect(&process, &QProcess::finished, &untilEnded, &QEventLoop::quit);
     connect(&process, &QProcess::errorOccurred, &untilEnded, [&](QProcess::ProcessError error) {
@@ -164,7 +159,8 @@ std::optional<Outcome> ConversionRun::runConverter(const QString& output)
         return stoppedOutcome();
     if (process.error() == QProcess::FailedToStart)
         return failed(QStringLiteral("转换失败：无法启动转换程序。"), process.errorString());
-    readErrors(process.readAllStandardError() + '\n');
+    m_output.read(process.readAllStandardError());
+    m_output.end();
 
     const platform::FileStamp after = platform::stampOf(output);
     const bool fresh = after.exists && after.size > 0 && after != before;
@@ -188,7 +184,7 @@ Outcome ConversionRun::placeResult(const QString& output)
     Outcome outcome;
     outcome.converted = true;
     outcome.resultPath = placed;
-    for (const QString& line : m_changes)
+    for (const QString& line : m_output.changes())
         outcome.changes << withUserNames(line);
     return outcome;
 }
@@ -240,10 +236,7 @@ void ConversionRun::setSourcePath(const QString& path)
 {
     m_setup.sourcePath = path;
     m_command = {};
-    m_errorTail.clear();
-    m_lastError.clear();
-    m_changes.clear();
-    m_lastPercent.reset();
+    m_output = ConverterOutput();
 }
 
 void ConversionRun::stop()
@@ -296,33 +289,6 @@ platform::Status ConversionRun::offThread(std::function<platform::Status()> work
     }
     worker.join();
     return *state->status;
-}
-
-// Progress lines become progressChanged; the last error line is kept for the
-// failure warning, the lines that tell of a changed result for the user.
-void ConversionRun::readErrors(const QByteArray& chunk)
-{
-    m_errorTail += chunk;
-    for (qsizetype end = m_errorTail.indexOf('\n'); end >= 0; end = m_errorTail.indexOf('\n')) {
-        const QByteArray line = m_errorTail.left(end).trimmed();
-        m_errorTail.remove(0, end + 1);
-        if (line.startsWith(kErrorPrefix)) {
-            m_lastError = QString::fromUtf8(line);
-            if (resultChange(m_lastError) && m_changes.size() < kMostChanges)
-                m_changes << m_lastError;
-        } else if (const auto progress = ProgressLine::read(line))
-            reportProgress(progress->percent());
-    }
-    if (m_errorTail.size() > kLongestLine)
-        m_errorTail.clear();  // no line is that long; do not hoard it
-}
-
-void ConversionRun::reportProgress(std::optional<int> percent)
-{
-    if (m_lastPercent == percent)
-        return;
-    m_lastPercent = percent;
-    emit progressChanged(percent);
 }
 
 }  // namespace conversion

@@ -5,6 +5,7 @@
 // end a local event loop waits for, so the window repaints and its timer ticks.
 
 #include "CommandLine.h"
+#include "ConverterOutput.h"
 #include "WorkingFiles.h"
 #include "platform/Status.h"
 
@@ -93,18 +94,13 @@ private:
     platform::Status saveUnderResultName(const QString& file, const QString& folder, const QString& stamp,
                                          QString* placed);
     platform::Status offThread(std::function<platform::Status()> work);
-    void readErrors(const QByteArray& chunk);
-    void reportProgress(std::optional<int> percent);
 
     RunSetup m_setup;
     WorkingFiles m_files;
     command::ConverterCommand m_command;
     QPointer<QProcess> m_process;  // while the converter runs
     bool m_stopped = false;
-    QByteArray m_errorTail;                           // stderr after its last complete line
-    QString m_lastError;                              // the converter's last line of its own (kConverterMessagePrefix)
-    QStringList m_changes;                            // its lines that tell of a changed result
-    std::optional<std::optional<int>> m_lastPercent;  // what progressChanged last said
+    ConverterOutput m_output;  // what the converter of this file wrote on stderr
 };
 
 }  // namespace conversion
