@@ -106,7 +106,8 @@ Outcome ConversionRun::exec()
 std::optional<Outcome> ConversionRun::copyIntoWorkingFolder(const QString& converter, const QString& input,
                                                             const QString& output)
 {
-    const QString delivered = m_setup.applicationFolder + QStringLiteral("/conv.dll");
+    const QString delivered =
+        m_setup.applicationFolder + QLatin1Char('/') + QString::fromLatin1(tovaro::kConverterFileName);
     if (!QFileInfo(delivered).isFile())
         return failed(QStringLiteral("转换失败：找不到转换程序。"), delivered);
     const auto copied = offThread([delivered, converter] { return platform::copyFileReplacing(delivered, converter); });

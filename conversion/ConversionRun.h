@@ -23,7 +23,7 @@ class QProcess;
 namespace conversion {
 
 struct RunSetup {
-    QString applicationFolder;  // holds conv.dll
+    QString applicationFolder;  // holds the converter (tovaro::kConverterFileName)
     QString workingFolder;      // private to the user; empty when start-up refused it
     QString outputFolder;
     QString dataFolder;

@@ -153,7 +153,7 @@ private slots:
     void init()
     {
         // The real converter, also after a test that put a stand-in in its place.
-        const QString converter = m_program->applicationFolder() + QStringLiteral("/conv.dll");
+        const QString converter = m_program->converterPath();
         QFile::remove(converter);
         QVERIFY(QFile::copy(QStringLiteral(TOVARO_CONVERTER), converter));
         QVERIFY(QDir(m_program->applicationFolder() + QStringLiteral("/output")).removeRecursively());

@@ -363,7 +363,7 @@ private slots:
         expectRefusal(setupFor(m_source),
                       QStringLiteral("无法把转换程序复制到程序数据文件夹“%1”").arg(m_app + QStringLiteral("/data")));
 
-        QVERIFY(QFile::remove(m_app + QStringLiteral("/conv.dll")));
+        QVERIFY(QFile::remove(standin::converterPath(m_app)));
         expectRefusal(setupFor(m_source), QStringLiteral("找不到转换程序"));
     }
 
