@@ -1,5 +1,6 @@
 #include "ConversionRun.h"
 
+#include "ConverterName.h"
 #include "ConverterStatus.h"
 #include "FailureText.h"
 #include "ResultName.h"
