@@ -466,10 +466,23 @@ private slots:
             writeFile(m_work + QStringLiteral("/126151741.3gp"), "a kept result");
         };
         leaveBehind();
+        const QString halfCopy = m_work + QStringLiteral("/.copy-Ab12");
+        writeFile(halfCopy, "a killed copy's staging file");
         conversion::WorkingFiles(m_work, m_app + QStringLiteral("/data")).removeLeftovers();
         QVERIFY(!QFileInfo::exists(stale));
         QVERIFY(!QFileInfo::exists(m_work + QStringLiteral("/tmpFile.avi")));
+        QVERIFY(!QFileInfo::exists(halfCopy));
         QVERIFY(QFileInfo::exists(m_work + QStringLiteral("/126151741.3gp")));
+
+        // No working folder (start-up refused it) is not the current folder.
+        writeFile(halfCopy, "someone else's file");
+        {
+            const QString current = QDir::currentPath();
+            QVERIFY(QDir::setCurrent(m_work));
+            conversion::WorkingFiles(QString(), m_app + QStringLiteral("/data")).removeAbandonedCopies();
+            QVERIFY(QDir::setCurrent(current));
+        }
+        QVERIFY(QFileInfo::exists(halfCopy));
 
         // Another copy of the program converting with them right now keeps them.
         leaveBehind();
