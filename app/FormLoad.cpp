@@ -3,7 +3,7 @@
 #include "frmMain.h"
 
 #include "ResultFolders.h"
-#include "conversion/ConversionRun.h"
+#include "conversion/WorkingFiles.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/WindowShape.h"
 #include "ui/SettingsPanel.h"
@@ -26,8 +26,7 @@ void frmMain::Form_Load()
     m_folders.data = results.data;
     m_folders.openFrom = results.openFrom;
     // A run killed with the program leaves its working files; the next start clears them.
-    conversion::ConversionRun({m_paths.applicationFolder, m_folders.temp, m_folders.output, m_folders.data, {}, {}, {}})
-        .removeLeftovers();
+    conversion::WorkingFiles(m_folders.temp, m_folders.data).removeLeftovers();
 
     FromMenu = false;
     picSetting->selectDefaults();

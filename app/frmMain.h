@@ -3,14 +3,14 @@
 // of the running program.
 
 #include "WorkingFolders.h"
-#include "conversion/ActionDispatch.h"
-#include "conversion/BusyIndicator.h"
 #include "conversion/ConversionRun.h"
 #include "conversion/QueueRun.h"
-#include "conversion/SourceSelection.h"
 #include "layout/WindowLayout.h"
 #include "ui/SkinPictures.h"
 #include "ui/looks/SkinLooks.h"
+#include "ui/state/ActionDispatch.h"
+#include "ui/state/BusyIndicator.h"
+#include "ui/state/SourceSelection.h"
 
 #include <QWidget>
 

@@ -4,7 +4,7 @@
 
 #include "frmMain.h"
 
-#include "conversion/SourceArrival.h"
+#include "ui/state/SourceArrival.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

@@ -6,14 +6,14 @@
 
 #include "DesktopEntry.h"
 #include "Shutdown.h"
-#include "conversion/BusyIndicator.h"
-#include "conversion/RunView.h"
 #include "dialogs/MessageBox.h"
 #include "platform/DesktopSignals.h"
 #include "platform/ShellOpen.h"
 #include "ui/BusySquare.h"
 #include "ui/SettingsPanel.h"
 #include "ui/SkinImage.h"
+#include "ui/state/BusyIndicator.h"
+#include "ui/state/RunView.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -52,7 +52,7 @@ void frmMain::Convert()
                               {},
                               [this] { return picSetting->selection(); },
                               {}},
-                             source);
+                             source.queue);
     if (const QString refusal = run.claim(); !refusal.isEmpty()) {
         warn(refusal);
         return;
@@ -60,7 +60,10 @@ void frmMain::Convert()
 
     beginRun(run);
     connect(&run, &conversion::QueueRun::progressChanged, this, &frmMain::showProgress);
-    connect(&run, &conversion::QueueRun::fileStarted, this, &frmMain::showSource);
+    connect(&run, &conversion::QueueRun::fileStarted, this, [this](const QString& path) {
+        source.path = path;
+        showSource();
+    });
     QCoreApplication::processEvents();
     const conversion::QueueOutcome outcome = run.exec();
     if (outcome.stopped)

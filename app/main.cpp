@@ -2,12 +2,12 @@
 #include "DesktopEntry.h"
 #include "frmMain.h"
 
-#include "conversion/SourceArrival.h"
 #include "dialogs/QtTranslations.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/SessionHandOver.h"
 #include "platform/StopSignals.h"
 #include "platform/WindowMarker.h"
+#include "ui/state/SourceArrival.h"
 
 #include <QApplication>
 

@@ -4,6 +4,8 @@
 // stays the detail.
 #pragma once
 
+#include "ConverterName.h"
+
 #include <csignal>
 
 namespace tovaro {
@@ -19,8 +21,6 @@ enum class ConverterStatus : int {
     OutOfSpace = 7,        // the disk (or the user's quota) filled up while writing
     Stopped = 8,           // a signal, or the reader of the progress went away
 };
-
-inline constexpr const char* kConverterMessagePrefix = "conv.dll: ";
 
 // The signals the converter takes as a request to stop (status Stopped). A
 // caller may start it with them blocked: it takes them once it is ready.

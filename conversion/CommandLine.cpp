@@ -16,17 +16,18 @@ QString sourceExtension(const QString& sourcePath, QChar separator)
     return extension;
 }
 
+QString workingFileName(const QString& extension) { return QStringLiteral("tmpFile.") + extension; }
+
 QString converterPath(const Folders& folders) { return folders.data + folders.separator + QStringLiteral("conv.exe"); }
 
 QString workingInputPath(const Folders& folders, const QString& sourcePath)
 {
-    return folders.working + folders.separator + QStringLiteral("tmpFile.") +
-           sourceExtension(sourcePath, folders.separator);
+    return folders.working + folders.separator + workingFileName(sourceExtension(sourcePath, folders.separator));
 }
 
 QString workingOutputPath(const Folders& folders)
 {
-    return folders.working + folders.separator + QStringLiteral("tmpFile.3gp");
+    return folders.working + folders.separator + workingFileName(QStringLiteral("3gp"));
 }
 
 ConverterCommand compose(const Folders& folders, const QString& sourcePath,

@@ -30,7 +30,7 @@ struct Folders {
 };
 
 struct ConverterCommand {
-    QString program;        // conv.exe in the data folder
+    QString program;        // the converter's working copy in the data folder
     QStringList arguments;  // every word after the program, none split or quoted
     QString text;           // the whole command line, kept as the run's record
     QString inputPath;      // the working copy of the source
@@ -42,6 +42,11 @@ struct ConverterCommand {
 // an extension (named "ab") still lands inside the working folder.
 QString sourceExtension(const QString& sourcePath, QChar separator);
 
+// The working files' names: "tmpFile." and the extension, which may be a pattern.
+QString workingFileName(const QString& extension);
+
+// The converter's working copy, the one that runs: "conv.exe" in the data folder,
+// whatever name it is delivered under.
 QString converterPath(const Folders& folders);
 QString workingInputPath(const Folders& folders, const QString& sourcePath);
 QString workingOutputPath(const Folders& folders);

@@ -1,8 +1,8 @@
 #include "ConversionRun.h"
 
+#include "ConverterName.h"
 #include "ConverterStatus.h"
 #include "FailureText.h"
-#include "ProgressLine.h"
 #include "ResultName.h"
 #include "platform/FileOperations.h"
 #include "platform/Process.h"
@@ -23,11 +23,6 @@ namespace conversion {
 
 namespace {
 
-const QString kLockName = QStringLiteral("/.conversion.lock");
-const QByteArray kErrorPrefix = QByteArray(tovaro::kConverterMessagePrefix);
-constexpr qsizetype kLongestLine = 64 * 1024;
-constexpr qsizetype kMostChanges = 16;  // a converter gone wrong must not fill the box
-
 // Removes files when the run ends, however it ends.
 struct RemovedAtEnd {
     QStringList paths;
@@ -38,13 +33,6 @@ struct RemovedAtEnd {
     }
 };
 
-// The staging files of copies abandoned by a stop (see platform::copyFileReplacing).
-void removeAbandonedCopies(const QString& folder)
-{
-    for (const QString& name : QDir(folder).entryList({QStringLiteral(".copy-*")}, QDir::Files | QDir::Hidden))
-        (void)platform::deleteFile(folder + QLatin1Char('/') + name);
-}
-
 // What a copy on another thread and the window thread share. The thread may outlive
 // the run when a stop abandons it, so it owns its share.
 struct CopyState {
@@ -54,42 +42,11 @@ struct CopyState {
 
 }  // namespace
 
-ConversionRun::ConversionRun(RunSetup setup, QObject* parent) : QObject(parent), m_setup(std::move(setup)) {}
-
-QString ConversionRun::claim()
-{
-    // The working folder is shared by this user's copies of the program, the data
-    // folder by everyone's copies started from this application folder. A lock file
-    // that cannot be had at all is passed over: its folder fails in its own step.
-    // A data folder deleted since start-up is made again.
-    using Result = platform::ExclusiveLock::Result;
-    const QString busy = QStringLiteral("已有一个转换正在进行，请等它结束后再转换。");
-    if (!m_setup.workingFolder.isEmpty() && !m_workingLock.held() &&
-        m_workingLock.tryAcquire(m_setup.workingFolder + kLockName) == Result::Busy)
-        return busy;
-    (void)platform::createFolder(m_setup.dataFolder);
-    if (!m_dataLock.held() && m_dataLock.tryAcquire(m_setup.dataFolder + kLockName) == Result::Busy) {
-        m_workingLock.release();
-        return busy;
-    }
-    return QString();
-}
-
-void ConversionRun::removeLeftovers()
-{
-    if (!claim().isEmpty())
-        return;
-    const command::Folders folders{m_setup.dataFolder, m_setup.workingFolder, QLatin1Char('/')};
-    (void)platform::deleteFile(command::converterPath(folders));
-    if (m_workingLock.held()) {
-        const QDir working(m_setup.workingFolder);
-        for (const QString& name : working.entryList({QStringLiteral("tmpFile.*")}, QDir::Files | QDir::Hidden))
-            (void)platform::deleteFile(working.filePath(name));
-        removeAbandonedCopies(m_setup.workingFolder);
-    }
-    m_workingLock.release();
-    m_dataLock.release();
-}
+ConversionRun::ConversionRun(RunSetup setup, QObject* parent)
+    : QObject(parent),
+      m_setup(std::move(setup)),
+      m_files(m_setup.workingFolder, m_setup.dataFolder)
+{}
 
 Outcome ConversionRun::failed(const QString& what, const QString& detail) const
 {
@@ -109,7 +66,7 @@ Outcome ConversionRun::converterFailed(int exitStatus, bool crashed) const
 {
     const QString& userFile = m_setup.sourcePath;
     QString detail =
-        converterDetail(withUserNames(m_lastError), crashed ? std::nullopt : std::optional<int>(exitStatus));
+        converterDetail(withUserNames(m_output.lastError()), crashed ? std::nullopt : std::optional<int>(exitStatus));
     if (crashed) {
         if (detail.isEmpty())
             detail = QStringLiteral("转换程序意外终止。");
@@ -150,7 +107,8 @@ Outcome ConversionRun::exec()
 std::optional<Outcome> ConversionRun::copyIntoWorkingFolder(const QString& converter, const QString& input,
                                                             const QString& output)
 {
-    const QString delivered = m_setup.applicationFolder + QStringLiteral("/conv.dll");
+    const QString delivered =
+        m_setup.applicationFolder + QLatin1Char('/') + QString::fromLatin1(tovaro::kConverterFileName);
     if (!QFileInfo(delivered).isFile())
         return failed(QStringLiteral("转换失败：找不到转换程序。"), delivered);
     const auto copied = offThread([delivered, converter] { return platform::copyFileReplacing(delivered, converter); });
@@ -177,11 +135,11 @@ std::optional<Outcome> ConversionRun::runConverter(const QString& output)
 {
     // For a 3GP source this is the input itself, which the converter must replace.
     const platform::FileStamp before = platform::stampOf(output);
-    m_changes.clear();
+    m_output = ConverterOutput([this](std::optional<int> percent) { emit progressChanged(percent); });
     QProcess process;
     m_process = &process;
     process.setStandardOutputFile(QProcess::nullDevice());
-    connect(&process, &QProcess::readyReadStandardError, this, [&] { readErrors(process.readAllStandardError()); });
+    connect(&process, &QProcess::readyReadStandardError, this, [&] { m_output.read(process.readAllStandardError()); });
     QEventLoop untilEnded;
     connect(&process, &QProcess::finished, &untilEnded, &QEventLoop::quit);
     connect(&process, &QProcess::errorOccurred, &untilEnded, [&](QProcess::ProcessError error) {
@@ -203,7 +161,8 @@ std::optional<Outcome> ConversionRun::runConverter(const QString& output)
         return stoppedOutcome();
     if (process.error() == QProcess::FailedToStart)
         return failed(QStringLiteral("转换失败：无法启动转换程序。"), process.errorString());
-    readErrors(process.readAllStandardError() + '\n');
+    m_output.read(process.readAllStandardError());
+    m_output.end();
 
     const platform::FileStamp after = platform::stampOf(output);
     const bool fresh = after.exists && after.size > 0 && after != before;
@@ -227,7 +186,7 @@ Outcome ConversionRun::placeResult(const QString& output)
     Outcome outcome;
     outcome.converted = true;
     outcome.resultPath = placed;
-    for (const QString& line : m_changes)
+    for (const QString& line : m_output.changes())
         outcome.changes << withUserNames(line);
     return outcome;
 }
@@ -279,10 +238,7 @@ void ConversionRun::setSourcePath(const QString& path)
 {
     m_setup.sourcePath = path;
     m_command = {};
-    m_errorTail.clear();
-    m_lastError.clear();
-    m_changes.clear();
-    m_lastPercent.reset();
+    m_output = ConverterOutput();
 }
 
 void ConversionRun::stop()
@@ -298,8 +254,7 @@ void ConversionRun::stop()
         });
     }
     // Staging files of a copy that is abandoned: its thread may never return.
-    removeAbandonedCopies(m_setup.workingFolder);
-    removeAbandonedCopies(m_setup.dataFolder);
+    m_files.removeAbandonedCopies();
     emit stopRequested();
 }
 
@@ -336,33 +291,6 @@ platform::Status ConversionRun::offThread(std::function<platform::Status()> work
     }
     worker.join();
     return *state->status;
-}
-
-// Progress lines become progressChanged; the last error line is kept for the
-// failure warning, the lines that tell of a changed result for the user.
-void ConversionRun::readErrors(const QByteArray& chunk)
-{
-    m_errorTail += chunk;
-    for (qsizetype end = m_errorTail.indexOf('\n'); end >= 0; end = m_errorTail.indexOf('\n')) {
-        const QByteArray line = m_errorTail.left(end).trimmed();
-        m_errorTail.remove(0, end + 1);
-        if (line.startsWith(kErrorPrefix)) {
-            m_lastError = QString::fromUtf8(line);
-            if (resultChange(m_lastError) && m_changes.size() < kMostChanges)
-                m_changes << m_lastError;
-        } else if (const auto progress = ProgressLine::read(line))
-            reportProgress(progress->percent());
-    }
-    if (m_errorTail.size() > kLongestLine)
-        m_errorTail.clear();  // no line is that long; do not hoard it
-}
-
-void ConversionRun::reportProgress(std::optional<int> percent)
-{
-    if (m_lastPercent == percent)
-        return;
-    m_lastPercent = percent;
-    emit progressChanged(percent);
 }
 
 }  // namespace conversion

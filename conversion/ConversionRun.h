@@ -5,7 +5,8 @@
 // end a local event loop waits for, so the window repaints and its timer ticks.
 
 #include "CommandLine.h"
-#include "platform/ExclusiveLock.h"
+#include "ConverterOutput.h"
+#include "WorkingFiles.h"
 #include "platform/Status.h"
 
 #include <QDateTime>
@@ -22,7 +23,7 @@ class QProcess;
 namespace conversion {
 
 struct RunSetup {
-    QString applicationFolder;  // holds conv.dll
+    QString applicationFolder;  // holds the converter (tovaro::kConverterFileName)
     QString workingFolder;      // private to the user; empty when start-up refused it
     QString outputFolder;
     QString dataFolder;
@@ -50,9 +51,8 @@ public:
     explicit ConversionRun(RunSetup setup, QObject* parent = nullptr);
 
     // Makes this the only conversion among every copy of the program that shares its
-    // working files, until the run object goes. Returns the warning when another one
-    // is running; nothing has been touched then.
-    QString claim();
+    // working files, until the run object goes (see WorkingFiles::claim).
+    QString claim() { return m_files.claim(); }
 
     // Copies the converter and the source into place, runs the converter, names and
     // copies its result into the output folder. Returns when all that is done, or at
@@ -69,10 +69,6 @@ public:
     // killed if it has not after a grace period, a copy in progress is abandoned.
     // Called from an event handler while exec() waits.
     void stop();
-
-    // Removes what a run killed with the program left behind, unless another copy of
-    // the program is converting with those files right now.
-    void removeLeftovers();
 
     // The command line of this run, as text: its record.
     const QString& commandLine() const { return m_command.text; }
@@ -98,19 +94,13 @@ private:
     platform::Status saveUnderResultName(const QString& file, const QString& folder, const QString& stamp,
                                          QString* placed);
     platform::Status offThread(std::function<platform::Status()> work);
-    void readErrors(const QByteArray& chunk);
-    void reportProgress(std::optional<int> percent);
 
     RunSetup m_setup;
-    platform::ExclusiveLock m_workingLock;
-    platform::ExclusiveLock m_dataLock;
+    WorkingFiles m_files;
     command::ConverterCommand m_command;
     QPointer<QProcess> m_process;  // while the converter runs
     bool m_stopped = false;
-    QByteArray m_errorTail;                           // stderr after its last complete line
-    QString m_lastError;                              // the converter's last line of its own (kConverterMessagePrefix)
-    QStringList m_changes;                            // its lines that tell of a changed result
-    std::optional<std::optional<int>> m_lastPercent;  // what progressChanged last said
+    ConverterOutput m_output;  // what the converter of this file wrote on stderr
 };
 
 }  // namespace conversion

@@ -11,6 +11,8 @@
 
 namespace conversion {
 
+QString missingFileText(const QString& path) { return QStringLiteral("找不到文件：") + path; }
+
 QString failureText(int status, const QString& userFile)
 {
     using tovaro::ConverterStatus;

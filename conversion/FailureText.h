@@ -13,6 +13,9 @@ namespace conversion {
 // A status the converter does not use is told as a failure of unknown kind.
 QString failureText(int status, const QString& userFile);
 
+// Told when the file `path` names is not there (any more).
+QString missingFileText(const QString& path);
+
 // The converter's own line made readable for the user: the working names it saw
 // are replaced by the files the user knows.
 struct WorkingName {

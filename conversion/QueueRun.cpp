@@ -1,7 +1,6 @@
 #include "QueueRun.h"
 
 #include "FailureText.h"
-#include "SourceArrival.h"
 
 #include <QFileInfo>
 
@@ -33,13 +32,13 @@ std::optional<double> QueueProgress::fraction() const
     return done / static_cast<double>(total);
 }
 
-QueueRun::QueueRun(RunSetup setup, source::SourceView& view, QObject* parent)
+QueueRun::QueueRun(RunSetup setup, const QStringList& queue, QObject* parent)
     : QObject(parent),
       m_run(std::move(setup)),
-      m_view(view)
+      m_queue(queue)
 {
     connect(&m_run, &ConversionRun::progressChanged, this, [this](std::optional<int> percent) {
-        emit progressChanged({m_number, m_view.queue.size(), percent});
+        emit progressChanged({m_number, m_queue.size(), percent});
     });
 }
 
@@ -47,13 +46,12 @@ QueueOutcome QueueRun::exec()
 {
     QueueOutcome outcome;
     // The queue may grow while a file converts, so its length is read every turn.
-    for (qsizetype i = 0; i < m_view.queue.size() && !m_stopped; ++i) {
-        const QString path = m_view.queue.at(i);
-        m_view.path = path;
+    for (qsizetype i = 0; i < m_queue.size() && !m_stopped; ++i) {
+        const QString path = m_queue.at(i);
         m_number = i + 1;
-        emit fileStarted();
-        if (m_view.queue.size() > 1)
-            emit progressChanged({m_number, m_view.queue.size(), std::nullopt});
+        emit fileStarted(path);
+        if (m_queue.size() > 1)
+            emit progressChanged({m_number, m_queue.size(), std::nullopt});
         const Outcome one = convert(path);
         if (one.stopped || m_stopped) {
             outcome.stopped = true;
@@ -74,7 +72,7 @@ Outcome QueueRun::convert(const QString& path)
     // Files are only named when they join: one deleted or moved since then fails
     // here, without touching the working folders.
     if (!QFileInfo(path).isFile())
-        return Outcome{false, false, {}, source::missingFileWarning(path), {}, {}};
+        return Outcome{false, false, {}, missingFileText(path), {}, {}};
     m_run.setSourcePath(path);
     return m_run.exec();
 }

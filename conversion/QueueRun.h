@@ -4,7 +4,6 @@
 // stop ends the file in progress and the rest of the queue.
 
 #include "ConversionRun.h"
-#include "SourceSelection.h"
 
 #include <QList>
 #include <QObject>
@@ -53,10 +52,9 @@ struct QueueProgress {
 class QueueRun : public QObject {
     Q_OBJECT
 public:
-    // Each file of `view`'s queue is the source in turn (`setup.sourcePath` is not
-    // read), and the view's current file follows. The view outlives the run; files
-    // may join its queue while exec() runs.
-    QueueRun(RunSetup setup, source::SourceView& view, QObject* parent = nullptr);
+    // Each file of `queue` is the source in turn (`setup.sourcePath` is not read).
+    // The queue outlives the run; files may join it while exec() runs.
+    QueueRun(RunSetup setup, const QStringList& queue, QObject* parent = nullptr);
 
     // As ConversionRun::claim, once for the whole queue.
     QString claim() { return m_run.claim(); }
@@ -65,15 +63,15 @@ public:
     void stop();
 
 signals:
-    // The view's current file is the next one to convert.
-    void fileStarted();
+    // `path` is the next file to convert.
+    void fileStarted(const QString& path);
     void progressChanged(const conversion::QueueProgress& progress);
 
 private:
     Outcome convert(const QString& path);
 
     ConversionRun m_run;
-    source::SourceView& m_view;
+    const QStringList& m_queue;
     qsizetype m_number = 0;
     bool m_stopped = false;
 };

@@ -4,7 +4,7 @@
 // window's hidden text box, and that box's change handler runs the command, so an
 // entry and the tool-bar button with the same index always do the same thing.
 
-#include "conversion/ActionDispatch.h"
+#include "ui/state/ActionDispatch.h"
 
 #include <QString>
 #include <QWidget>

@@ -4,8 +4,8 @@
 #include "Placement.h"
 #include "SkinAccessible.h"
 #include "SkinFonts.h"
-#include "conversion/SettingsLists.h"
 #include "layout/WindowLayout.h"
+#include "ui/state/SettingsLists.h"
 
 #include <QComboBox>
 #include <QKeyEvent>

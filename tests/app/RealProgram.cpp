@@ -1,5 +1,7 @@
 #include "RealProgram.h"
 
+#include "ConverterName.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -97,7 +99,7 @@ RealProgram::RealProgram(const QString& programFile, const QString& applicationF
     QFile::setPermissions(m_program, executable);
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));
     if (!converterFile.isEmpty()) {
-        const QString converter = m_application + QStringLiteral("/conv.dll");
+        const QString converter = converterPath();
         QFile::remove(converter);
         QFile::copy(converterFile, converter);
         QFile::setPermissions(converter, executable);
@@ -105,6 +107,11 @@ RealProgram::RealProgram(const QString& programFile, const QString& applicationF
 }
 
 RealProgram::~RealProgram() { kill(); }
+
+QString RealProgram::converterPath() const
+{
+    return m_application + QLatin1Char('/') + QString::fromLatin1(tovaro::kConverterFileName);
+}
 
 bool RealProgram::start()
 {

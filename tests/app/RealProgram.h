@@ -49,8 +49,8 @@ bool isViewable(const QString& windowId);
 
 class RealProgram {
 public:
-    // `applicationFolder` is created; the program (and, when given, the converter as
-    // conv.dll) are copied into it.
+    // `applicationFolder` is created; the program (and, when given, the converter
+    // under its delivered name) are copied into it.
     RealProgram(const QString& programFile, const QString& applicationFolder, const QString& converterFile = {});
     ~RealProgram();
 
@@ -66,6 +66,8 @@ public:
     QProcess& process() { return *m_process; }
     const QString& applicationFolder() const { return m_application; }
     const QString& programPath() const { return m_program; }
+    // Where the program looks for its converter.
+    QString converterPath() const;
     const QString& windowId() const { return m_windowId; }
     QPoint origin() const { return m_origin; }
     // How many windows of the program are on the screen: its main window, and any

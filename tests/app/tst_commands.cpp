@@ -6,11 +6,11 @@
 #include "WindowElements.h"
 #include "app/Shutdown.h"
 #include "app/frmMain.h"
-#include "conversion/SourceArrival.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/OpenFileDialog.h"
 #include "ui/FileLine.h"
 #include "ui/HiddenTextBox.h"
+#include "ui/state/SourceArrival.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,9 +3,9 @@
 // tells the desktop. Run on a private session bus (dbus-run-session), where this
 // test itself plays the notification service and the task bar.
 
-#include "../conversion/StandInConverter.h"
 #include "ConverterStatus.h"
 #include "ScratchFolder.h"
+#include "StandInConverter.h"
 #include "WindowElements.h"
 #include "app/Shutdown.h"
 #include "app/frmMain.h"

@@ -4,9 +4,10 @@
 
 #define QTEST_QPA_MOUSE_HANDLING  // pointer events go through the window, grabs and all
 
-#include "../conversion/StandInConverter.h"
 #include "ScratchFolder.h"
+#include "StandInConverter.h"
 #include "WindowElements.h"
+#include "WindowPoints.h"
 #include "app/Shutdown.h"
 #include "app/frmMain.h"
 #include "dialogs/MessageBox.h"
@@ -30,6 +31,7 @@ namespace {
 using elements::button;
 using elements::find;
 using elements::menuItem;
+using testsupport::kBareSurface;
 
 // One letter per zone, from the picture it shows: N none, H hover, P pressed.
 template <std::size_t N>
@@ -70,8 +72,6 @@ void onNextPopup(std::function<void(QMenu*)> whileOpen)
             popup->close();
     });
 }
-
-const QPoint kBareSurface{300, 350};  // the status strip
 
 }  // namespace
 

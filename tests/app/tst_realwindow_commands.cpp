@@ -2,6 +2,7 @@
 // the real file-open dialog driven by the keyboard, a release off its button, Exit.
 
 #include "RealProgram.h"
+#include "WindowPoints.h"
 #include "layout/WindowLayout.h"
 
 #include <QDir>
@@ -10,10 +11,9 @@
 #include <QTest>
 
 using namespace realwindow;
+using testsupport::centreOf;
 
 namespace {
-
-QPoint centreOf(const layout::Rect& rect) { return {rect.left + rect.width / 2, rect.top + rect.height / 2}; }
 
 // How many pixels of `rect` differ between two pictures, the first seen at `offset`.
 int differingPixels(const QImage& shot, QPoint offset, const QImage& picture, const layout::Rect& rect,

@@ -4,9 +4,10 @@
 // asked to close, asked to end by a signal, and when it is killed. Last, the window by
 // keyboard alone, read over the accessibility bus as a screen reader reads it.
 
-#include "../conversion/StandInConverter.h"
 #include "RealProgram.h"
 #include "ScratchFolder.h"
+#include "StandInConverter.h"
+#include "WindowPoints.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -28,13 +29,16 @@ using namespace realwindow;
 
 namespace {
 
+using testsupport::centreInPanel;
+using testsupport::centreOf;
+
 // Centres of the elements used, in window coordinates.
-const QPoint kAdd(44, 94);
-const QPoint kConvert(183, 94);
-const QPoint kSettings(254, 94);
-const QPoint kFrameSizeList(375, 187);
-const QPoint kFrameRateList(163, 235);
-const QPoint kOk(418, 285);
+constexpr QPoint kAdd = centreOf(layout::toolButton(0));
+constexpr QPoint kConvert = centreOf(layout::toolButton(2));
+constexpr QPoint kSettings = centreOf(layout::toolButton(3));
+constexpr QPoint kFrameSizeList = centreInPanel(layout::kComboFrameSize);
+constexpr QPoint kFrameRateList = centreInPanel(layout::kComboFrameRate);
+constexpr QPoint kOk = centreInPanel(layout::kLinkOk);
 
 // One accessible object as the probe prints it.
 struct Accessible {
@@ -153,7 +157,7 @@ private slots:
     void init()
     {
         // The real converter, also after a test that put a stand-in in its place.
-        const QString converter = m_program->applicationFolder() + QStringLiteral("/conv.dll");
+        const QString converter = m_program->converterPath();
         QFile::remove(converter);
         QVERIFY(QFile::copy(QStringLiteral(TOVARO_CONVERTER), converter));
         QVERIFY(QDir(m_program->applicationFolder() + QStringLiteral("/output")).removeRecursively());

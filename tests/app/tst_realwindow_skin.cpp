@@ -6,6 +6,7 @@
 // display.
 
 #include "RealProgram.h"
+#include "WindowPoints.h"
 #include "layout/WindowLayout.h"
 
 #include <QFile>
@@ -19,6 +20,8 @@
 #include <memory>
 
 using namespace realwindow;
+using testsupport::centreOf;
+using testsupport::kBareSurface;
 
 namespace {
 
@@ -63,8 +66,6 @@ QImage densePicture(const QString& file)
 {
     return QImage(QStringLiteral(DENSE_SKIN_FOLDER "/2x/") + file).convertToFormat(QImage::Format_RGB32);
 }
-
-QPoint centreOf(const layout::Rect& r) { return {r.left + r.width / 2, r.top + r.height / 2}; }
 
 // How many pixels an edge in `area` takes to go from dark to light, on average:
 // where a row (or, `across` columns, a column) crosses the middle level, the pixels
@@ -131,8 +132,6 @@ int magentaPixels(const QImage& screen, const QRect& area)
             magenta += screen.pixel(x, y) == layout::argb(layout::kColourKey);
     return magenta;
 }
-
-const QPoint kBareSurface{300, 350};  // the status strip
 
 }  // namespace
 

@@ -1,8 +1,8 @@
 // The converter's command line, the result's name and the busy indicator's step.
 
-#include "conversion/BusyIndicator.h"
 #include "conversion/CommandLine.h"
 #include "conversion/ResultName.h"
+#include "ui/state/BusyIndicator.h"
 
 #include <QTest>
 

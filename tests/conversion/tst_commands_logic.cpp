@@ -1,9 +1,9 @@
 // The release handler's edges and the loaded source, without a window. What each
 // command does, and in what order, is tested through the window's own events.
 
-#include "conversion/ActionDispatch.h"
-#include "conversion/RunView.h"
-#include "conversion/SourceSelection.h"
+#include "ui/state/ActionDispatch.h"
+#include "ui/state/RunView.h"
+#include "ui/state/SourceSelection.h"
 
 #include <QTest>
 

@@ -5,7 +5,9 @@
 #include "ScratchFolder.h"
 #include "StandInConverter.h"
 #include "conversion/ConversionRun.h"
+#include "conversion/ConverterOutput.h"
 #include "conversion/FailureText.h"
+#include "conversion/WorkingFiles.h"
 #include "platform/ExclusiveLock.h"
 
 #include <QCoreApplication>
@@ -222,6 +224,71 @@ private slots:
                     .startsWith(QStringLiteral("转换程序无法读取")));
     }
 
+    // The converter's stderr comes in chunks cut anywhere. Each row: the chunks, whether
+    // the output ended after them, and what is read of them: the percentages told
+    // (-1: length unknown), the last line of the converter's own, how many lines tell
+    // of a changed result.
+    void converterOutputIsReadByLines_data()
+    {
+        QTest::addColumn<QByteArrayList>("chunks");
+        QTest::addColumn<bool>("ended");
+        QTest::addColumn<QList<int>>("percents");
+        QTest::addColumn<QString>("lastError");
+        QTest::addColumn<int>("changes");
+
+        const QByteArray longLine(conversion::ConverterOutput::kLongestLine + 100, 'x');
+        const QByteArray sound = "conv.dll: warning: the sound is left out, only the pictures are converted\n";
+        const QByteArray chinese = "conv.dll: cannot read '聚会.avi'\n";
+        QTest::newRow("line split across chunks")
+            << QByteArrayList{"progress: time=3", ".00 duration=4.00\n", "conv.dll: cannot", " decode\n"} << true
+            << QList<int>{75} << QStringLiteral("conv.dll: cannot decode") << 0;
+        QTest::newRow("character split across chunks")
+            << QByteArrayList{chinese.left(24), chinese.mid(24)} << true << QList<int>{}
+            << QStringLiteral("conv.dll: cannot read '聚会.avi'") << 0;
+        QTest::newRow("percentage told once, until it changes")
+            << QByteArrayList{"progress: time=1.00 duration=4.00\nprogress: time=1.02 duration=4.00\n"
+                              "progress: time=2.00 duration=0.00\nprogress: time=3.00 duration=0.00\n"
+                              "progress: time=2.00 duration=4.00\nprogress: time=x duration=4.00\n"
+                              "progress: time=2.01 duration=4.00\n"}
+            << true << QList<int>{25, -1, 50} << QString() << 0;
+        QTest::newRow("no final newline, ended")
+            << QByteArrayList{"progress: time=1.00 duration=4.00\nconv.dll: cannot write 'out.3gp'"} << true
+            << QList<int>{25} << QStringLiteral("conv.dll: cannot write 'out.3gp'") << 0;
+        QTest::newRow("no final newline, not ended yet")
+            << QByteArrayList{"conv.dll: a\nconv.dll: cannot write 'out.3gp'", "progress: time=2.00 duration=4.00"}
+            << false << QList<int>{} << QStringLiteral("conv.dll: a") << 0;
+        QTest::newRow("CR LF line ends") << QByteArrayList{"progress: time=1.00 duration=2.00\r\n", "conv.dll: b\r\n"}
+                                         << true << QList<int>{50} << QStringLiteral("conv.dll: b") << 0;
+        QTest::newRow("over-long line dropped to its end")
+            << QByteArrayList{longLine, "progress: time=1.00 duration=2.00\n", "progress: time=3.00 duration=4.00\n"}
+            << true << QList<int>{75} << QString() << 0;
+        QTest::newRow("over-long own line dropped whole")
+            << QByteArrayList{"conv.dll: " + longLine.left(40000), longLine.left(40000),
+                              "\nprogress: time=1.00 duration=2.00\n"}
+            << true << QList<int>{50} << QString() << 0;
+        QTest::newRow("line after an over-long one in its chunk")
+            << QByteArrayList{longLine + "\nconv.dll: par", "t\n"} << true << QList<int>{}
+            << QStringLiteral("conv.dll: part") << 0;
+        QTest::newRow("changed result lines, up to a limit")
+            << QByteArrayList{sound.repeated(conversion::ConverterOutput::kMostChanges + 3)} << true << QList<int>{}
+            << QString::fromUtf8(sound.trimmed()) << int(conversion::ConverterOutput::kMostChanges);
+    }
+
+    void converterOutputIsReadByLines()
+    {
+        QFETCH(QByteArrayList, chunks);
+        QFETCH(bool, ended);
+        QList<int> told;
+        conversion::ConverterOutput output([&](std::optional<int> percent) { told << percent.value_or(-1); });
+        for (const QByteArray& chunk : chunks)
+            output.read(chunk);
+        if (ended)
+            output.end();
+        QTEST(told, "percents");
+        QTEST(output.lastError(), "lastError");
+        QTEST(int(output.changes().size()), "changes");
+    }
+
     // A run that worked keeps the converter's lines on what its result leaves out or
     // changes, in the order they came and with the user's names; a note about the
     // converter itself, progress, or an error line it went on after are not among them.
@@ -296,7 +363,7 @@ private slots:
         expectRefusal(setupFor(m_source),
                       QStringLiteral("无法把转换程序复制到程序数据文件夹“%1”").arg(m_app + QStringLiteral("/data")));
 
-        QVERIFY(QFile::remove(m_app + QStringLiteral("/conv.dll")));
+        QVERIFY(QFile::remove(standin::converterPath(m_app)));
         expectRefusal(setupFor(m_source), QStringLiteral("找不到转换程序"));
     }
 
@@ -399,17 +466,30 @@ private slots:
             writeFile(m_work + QStringLiteral("/126151741.3gp"), "a kept result");
         };
         leaveBehind();
-        conversion::ConversionRun(setupFor(QString())).removeLeftovers();
+        const QString halfCopy = m_work + QStringLiteral("/.copy-Ab12");
+        writeFile(halfCopy, "a killed copy's staging file");
+        conversion::WorkingFiles(m_work, m_app + QStringLiteral("/data")).removeLeftovers();
         QVERIFY(!QFileInfo::exists(stale));
         QVERIFY(!QFileInfo::exists(m_work + QStringLiteral("/tmpFile.avi")));
+        QVERIFY(!QFileInfo::exists(halfCopy));
         QVERIFY(QFileInfo::exists(m_work + QStringLiteral("/126151741.3gp")));
+
+        // No working folder (start-up refused it) is not the current folder.
+        writeFile(halfCopy, "someone else's file");
+        {
+            const QString current = QDir::currentPath();
+            QVERIFY(QDir::setCurrent(m_work));
+            conversion::WorkingFiles(QString(), m_app + QStringLiteral("/data")).removeAbandonedCopies();
+            QVERIFY(QDir::setCurrent(current));
+        }
+        QVERIFY(QFileInfo::exists(halfCopy));
 
         // Another copy of the program converting with them right now keeps them.
         leaveBehind();
         platform::ExclusiveLock other;
         QCOMPARE(other.tryAcquire(m_app + QStringLiteral("/data/.conversion.lock")),
                  platform::ExclusiveLock::Result::Held);
-        conversion::ConversionRun(setupFor(QString())).removeLeftovers();
+        conversion::WorkingFiles(m_work, m_app + QStringLiteral("/data")).removeLeftovers();
         QVERIFY(QFileInfo::exists(stale));
     }
 

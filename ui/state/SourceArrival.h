@@ -20,9 +20,7 @@ QStringList filesFromArguments(const QStringList& arguments);
 // drop is to be refused: nothing, only folders, or any URL that is not a local file.
 QStringList droppedFiles(const QList<QUrl>& urls);
 
-// Told when the file named on the command line does not exist.
-QString missingFileWarning(const QString& name);
-// The same for several names at once, one warning.
+// Told when files named on the command line do not exist: one warning for all.
 QString missingFilesWarning(const QStringList& names);
 
 }  // namespace source

@@ -1,7 +1,9 @@
 #pragma once
-// Stand-in converters: small shell scripts installed as conv.dll in an application
-// folder. Each notes how it was called (program and arguments, one a line) in
-// "called.txt" beside conv.dll, then does what the test asks.
+// Stand-in converters: small shell scripts installed as the converter in an
+// application folder. Each notes how it was called (program and arguments, one a line)
+// in "called.txt" beside it, then does what the test asks.
+
+#include "ConverterName.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,7 +30,7 @@ exit 1)";
 // Ends well and writes nothing.
 inline const char* const kWritesNothing = "exit 0";
 
-// Waits until "release" appears beside conv.dll, then converts.
+// Waits until "release" appears beside the converter, then converts.
 inline QString waitsForRelease(const QString& applicationFolder)
 {
     return QStringLiteral("while [ ! -e '%1/release' ]; do sleep 0.02; done\n").arg(applicationFolder) +
@@ -45,10 +47,16 @@ inline bool writeScript(const QString& path, const QString& body)
     return file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
+// Where the program looks for its converter.
+inline QString converterPath(const QString& applicationFolder)
+{
+    return applicationFolder + QLatin1Char('/') + QString::fromLatin1(tovaro::kConverterFileName);
+}
+
 inline bool install(const QString& applicationFolder, const QString& body)
 {
     return writeScript(
-        applicationFolder + QStringLiteral("/conv.dll"),
+        converterPath(applicationFolder),
         QStringLiteral("printf '%s\\n' \"$0\" \"$@\" > '%1/called.txt'\n%2\n").arg(applicationFolder, body));
 }
 

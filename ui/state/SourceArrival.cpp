@@ -1,5 +1,7 @@
 #include "SourceArrival.h"
 
+#include "conversion/FailureText.h"
+
 #include <QFileInfo>
 
 namespace source {
@@ -31,12 +33,10 @@ QStringList droppedFiles(const QList<QUrl>& urls)
     return files;
 }
 
-QString missingFileWarning(const QString& name) { return QStringLiteral("找不到文件：") + name; }
-
 QString missingFilesWarning(const QStringList& names)
 {
     if (names.size() == 1)
-        return missingFileWarning(names.first());
+        return conversion::missingFileText(names.first());
     return QStringLiteral("找不到文件：\n") + names.join(QLatin1Char('\n'));
 }
 
