@@ -83,8 +83,8 @@ void printWarning(const conv::ConversionOutcome& outcome)
 
 void printVersion()
 {
-    std::printf("conv.dll %s (H.263 + AMR-NB 3GP converter; libavformat %s, libavcodec %s)\n", CONV_VERSION,
-                AV_STRINGIFY(LIBAVFORMAT_VERSION), AV_STRINGIFY(LIBAVCODEC_VERSION));
+    std::printf("%s %s (H.263 + AMR-NB 3GP converter; libavformat %s, libavcodec %s)\n", tovaro::kConverterFileName,
+                CONV_VERSION, AV_STRINGIFY(LIBAVFORMAT_VERSION), AV_STRINGIFY(LIBAVCODEC_VERSION));
 }
 
 // Prints the line of the failure being handled and gives its exit status.

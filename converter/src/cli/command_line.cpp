@@ -176,7 +176,7 @@ std::string usageText()
 {
     using namespace tovaro;
     const std::string size = std::to_string(kDefaultWidth) + "x" + std::to_string(kDefaultHeight);
-    return R"(Usage: conv.dll -i INPUT [options] OUTPUT.3gp
+    return std::string("Usage: ") + kConverterFileName + R"( -i INPUT [options] OUTPUT.3gp
 
 Converts one video into a 3GP file for mobile phones: H.263 video and
 AMR-NB audio (mono, 8000 Hz). Options may come in any order; the last
