@@ -11,6 +11,7 @@
 extern "C" {
 #include <libavutil/intreadwrite.h>
 #include <libavutil/mathematics.h>
+#include <libavutil/opt.h>
 }
 
 namespace conv {
@@ -26,6 +27,8 @@ constexpr int kMostPicturesBetweenKeys = 132;
 
 // The encoder's coarsest quantiser (31) in its quality units.
 constexpr int kCoarsestQuality = 31 * FF_QP2LAMBDA;
+// Below this quality a picture is at FFmpeg's usual finest quantiser, 2.
+constexpr int kFinestUsualQuality = 5 * FF_QP2LAMBDA / 2;
 
 // How many seconds of the bit rate the rate buffer holds.
 constexpr double kBufferSeconds = 0.4;
@@ -208,13 +211,10 @@ void VideoEncoder::open()
     av_dict_set(&options, "mbd", "simple", 0);
     av_dict_set(&options, "last_pred", "3", 0);
     av_dict_set(&options, "dia_size", "2", 0);
-    // H.263's finest quantiser is 1; FFmpeg stops at 2 unless told. A still
-    // picture, or a small moving one at a high rate, is at 2 long before it
-    // has taken the rate it is given: its refinements came back empty, and the
-    // song's cover at 128x96 and 120 kbit/s wrote 5.3 kbit/s at 44.5 dB, where
-    // 1 gives 48.8 dB for 8.0 kbit/s.
+    // H.263's finest quantiser is 1; FFmpeg stops at 2 unless told (see
+    // encode()).
     c.qmin = 1;
-    av_dict_set_int(&options, "lmin", FF_QP2LAMBDA, 0);
+    av_dict_set_int(&options, "lmin", lowestLambda(), 0);
     if (squeeze_ != Squeeze::None) {
         // Key pictures are what a tight rate cannot afford; with a buffer this
         // small they starve the pictures after them. As few as the standard's
@@ -244,12 +244,16 @@ void VideoEncoder::open()
     skippedPicture_.reset();
 }
 
-bool VideoEncoder::atCoarsest(const AVPacket& packet)
+int VideoEncoder::quality(const AVPacket& packet)
 {
     std::size_t statsSize = 0;
     const std::uint8_t* stats = av_packet_get_side_data(&packet, AV_PKT_DATA_QUALITY_STATS, &statsSize);
-    return stats && statsSize >= 4 && static_cast<int>(AV_RL32(stats)) >= kCoarsestQuality;
+    return stats && statsSize >= 4 ? static_cast<int>(AV_RL32(stats)) : -1;
 }
+
+bool VideoEncoder::atCoarsest(const AVPacket& packet) { return quality(packet) >= kCoarsestQuality; }
+
+int VideoEncoder::lowestLambda() const { return (lastAtFinest_ ? 1 : 2) * FF_QP2LAMBDA; }
 
 bool VideoEncoder::overran(const AVPacket& packet, std::int64_t framesOnShow) const
 {
@@ -313,8 +317,17 @@ void VideoEncoder::refillFor(std::int64_t framesHeld)
 
 void VideoEncoder::encode(AVFrame* picture, const PacketSink& sink, std::int64_t framesOnShow, std::int64_t framesHeld)
 {
-    if (picture)
+    if (picture) {
         refillFor(framesHeld);
+        // A still picture, or a small moving one at a high rate, reaches
+        // FFmpeg's usual floor, 2, long before it has taken the rate it is
+        // given: the song's cover at 128x96 and 120 kbit/s wrote 5.3 kbit/s at
+        // 44.5 dB, where 1 gives 48.8 dB for 8.0 kbit/s. So 1 only once the
+        // last picture was at 2: the rate control, let down to 1 on a new
+        // noisy picture, codes it again and again on its way up (the noisy
+        // slide show at 352x288: a quarter more time, no better).
+        checkAv(av_opt_set_int(context_->priv_data, "lmin", lowestLambda(), 0), "cannot set the finest quantiser");
+    }
     checkAv(avcodec_send_frame(context_.get(), picture), "the H.263 encoder failed");
     for (;;) {
         const int received = avcodec_receive_packet(context_.get(), packet_.get());
@@ -332,6 +345,7 @@ void VideoEncoder::encode(AVFrame* picture, const PacketSink& sink, std::int64_t
         // A key picture at the coarsest quantiser says only that key pictures
         // are dear at this rate (a still's forced one every 132 codings).
         lastAtCoarsest_ = atCoarsest(*packet_) && !(packet_->flags & AV_PKT_FLAG_KEY);
+        lastAtFinest_ = quality(*packet_) >= 0 && quality(*packet_) < kFinestUsualQuality;
         if (!skippedPicture_ && !(packet_->flags & AV_PKT_FLAG_KEY))
             skippedPicture_ = skippedPictureLike(packet_->data, packet_->size, context_->width, context_->height);
         hand(sink);

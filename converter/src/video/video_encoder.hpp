@@ -89,7 +89,12 @@ private:
     void open();
     // From the next picture on, a key picture, with the starved settings.
     void starve();
+    // The quantiser a packet was coded at, in the encoder's quality units;
+    // -1 when it does not say.
+    static int quality(const AVPacket& packet);
     static bool atCoarsest(const AVPacket& packet);
+    // The lambda the rate control may go down to for the next picture.
+    int lowestLambda() const;
     // The bits of the rate that one frame's time brings.
     double frameShare() const;
     bool overran(const AVPacket& packet, std::int64_t framesOnShow) const;
@@ -104,6 +109,7 @@ private:
     enum class Squeeze { None, Tight, Starved };
     Squeeze squeeze_ = Squeeze::None;
     bool lastAtCoarsest_ = false;
+    bool lastAtFinest_ = false;      // at quantiser 2 or finer
     double bufferFullness_ = 1e300;  // bits in the rate buffer; full at the start
     H263Clock clock_;
     H263HeaderLayout layout_;
