@@ -345,8 +345,9 @@ void VideoEncoder::encode(AVFrame* picture, const PacketSink& sink, std::int64_t
         }
         // A key picture at the coarsest quantiser says only that key pictures
         // are dear at this rate (a still's forced one every 132 codings).
-        lastAtCoarsest_ = atCoarsest(*packet_) && !(packet_->flags & AV_PKT_FLAG_KEY);
-        lastAtFinest_ = quality(*packet_) >= 0 && quality(*packet_) < kFinestUsualQuality;
+        const int codedAt = quality(*packet_);
+        lastAtCoarsest_ = codedAt >= kCoarsestQuality && !(packet_->flags & AV_PKT_FLAG_KEY);
+        lastAtFinest_ = codedAt >= 0 && codedAt < kFinestUsualQuality;
         if (!skippedPicture_ && !(packet_->flags & AV_PKT_FLAG_KEY))
             skippedPicture_ = skippedPictureLike(packet_->data, packet_->size, context_->width, context_->height);
         hand(sink);
