@@ -1,5 +1,7 @@
 #include "video/temporal_reference.hpp"
 
+#include "video/picture_header.hpp"
+
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
@@ -12,38 +14,6 @@ namespace conv {
 namespace {
 
 constexpr std::int64_t kClockHz = 1800000;
-
-// The picture header's fixed part: start code (22 bits), then the reference.
-constexpr int kReferenceBit = 22;
-// The extended header (PLUSPTYPE) follows the fixed part (35 bits) and takes
-// 34 bits; after it the multipoint bit (1), then, with the custom format, its
-// description (23 bits with square pixels); then a custom clock (8 bits) and
-// the reference's two high bits.
-constexpr int kAfterExtendedType = 35 + 34 + 1;
-constexpr int kCustomFormatBits = 23;
-constexpr int kClockBits = 8;
-
-void putBits(std::uint8_t* bytes, int firstBit, int count, std::uint32_t value)
-{
-    for (int i = 0; i < count; ++i) {
-        const int bit = firstBit + i;
-        const auto mask = static_cast<std::uint8_t>(0x80 >> (bit % 8));
-        if ((value >> (count - 1 - i)) & 1)
-            bytes[bit / 8] |= mask;
-        else
-            bytes[bit / 8] &= static_cast<std::uint8_t>(~mask);
-    }
-}
-
-std::uint32_t getBits(const std::uint8_t* bytes, int firstBit, int count)
-{
-    std::uint32_t value = 0;
-    for (int i = 0; i < count; ++i) {
-        const int bit = firstBit + i;
-        value = (value << 1) | ((bytes[bit / 8] >> (7 - bit % 8)) & 1);
-    }
-    return value;
-}
 
 }  // namespace
 
@@ -86,20 +56,18 @@ std::int64_t temporalReference(std::int64_t frame, AVRational timeBase, H263Cloc
                           AV_ROUND_NEAR_INF);
 }
 
-bool writeTemporalReference(std::uint8_t* picture, int size, std::int64_t reference, H263Clock clock,
-                            H263HeaderLayout layout)
+bool writeTemporalReference(std::uint8_t* picture, int size, std::int64_t reference, H263Clock clock)
 {
-    const bool clockBits = layout.extended && clock.inHeader;
-    const int clockBit = kAfterExtendedType + (layout.customFormat ? kCustomFormatBits : 0);
-    const int highReferenceBit = clockBit + kClockBits;
-    if (size < (clockBits ? highReferenceBit + 2 : kReferenceBit + 8) / 8 + 1 ||
-        getBits(picture, 0, kReferenceBit) != 0x20)
+    // The fields are found in the header itself: the custom format and its
+    // pixel shape come before the clock, and their lengths vary.
+    const auto fields = readPictureHeader(picture, size);
+    if (!fields || (fields->clockBit >= 0) != clock.inHeader)
         return false;
-    putBits(picture, kReferenceBit, 8, static_cast<std::uint32_t>(reference & 0xff));
-    if (clockBits) {
-        putBits(picture, clockBit, 1, static_cast<std::uint32_t>(clock.clockCode));
-        putBits(picture, clockBit + 1, 7, static_cast<std::uint32_t>(clock.divisor));
-        putBits(picture, highReferenceBit, 2, static_cast<std::uint32_t>((reference >> 8) & 3));
+    putBits(picture, fields->referenceBit, 8, static_cast<std::uint32_t>(reference & 0xff));
+    if (clock.inHeader) {
+        putBits(picture, fields->clockBit, 1, static_cast<std::uint32_t>(clock.clockCode));
+        putBits(picture, fields->clockBit + 1, 7, static_cast<std::uint32_t>(clock.divisor));
+        putBits(picture, fields->highReferenceBit, 2, static_cast<std::uint32_t>((reference >> 8) & 3));
     }
     return true;
 }

@@ -21,13 +21,6 @@ struct H263Clock {
     bool custom() const { return clockCode != 1 || divisor != 60; }
 };
 
-// What the encoder's picture headers hold: the extended header (PLUSPTYPE)
-// of version 2, and in it the custom picture format.
-struct H263HeaderLayout {
-    bool extended = false;
-    bool customFormat = false;
-};
-
 // The clock for frames of `timeBase` seconds. Baseline headers have the
 // standard one. With the extended header FFmpeg's encoder writes a custom
 // clock nearest the frame rate; where that clock runs slower than the frames
@@ -44,8 +37,8 @@ std::int64_t temporalReference(std::int64_t frame, AVRational timeBase, H263Cloc
 // and rounds their times down: writes the true reference into a coded picture
 // (with a clock in the header, also the clock and the reference's two high
 // bits). Returns false if `picture` does not start with a picture header this
-// knows.
-bool writeTemporalReference(std::uint8_t* picture, int size, std::int64_t reference, H263Clock clock,
-                            H263HeaderLayout layout);
+// knows, or its header's clock field is there without `clock.inHeader` or the
+// other way round.
+bool writeTemporalReference(std::uint8_t* picture, int size, std::int64_t reference, H263Clock clock);
 
 }  // namespace conv

@@ -182,6 +182,17 @@ void VideoEncoder::open()
     c.gop_size = std::max(1, static_cast<int>(std::lround(2 * av_q2d(settings.frameRate))));
     c.max_b_frames = 0;
     c.thread_count = 1;
+    holdRate(c);
+    AVDictionary* options = searchAndQuantiserOptions(c);
+    const int opened = avcodec_open2(&c, codec, &options);
+    av_dict_free(&options);
+    checkAv(opened, "cannot start the H.263 encoder");
+    clock_ = h263ClockFor(c.time_base, version2_);
+    skippedPicture_.reset();
+}
+
+void VideoEncoder::holdRate(AVCodecContext& c)
+{
     // FFmpeg's one-pass rate control alone overshoots by 10-30 %; a rate buffer
     // (VBV) holds it. Its size bounds what any stretch of the clip can take
     // beyond the rate: a buffer of 0.4 s keeps every second within 1.4 times
@@ -191,18 +202,21 @@ void VideoEncoder::open()
     // picture keeps every picture within that limit as well (once the
     // quantiser alone is not the limit: see overran()).
     c.rc_max_rate = c.bit_rate;
-    const double framesPerSecond = av_q2d(settings.frameRate);
+    const double framesPerSecond = av_q2d(settings_.frameRate);
     // Never below two pictures' worth, or the buffer could hardly take in the
     // rate; never above the limit per picture.
     const double bufferBits = std::max(static_cast<double>(c.bit_rate) * kBufferSeconds,
                                        2.0 * static_cast<double>(c.bit_rate) / framesPerSecond);
     c.rc_buffer_size = static_cast<int>(
-        std::min(bufferBits, static_cast<double>(h263MostBitsPerPicture(settings.width, settings.height))));
+        std::min(bufferBits, static_cast<double>(h263MostBitsPerPicture(settings_.width, settings_.height))));
     // A new start mid-run begins with the buffer as full as the old encoder's
     // was (never empty, which FFmpeg reads as three quarters full).
     bufferFullness_ = std::clamp(bufferFullness_, 1.0, static_cast<double>(c.rc_buffer_size));
     c.rc_initial_buffer_occupancy = static_cast<int>(bufferFullness_);
+}
 
+AVDictionary* VideoEncoder::searchAndQuantiserOptions(AVCodecContext& c) const
+{
     // A wider motion search, started from more of the last picture's
     // vectors, finds cheaper predictions. With it, the simple macroblock
     // decisions give pictures within 0.15 dB of rate-distortion decisions
@@ -236,12 +250,7 @@ void VideoEncoder::open()
         av_dict_set(&options, "trellis", "1", 0);
         av_dict_set(&options, "lmax", "100000", 0);
     }
-    const int opened = avcodec_open2(&c, codec, &options);
-    av_dict_free(&options);
-    checkAv(opened, "cannot start the H.263 encoder");
-    clock_ = h263ClockFor(c.time_base, version2_);
-    layout_ = H263HeaderLayout{version2_, !isStandardH263Size(settings.width, settings.height)};
-    skippedPicture_.reset();
+    return options;
 }
 
 int VideoEncoder::quality(const AVPacket& packet)
@@ -373,7 +382,7 @@ void VideoEncoder::hand(const PacketSink& sink)
     // Strictly increasing even where no clock in the header is as fast as
     // the frames (between 29.97 and 29.985 fps).
     lastReference_ = std::max(lastReference_ + 1, temporalReference(packet_->pts, context_->time_base, clock_));
-    if (!writeTemporalReference(packet_->data, packet_->size, lastReference_, clock_, layout_))
+    if (!writeTemporalReference(packet_->data, packet_->size, lastReference_, clock_))
         throw ConversionError("the H.263 encoder gave a picture without a picture header");
     // The rate buffer as FFmpeg's rate control keeps it: a picture empties
     // it, a frame's share of the rate fills it again.

@@ -87,6 +87,10 @@ public:
 
 private:
     void open();
+    // The rate buffer that holds the encoder to the rate, as full as before a new start.
+    void holdRate(AVCodecContext& c);
+    // The motion search, the quantiser's range and the settings of a tight or starved rate.
+    AVDictionary* searchAndQuantiserOptions(AVCodecContext& c) const;
     // From the next picture on, a key picture, with the starved settings.
     void starve();
     // The quantiser a packet was coded at, in the encoder's quality units;
@@ -112,7 +116,6 @@ private:
     bool lastAtFinest_ = false;      // at quantiser 2 or finer
     double bufferFullness_ = 1e300;  // bits in the rate buffer; full at the start
     H263Clock clock_;
-    H263HeaderLayout layout_;
     std::int64_t lastReference_ = -1;
     std::optional<std::vector<std::uint8_t>> skippedPicture_;
 };
