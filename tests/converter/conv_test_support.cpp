@@ -256,28 +256,41 @@ QVector<QByteArray> grayPictures(const QString& path, int width, int height)
     return pictures;
 }
 
-QVector<double> psnrAgainstSource(const QString& output, const QString& source, int width, int height)
+QVector<QByteArray> sourcePictures(const QString& source, const QString& rate, int width, int height)
 {
-    const QVector<QByteArray> ours = grayPictures(output, width, height);
-    const RunResult reference =
+    const RunResult result =
         run(QStringLiteral("ffmpeg"),
             {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), source,
              QStringLiteral("-an"), QStringLiteral("-vf"),
-             QStringLiteral("fps=2997/200:round=up,scale=%1:%2").arg(width).arg(height), QStringLiteral("-f"),
+             QStringLiteral("fps=%1:round=up,scale=%2:%3").arg(rate).arg(width).arg(height), QStringLiteral("-f"),
              QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"), QStringLiteral("gray"), QStringLiteral("-")});
+    QVector<QByteArray> pictures;
     const qsizetype size = static_cast<qsizetype>(width) * height;
-    const qsizetype frames = std::min<qsizetype>(ours.size(), reference.standardOutput.size() / size);
-    QVector<double> psnr;
-    for (qsizetype f = 0; f < frames; ++f) {
-        const auto* a = reinterpret_cast<const unsigned char*>(ours[f].constData());
-        const auto* b = reinterpret_cast<const unsigned char*>(reference.standardOutput.constData() + f * size);
-        double squares = 0;
-        for (qsizetype i = 0; i < size; ++i)
-            squares += (a[i] - b[i]) * (a[i] - b[i]);
-        const double mse = std::max(squares / static_cast<double>(size), 1e-3);
-        psnr << 10 * std::log10(255.0 * 255.0 / mse);
-    }
-    return psnr;
+    for (qsizetype at = 0; at + size <= result.standardOutput.size(); at += size)
+        pictures << result.standardOutput.mid(at, size);
+    return pictures;
+}
+
+double psnr(const QByteArray& picture, const QByteArray& reference)
+{
+    const qsizetype size = std::min(picture.size(), reference.size());
+    const auto* a = reinterpret_cast<const unsigned char*>(picture.constData());
+    const auto* b = reinterpret_cast<const unsigned char*>(reference.constData());
+    double squares = 0;
+    for (qsizetype i = 0; i < size; ++i)
+        squares += (a[i] - b[i]) * (a[i] - b[i]);
+    const double mse = std::max(squares / static_cast<double>(std::max<qsizetype>(size, 1)), 1e-3);
+    return 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+QVector<double> psnrAgainstSource(const QString& output, const QString& source, int width, int height)
+{
+    const QVector<QByteArray> ours = grayPictures(output, width, height);
+    const QVector<QByteArray> reference = sourcePictures(source, QStringLiteral("2997/200"), width, height);
+    QVector<double> values;
+    for (qsizetype f = 0; f < std::min(ours.size(), reference.size()); ++f)
+        values << psnr(ours[f], reference[f]);
+    return values;
 }
 
 QVector<qint16> monoSamples(const QString& path)

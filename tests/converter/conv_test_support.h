@@ -101,6 +101,11 @@ QString decodeErrors(const QString& path);
 
 // Every picture of the file as 8-bit gray at WxH (display aspect ignored).
 QVector<QByteArray> grayPictures(const QString& path, int width, int height);
+// The source's pictures at the moments of output frames at `rate` (an
+// ffmpeg frame rate: "2997/200"), as 8-bit gray at WxH.
+QVector<QByteArray> sourcePictures(const QString& source, const QString& rate, int width, int height);
+// PSNR (dB) of one gray picture against another of the same size.
+double psnr(const QByteArray& picture, const QByteArray& reference);
 // PSNR (gray, dB) of each picture of a converted file at 14.985 fps against
 // its source at the same moments, both at WxH.
 QVector<double> psnrAgainstSource(const QString& output, const QString& source, int width, int height);
