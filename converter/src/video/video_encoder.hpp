@@ -84,9 +84,6 @@ public:
     // starts again (from a key picture) dropping blocks instead, and true says
     // the frame is to be coded after all.
     bool squeezeHarder();
-    // The last predicted picture was at the coarsest quantiser: the rate
-    // cannot be held by the quantiser alone.
-    bool lastAtCoarsest() const { return lastAtCoarsest_; }
 
 private:
     void open();
