@@ -26,7 +26,7 @@ std::string leveling(bool normalise)
     const std::string limiter = "alimiter=limit=0.7:attack=5:release=50:level=0:latency=1";
     if (!normalise)
         return limiter;
-    return "volume=0.25,dynaudnorm@level=f=250:g=15:p=1:m=1:r=0.062,volume=4,treble=g=-4:f=1500," + limiter;
+    return "volume=0.25,dynaudnorm@level=f=250:g=15:p=1:m=1:r=0.0575,volume=4,treble=g=-4:f=1500," + limiter;
 }
 
 // `edge` repeated until `length` samples.
