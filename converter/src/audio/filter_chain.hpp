@@ -1,5 +1,4 @@
-// A chain of FFmpeg's sound filters on 8000 Hz mono sound, fed and read from the converter's own code. Within audio/
-// only.
+// A chain of FFmpeg's sound filters, fed and read by the converter's own code. Within audio/ only.
 #pragma once
 
 #include "base/ffmpeg_handles.hpp"

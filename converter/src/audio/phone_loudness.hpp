@@ -1,5 +1,4 @@
-// The sound's level for a phone's speaker: FFmpeg's normaliser and limiter on the 8000 Hz mono track. Within audio/
-// only.
+// The sound's level for a phone: FFmpeg's normaliser and limiter at 8000 Hz mono. Within audio/ only.
 #pragma once
 
 #include "audio/filter_chain.hpp"
