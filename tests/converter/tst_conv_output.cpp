@@ -281,9 +281,9 @@ private slots:
                                           "inputs=6:channel_layout=5.1,aformat=channel_layouts=5.1[a]");
         // clang-format off
         QTest::newRow("5.1 film") << film << "aac" << "" << -17.0 << -15.0;
-        QTest::newRow("stereo") << speech + ",volume=-6dB,pan=stereo|c0=0.9*c0|c1=0.6*c0[a]" << "aac" << ""
-                                << -17.0 << -15.0;
-        QTest::newRow("clipped") << speech + ",volume=24dB[a]" << "pcm_s16le" << "" << -17.0 << -15.0;
+        QTest::newRow("stereo") << speech + QStringLiteral(",volume=-6dB,pan=stereo|c0=0.9*c0|c1=0.6*c0[a]") << "aac"
+                                << "" << -17.0 << -15.0;
+        QTest::newRow("clipped") << speech + QStringLiteral(",volume=24dB[a]") << "pcm_s16le" << "" << -17.0 << -15.0;
         // Noise at -55 LUFS: it stays there, less what AMR-NB loses of so faint a sound.
         QTest::newRow("near silence") << "anoisesrc=c=pink:r=48000:a=0.01:d=8[a]" << "aac" << "" << -62.0 << -54.0;
         // The dialogue (-33 LUFS alone) at its own level: the centre kept at full.

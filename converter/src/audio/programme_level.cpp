@@ -17,8 +17,8 @@ double decibelsOf(double energy) { return 10 * std::log10(energy); }
 
 void ProgrammeLevel::take(std::span<const float> samples)
 {
-    for (const float sample : samples) {
-        blockEnergy_ += static_cast<double>(sample) * sample;
+    for (const double sample : samples) {
+        blockEnergy_ += sample * sample;
         if (++blockSamples_ < kBlockSamples)
             continue;
         const double mean = blockEnergy_ / kBlockSamples;
