@@ -9,6 +9,9 @@ namespace {
 constexpr int kRate = 8000;
 // Half the normaliser's window and a frame: what it looks ahead and back.
 constexpr std::size_t kEdgeSamples = 2 * kRate;
+// The filters cost mostly per frame handed through them: they get the sound
+// in frames of the normaliser's length (250 ms), not as it was decoded.
+constexpr std::size_t kBatchSamples = kRate / 4;
 // Quieter than this, a programme is taken for silence or noise and keeps its level.
 constexpr double kQuietestLifted = -50;
 constexpr const char* kMostLift = "15.85";  // 24 dB
@@ -58,7 +61,11 @@ std::vector<std::int16_t> PhoneLoudness::take(std::span<const float> samples)
     if (tail_.size() > 2 * kEdgeSamples)
         tail_.erase(tail_.begin(), tail_.end() - kEdgeSamples);
     if (started_) {
-        feed(samples);
+        pending_.insert(pending_.end(), samples.begin(), samples.end());
+        if (pending_.size() >= kBatchSamples) {
+            feed(pending_);
+            pending_.clear();
+        }
     } else {
         head_.insert(head_.end(), samples.begin(), samples.end());
         if (head_.size() >= kEdgeSamples)
@@ -75,6 +82,7 @@ std::vector<std::int16_t> PhoneLoudness::drain()
         return leveled;
     if (!started_)
         start();
+    feed(pending_);
     const std::vector<float> mirrored(tail_.rbegin(), tail_.rend());
     feed(cycled(mirrored, kEdgeSamples));
     weighting_.end();

@@ -45,6 +45,7 @@ private:
     // dropped, so the first and last seconds get a gain of their own.
     std::vector<float> head_;
     std::vector<float> tail_;
+    std::vector<float> pending_;
     bool started_ = false;
     std::int64_t leadToDrop_ = 0;
     std::int64_t samplesIn_ = 0;
