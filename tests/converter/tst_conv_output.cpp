@@ -281,8 +281,13 @@ private slots:
                                           "inputs=6:channel_layout=5.1,aformat=channel_layouts=5.1[a]");
         // clang-format off
         QTest::newRow("5.1 film") << film << "aac" << "" << -17.0 << -15.0;
-        QTest::newRow("stereo") << speech + QStringLiteral(",volume=-6dB,pan=stereo|c0=0.9*c0|c1=0.6*c0[a]") << "aac"
-                                << "" << -17.0 << -15.0;
+        // Speech left of the middle, and a click every two seconds whose peaks
+        // only the limiter holds once the speech is lifted.
+        const QString stereo = speech + QStringLiteral(
+                                            ",volume=-6dB,pan=stereo|c0=0.9*c0|c1=0.6*c0[s];aevalsrc='0.9*sin(2*PI*1000*t)*"
+                                            "lt(mod(t+1,2),0.0005)':s=48000:d=8,pan=stereo|c0=c0|c1=c0[k];[s][k]amix="
+                                            "normalize=0[a]");
+        QTest::newRow("stereo, clicks") << stereo << "aac" << "" << -17.0 << -15.0;
         QTest::newRow("clipped") << speech + QStringLiteral(",volume=24dB[a]") << "pcm_s16le" << "" << -17.0 << -15.0;
         // Noise at -55 LUFS: it stays there, less what AMR-NB loses of so faint a sound.
         QTest::newRow("near silence") << "anoisesrc=c=pink:r=48000:a=0.01:d=8[a]" << "aac" << "" << -62.0 << -54.0;
