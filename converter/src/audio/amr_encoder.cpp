@@ -41,7 +41,6 @@ void AmrEncoder::encodeFrame(const std::int16_t* samples, const PacketSink& sink
     if (size <= 0)
         throw ConversionError("the AMR-NB encoder failed");
     packet.bytes.resize(static_cast<std::size_t>(size));
-    loss_.compare(samples, packet.bytes);
     packet.firstSample = encodedSamples_;
     encodedSamples_ += kFrameSamples;
     sink(packet);

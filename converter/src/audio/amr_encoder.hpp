@@ -1,7 +1,6 @@
 // AMR-NB encoding through libopencore-amrnb, 160 samples a frame, and the mode for a requested rate.
 #pragma once
 
-#include "audio/coding_loss.hpp"
 #include "base/ffmpeg_handles.hpp"
 
 #include <cstdint>
@@ -41,8 +40,6 @@ public:
     void push(std::span<const std::int16_t> samples, const PacketSink& sink);
     // Encodes what is left, padded with silence to a whole frame.
     void finish(const PacketSink& sink);
-    // dB of level the coding has lost so far.
-    const std::atomic<double>& codingLoss() const { return loss_.decibels(); }
 
 private:
     void encodeFrame(const std::int16_t* samples, const PacketSink& sink);
@@ -53,7 +50,6 @@ private:
     std::unique_ptr<void, StateDeleter> state_;
     AmrMode mode_;
     AudioFifoHandle pending_;
-    CodingLoss loss_;
     std::int64_t encodedSamples_ = 0;
 };
 

@@ -8,7 +8,7 @@ AudioStage::AudioStage(AVCodecContext& decoder, AVRational timeBase, double orig
                        AmrEncoder& encoder, PacketWriter& writer)
     : decoder_(decoder),
       track_(timeBase, originSeconds),
-      loudness_(phoneLoud, encoder.codingLoss()),
+      loudness_(phoneLoud),
       encoder_(encoder),
       writer_(writer)
 {}

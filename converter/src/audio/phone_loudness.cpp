@@ -26,7 +26,7 @@ std::string weighting(bool normalise) { return normalise ? "highpass=f=60,treble
 // gives -16 LUFS on speech; the lift starts at none (see level()).
 std::string normalising(bool normalise)
 {
-    return normalise ? "volume=0.25,dynaudnorm@level=f=250:g=15:p=1:m=1:r=0.0575:b=1,volume=4" : "anull";
+    return normalise ? "volume=0.25,dynaudnorm@level=f=250:g=15:p=1:m=1:r=0.0575,volume=4" : "anull";
 }
 
 std::string unweighting(bool normalise) { return normalise ? "treble=g=-4:f=1500" : "anull"; }
@@ -59,9 +59,8 @@ std::vector<float> cycled(std::span<const float> edge, std::size_t length)
 
 }  // namespace
 
-PhoneLoudness::PhoneLoudness(bool normalise, const std::atomic<double>& codingLoss)
+PhoneLoudness::PhoneLoudness(bool normalise)
     : normalise_(normalise),
-      codingLoss_(codingLoss),
       weighting_(weighting(normalise), AV_SAMPLE_FMT_FLT),
       normalising_(normalising(normalise), AV_SAMPLE_FMT_FLT),
       unweighting_(unweighting(normalise), AV_SAMPLE_FMT_FLT),
@@ -119,18 +118,8 @@ std::vector<std::int16_t> PhoneLoudness::drain()
     return leveled;
 }
 
-// The first seconds decide whether the lift is on from the start, and the
-// normaliser starts at the gain of its first frame (not at none), so its
-// output has its full level from the first frame and the trim can settle
-// during the dropped lead.
 void PhoneLoudness::start()
 {
-    ProgrammeLevel head;
-    head.take(head_);
-    if (normalise_ && head.decibels() >= kQuietestLifted) {
-        normalising_.command("dynaudnorm@level", "m", kMostLift);
-        lifting_ = true;
-    }
     std::vector<float> lead = cycled(head_, kEdgeSamples);
     std::reverse(lead.begin(), lead.end());
     leadToDrop_ = static_cast<std::int64_t>(lead.size());
@@ -178,8 +167,7 @@ void PhoneLoudness::limit(const AVFrame& frame)
 {
     const std::span<const float> samples = samplesOf(frame);
     if (normalise_) {
-        const double limited =
-            decibelsOr0(beforeLimiter_.decibels()) - decibelsOr0(afterLimiter_.decibels()) + codingLoss_.load();
+        const double limited = decibelsOr0(beforeLimiter_.decibels()) - decibelsOr0(afterLimiter_.decibels());
         const bool settling = limitedSamples_ < static_cast<std::int64_t>(kEdgeSamples);
         const double gain = trim_.next(normalised_.decibels(), limited, source_.decibels(), lifting_,
                                        static_cast<double>(samples.size()) / kRate, settling);

@@ -5,7 +5,6 @@
 #include "audio/loudness_trim.hpp"
 #include "audio/programme_level.hpp"
 
-#include <atomic>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -22,8 +21,7 @@ namespace conv {
 // come out as went in; they come about four seconds later.
 class PhoneLoudness {
 public:
-    // `codingLoss`: what AMR-NB's coding loses of the level, made up for too.
-    PhoneLoudness(bool normalise, const std::atomic<double>& codingLoss);
+    explicit PhoneLoudness(bool normalise);
 
     std::vector<std::int16_t> take(std::span<const float> samples);
     // The rest, once the sound has ended.
@@ -38,7 +36,6 @@ private:
     void collect(std::vector<std::int16_t>& samples);
 
     bool normalise_;
-    const std::atomic<double>& codingLoss_;
     // Loudness meters weight the sound (low rumble counts less, presence
     // more); the normaliser is shown the sound so weighted, the weighting
     // undone after it.
