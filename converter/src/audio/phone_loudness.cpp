@@ -1,7 +1,6 @@
 #include "audio/phone_loudness.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 
 namespace conv {
@@ -22,29 +21,16 @@ constexpr const char* kMostLift = "15.85";  // 24 dB
 std::string weighting(bool normalise) { return normalise ? "highpass=f=60,treble=g=4:f=1500" : "anull"; }
 
 // The normaliser sees the sound 12 dB down, so its own clipping at full scale
-// never touches it. Frames of 250 ms, a window of 15 (3.75 s), a target that
-// gives -16 LUFS on speech; the lift starts at none (see level()).
-std::string normalising(bool normalise)
-{
-    return normalise ? "volume=0.25,dynaudnorm@level=f=250:g=15:p=1:m=1:r=0.0575,volume=4" : "anull";
-}
-
-std::string unweighting(bool normalise) { return normalise ? "treble=g=-4:f=1500" : "anull"; }
-
-// The slow trim (see LoudnessTrim), then the limiter that holds the peaks to
-// -3 dBFS (AMR-NB adds up to 2 dB).
-std::string limiting(bool normalise)
+// never touches it; the limiter after it holds the peaks to -3 dBFS (AMR-NB
+// adds up to 2 dB). Frames of 250 ms, a window of 15 (3.75 s), a target
+// that gives -16 LUFS; the lift starts at none (see gateQuietProgramme).
+std::string leveling(bool normalise)
 {
     const std::string limiter = "alimiter=limit=0.7:attack=5:release=50:level=0:latency=1";
-    return normalise ? "volume@trim=volume=1:precision=float," + limiter : limiter;
+    if (!normalise)
+        return limiter;
+    return "volume=0.25,dynaudnorm@level=f=250:g=15:p=1:m=1:r=0.0575,volume=4,treble=g=-4:f=1500," + limiter;
 }
-
-std::span<const float> samplesOf(const AVFrame& frame)
-{
-    return {reinterpret_cast<const float*>(frame.data[0]), static_cast<std::size_t>(frame.nb_samples)};
-}
-
-double decibelsOr0(double decibels) { return std::isfinite(decibels) ? decibels : 0; }
 
 // `edge` repeated until `length` samples.
 std::vector<float> cycled(std::span<const float> edge, std::size_t length)
@@ -62,9 +48,7 @@ std::vector<float> cycled(std::span<const float> edge, std::size_t length)
 PhoneLoudness::PhoneLoudness(bool normalise)
     : normalise_(normalise),
       weighting_(weighting(normalise), AV_SAMPLE_FMT_FLT),
-      normalising_(normalising(normalise), AV_SAMPLE_FMT_FLT),
-      unweighting_(unweighting(normalise), AV_SAMPLE_FMT_FLT),
-      limiting_(limiting(normalise), AV_SAMPLE_FMT_S16)
+      leveling_(leveling(normalise), AV_SAMPLE_FMT_S16)
 {}
 
 std::vector<std::int16_t> PhoneLoudness::take(std::span<const float> samples)
@@ -105,11 +89,7 @@ std::vector<std::int16_t> PhoneLoudness::drain()
     weighting_.pull([this](const AVFrame& frame) {
         level({reinterpret_cast<const float*>(frame.data[0]), static_cast<std::size_t>(frame.nb_samples)});
     });
-    normalising_.end();
-    normalising_.pull([this](const AVFrame& frame) { trim(frame); });
-    unweighting_.end();
-    unweighting_.pull([this](const AVFrame& frame) { limit(frame); });
-    limiting_.end();
+    leveling_.end();
     collect(leveled);
     // Should a filter round the length to its own frames, the track still
     // ends where the sound does.
@@ -142,56 +122,19 @@ void PhoneLoudness::feed(std::span<const float> samples)
 // on and smooths the change like any other.
 void PhoneLoudness::level(std::span<const float> weighted)
 {
-    source_.take(weighted);
-    const bool lift = normalise_ && source_.decibels() >= kQuietestLifted;
+    programme_.take(weighted);
+    const bool lift = normalise_ && programme_.decibels() >= kQuietestLifted;
     if (lift != lifting_)
-        normalising_.command("dynaudnorm@level", "m", lift ? kMostLift : "1");
+        leveling_.command("dynaudnorm@level", "m", lift ? kMostLift : "1");
     lifting_ = lift;
-    normalising_.push(weighted);
-    normalising_.pull([this](const AVFrame& frame) { trim(frame); });
-}
-
-void PhoneLoudness::trim(const AVFrame& frame)
-{
-    const std::span<const float> normalised = samplesOf(frame);
-    if (normalise_)
-        normalised_.take(normalised);
-    unweighting_.push(normalised);
-    unweighting_.pull([this](const AVFrame& unweighted) { limit(unweighted); });
-}
-
-// Each frame gets the trim the programme so far asks for; while the mirrored
-// lead passes (its output is dropped) the trim settles freely. What the
-// limiter takes off the programme's level, the trim makes up for.
-void PhoneLoudness::limit(const AVFrame& frame)
-{
-    const std::span<const float> samples = samplesOf(frame);
-    if (normalise_) {
-        const double limited = decibelsOr0(beforeLimiter_.decibels()) - decibelsOr0(afterLimiter_.decibels());
-        const bool settling = limitedSamples_ < static_cast<std::int64_t>(kEdgeSamples);
-        const double gain = trim_.next(normalised_.decibels(), limited, source_.decibels(), lifting_,
-                                       static_cast<double>(samples.size()) / kRate, settling);
-        limiting_.command("volume@trim", "volume", std::to_string(gain).c_str());
-        std::vector<float> trimmed(samples.begin(), samples.end());
-        for (float& sample : trimmed)
-            sample *= static_cast<float>(gain);
-        beforeLimiter_.take(trimmed);
-    }
-    limitedSamples_ += static_cast<std::int64_t>(samples.size());
-    limiting_.push(samples);
+    leveling_.push(weighted);
 }
 
 void PhoneLoudness::collect(std::vector<std::int16_t>& samples)
 {
-    limiting_.pull([&](const AVFrame& frame) {
+    leveling_.pull([&](const AVFrame& frame) {
         const auto* data = reinterpret_cast<const std::int16_t*>(frame.data[0]);
         std::int64_t count = frame.nb_samples;
-        if (normalise_) {
-            std::vector<float> limited(data, data + count);
-            for (float& sample : limited)
-                sample /= 32768;
-            afterLimiter_.take(limited);
-        }
         const std::int64_t lead = std::min(count, leadToDrop_);
         leadToDrop_ -= lead;
         // Never more than went in: the mirrored end is dropped too.

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "audio/filter_chain.hpp"
-#include "audio/loudness_trim.hpp"
 #include "audio/programme_level.hpp"
 
 #include <cstdint>
@@ -31,8 +30,6 @@ private:
     void start();
     void feed(std::span<const float> samples);
     void level(std::span<const float> weighted);
-    void trim(const AVFrame& frame);
-    void limit(const AVFrame& frame);
     void collect(std::vector<std::int16_t>& samples);
 
     bool normalise_;
@@ -40,18 +37,8 @@ private:
     // more); the normaliser is shown the sound so weighted, the weighting
     // undone after it.
     FilterChain weighting_;
-    FilterChain normalising_;
-    FilterChain unweighting_;
-    FilterChain limiting_;
-    // The level of the source and of the normalised sound so far: what the
-    // lift may start from and what the trim corrects.
-    ProgrammeLevel source_;
-    ProgrammeLevel normalised_;
-    // What the limiter takes off the programme's level (unweighted).
-    ProgrammeLevel beforeLimiter_;
-    ProgrammeLevel afterLimiter_;
-    LoudnessTrim trim_;
-    std::int64_t limitedSamples_ = 0;
+    FilterChain leveling_;
+    ProgrammeLevel programme_;
     bool lifting_ = false;
     // The normaliser judges each moment by the seconds around it; at the two
     // ends of the sound it is shown the sound mirrored, whose output is
