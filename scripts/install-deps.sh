@@ -9,7 +9,7 @@ set -euo pipefail
 build_packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
+  libavformat-dev libavcodec-dev libavfilter-dev libswscale-dev libswresample-dev libavutil-dev
   libopencore-amrnb-dev libseccomp-dev
   fonts-noto-cjk fonts-dejavu-core
   qt6-translations-l10n

@@ -197,7 +197,8 @@ ConversionOutcome run(const ConversionRequest& request, SourceMedia& source, Out
         video.emplace(request, *videoStream, source.originSeconds(), *videoEncoder, writer, stages,
                       tuning.pictureDecoded, tuning.pictureEncoding);
     if (audioStream)
-        audio.emplace(*audioStream, source.originSeconds(), *audioEncoder, writer, stages, tuning.soundDecoding);
+        audio.emplace(*audioStream, source.originSeconds(), !request.keepSoundLevel, *audioEncoder, writer, stages,
+                      tuning.soundDecoding);
 
     shown.follow(stages);
     std::optional<ProgressTicker> ticker(std::in_place, progress, [&stages] { return stages.secondsWritten(); });

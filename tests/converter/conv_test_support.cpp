@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <cmath>
@@ -303,6 +304,21 @@ QVector<qint16> monoSamples(const QString& path)
     QVector<qint16> samples(result.standardOutput.size() / 2);
     std::memcpy(samples.data(), result.standardOutput.constData(), static_cast<size_t>(samples.size()) * 2);
     return samples;
+}
+
+Loudness loudnessOf(const QString& path)
+{
+    const RunResult result = run(QStringLiteral("ffmpeg"),
+                                 {QStringLiteral("-nostdin"), QStringLiteral("-i"), path, QStringLiteral("-map"),
+                                  QStringLiteral("0:a:0"), QStringLiteral("-af"), QStringLiteral("ebur128=peak=sample"),
+                                  QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
+    const QString text = QString::fromUtf8(result.standardError);
+    const QString summary = text.mid(text.lastIndexOf(QLatin1String("Summary:")));
+    const auto figure = [&summary](const QString& pattern) {
+        const QRegularExpressionMatch match = QRegularExpression(pattern).match(summary);
+        return match.hasMatch() ? match.captured(1).toDouble() : std::nan("");
+    };
+    return {figure(QStringLiteral(R"(I:\s+(-?[0-9.]+) LUFS)")), figure(QStringLiteral(R"(Peak:\s+(-?[0-9.]+) dBFS)"))};
 }
 
 }  // namespace convtest

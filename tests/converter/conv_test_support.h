@@ -113,4 +113,12 @@ QVector<double> psnrAgainstSource(const QString& output, const QString& source, 
 // The sound as 8000 Hz mono 16-bit samples.
 QVector<qint16> monoSamples(const QString& path);
 
+// Integrated loudness (LUFS) and sample peak (dBFS) of the first sound
+// stream, as FFmpeg's ebur128 filter measures them; NaN when it says nothing.
+struct Loudness {
+    double integrated = 0;
+    double peak = 0;
+};
+Loudness loudnessOf(const QString& path);
+
 }  // namespace convtest

@@ -72,16 +72,18 @@ private slots:
         QCOMPARE(r.audioKbps, 64.0);
         QCOMPARE(r.frameRate.num, 959);
         QCOMPARE(r.frameRate.den, 40);
+        QVERIFY(!r.keepSoundLevel);  // the window's sound is made phone-loud
     }
 
     void optionsComeInAnyOrder()
     {
         const ParsedCommand parsed =
-            parseCommandLine(words(QStringLiteral("out.3gp -s 128x96 -ab 32 -i in.flv -r 25.0 -b 40")));
+            parseCommandLine(words(QStringLiteral("out.3gp -s 128x96 -ab 32 -keep-level -i in.flv -r 25.0 -b 40")));
         QCOMPARE(parsed.request.outputPath, std::string("out.3gp"));
         QCOMPARE(parsed.request.inputPath, std::string("in.flv"));
         QCOMPARE(parsed.request.width, 128);
         QVERIFY(!parsed.request.replaceOutput);
+        QVERIFY(parsed.request.keepSoundLevel);
         QCOMPARE(parsed.request.frameRate.num, 25);
         QCOMPARE(parsed.request.frameRate.den, 1);
     }

@@ -256,6 +256,76 @@ private slots:
         QVERIFY2(std::abs(flash - 1.2) < 0.1, qPrintable(QString::number(flash)));
     }
 
+    // The sound a phone's speaker plays: speech at -16 LUFS (+-1 LU) and peaks
+    // below -1 dBFS, measured by FFmpeg's ebur128 on the decoded result, from
+    // a film's centre channel, a stereo mix and a clipped recording alike;
+    // near silence is not lifted, and -keep-level keeps the source's level.
+    // The sound still ends with the picture.
+    void soundIsPhoneLoud_data()
+    {
+        QTest::addColumn<QString>("sound");  // 8 s, as an ffmpeg filter graph ending in [a]
+        QTest::addColumn<QString>("codec");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<double>("lowest");
+        QTest::addColumn<double>("highest");
+        // Speech of about -18 LUFS, 8 s long at 48 kHz.
+        const QString speech = QStringLiteral(
+            "flite=voice=slt:text='Good evening. Tonight we look at the weather across the north, where the rain "
+            "will stay with us until the weekend. In the south the sun returns on Friday.',"
+            "aresample=48000,apad=whole_dur=8,atrim=0:8");
+        // A film's 5.1 mix at about -31 LUFS: dialogue in the centre, quiet
+        // noise around it, a loud rumble in the LFE channel.
+        const QString film = speech + QStringLiteral(
+                                          ",volume=-15dB[c];anoisesrc=c=pink:r=48000:a=0.01:d=8,asplit=4[fl][fr][sl]["
+                                          "sr];sine=f=50:r=48000:d=8,volume=-6dB[lfe];[fl][fr][c][lfe][sl][sr]join="
+                                          "inputs=6:channel_layout=5.1,aformat=channel_layouts=5.1[a]");
+        // clang-format off
+        QTest::newRow("5.1 film") << film << "aac" << "" << -17.0 << -15.0;
+        // Speech left of the middle, and a click every two seconds whose peaks
+        // only the limiter holds once the speech is lifted.
+        const QString stereo = speech + QStringLiteral(
+                                            ",volume=-6dB,pan=stereo|c0=0.9*c0|c1=0.6*c0[s];aevalsrc='0.9*sin(2*PI*1000*t)*"
+                                            "lt(mod(t+1,2),0.0005)':s=48000:d=8,pan=stereo|c0=c0|c1=c0[k];[s][k]amix="
+                                            "normalize=0[a]");
+        QTest::newRow("stereo, clicks") << stereo << "aac" << "" << -17.0 << -15.0;
+        QTest::newRow("clipped") << speech + QStringLiteral(",volume=24dB[a]") << "pcm_s16le" << "" << -17.0 << -15.0;
+        // Noise at -55 LUFS: it stays there, less what AMR-NB loses of so faint a sound.
+        QTest::newRow("near silence") << "anoisesrc=c=pink:r=48000:a=0.01:d=8[a]" << "aac" << "" << -62.0 << -54.0;
+        // The dialogue (-33 LUFS alone) at its own level: the centre kept at full.
+        QTest::newRow("5.1 film, -keep-level") << film << "aac" << "-keep-level" << -36.0 << -32.0;
+        // clang-format on
+    }
+    void soundIsPhoneLoud()
+    {
+        QFETCH(QString, sound);
+        QFETCH(QString, codec);
+        QFETCH(QString, option);
+        QFETCH(double, lowest);
+        QFETCH(double, highest);
+        const QString source = path(QStringLiteral("loudness.mkv"));
+        QVERIFY(makeMedia(
+            {QStringLiteral("-filter_complex"), sound + QStringLiteral(";testsrc2=size=320x240:rate=25:d=8[v]"),
+             QStringLiteral("-map"), QStringLiteral("[v]"), QStringLiteral("-map"), QStringLiteral("[a]"),
+             QStringLiteral("-c:v"), QStringLiteral("mpeg4"), QStringLiteral("-c:a"), codec},
+            source));
+        const QString output = path(QStringLiteral("loudness.3gp"));
+        QStringList arguments = windowCommand(source, output);
+        if (!option.isEmpty())
+            arguments.prepend(option);
+        QVERIFY(runConv(arguments).exitedWith(0));
+
+        const Loudness result = loudnessOf(output);
+        QVERIFY2(result.integrated >= lowest && result.integrated <= highest,
+                 qPrintable(QStringLiteral("%1 LUFS").arg(result.integrated)));
+        QVERIFY2(result.peak <= -1.0, qPrintable(QStringLiteral("peak %1 dBFS").arg(result.peak)));
+        const MediaInfo info = probe(output);
+        QCOMPARE(info.audio.size(), 1);
+        QCOMPARE(info.audio[0].sampleRate, 8000);
+        QCOMPARE(info.audio[0].channels, 1);
+        // As long as before leveling: 8 s, and the encoder's last whole frames.
+        QVERIFY2(std::abs(info.audio[0].duration - 8.0) <= 0.05, qPrintable(QString::number(info.audio[0].duration)));
+    }
+
     // Where the picture sits in the frame: a bright source on black borders,
     // black to the pixel (every line and column of a bar, but the one next to
     // the picture), also where the picture's width is no multiple of 8.

@@ -15,11 +15,11 @@ constexpr std::size_t kSoundBatch = 32;
 
 }  // namespace
 
-AudioPipeline::AudioPipeline(DecodedStream& audio, double originSeconds, AmrEncoder& encoder, PacketWriter& writer,
-                             StageGroup& stages, std::function<void()> soundDecoding)
+AudioPipeline::AudioPipeline(DecodedStream& audio, double originSeconds, bool phoneLoud, AmrEncoder& encoder,
+                             PacketWriter& writer, StageGroup& stages, std::function<void()> soundDecoding)
     : packets_(kQueuedSoundPackets, stages.stopRequested(), kSoundBatch),
       samples_(kQueuedSoundChunks, stages.stopRequested(), kSoundBatch),
-      stage_(*audio.decoder, audio.stream->time_base, originSeconds, encoder, writer),
+      stage_(*audio.decoder, audio.stream->time_base, originSeconds, phoneLoud, encoder, writer),
       soundDecoding_(std::move(soundDecoding)),
       membership_(stages, {[this] { abortQueues(); }, [this] { joinThreads(); }, [this] { return secondsDone(); }}),
       decoding_(stages.startThread([this] { stage_.decode(packets_, samples_, soundDecoding_); })),

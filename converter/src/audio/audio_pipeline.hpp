@@ -17,7 +17,9 @@ struct DecodedStream;
 class AudioPipeline {
 public:
     // `soundDecoding` (tests) runs on the sound thread before each packet.
-    AudioPipeline(DecodedStream& audio, double originSeconds, AmrEncoder& encoder, PacketWriter& writer,
+    // `phoneLoud`: the sound is made loud enough for a phone's speaker, or
+    // else keeps the source's level.
+    AudioPipeline(DecodedStream& audio, double originSeconds, bool phoneLoud, AmrEncoder& encoder, PacketWriter& writer,
                   StageGroup& stages, std::function<void()> soundDecoding = nullptr);
     ~AudioPipeline();
     AudioPipeline(const AudioPipeline&) = delete;

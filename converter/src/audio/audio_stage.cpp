@@ -4,10 +4,11 @@
 
 namespace conv {
 
-AudioStage::AudioStage(AVCodecContext& decoder, AVRational timeBase, double originSeconds, AmrEncoder& encoder,
-                       PacketWriter& writer)
+AudioStage::AudioStage(AVCodecContext& decoder, AVRational timeBase, double originSeconds, bool phoneLoud,
+                       AmrEncoder& encoder, PacketWriter& writer)
     : decoder_(decoder),
       track_(timeBase, originSeconds),
+      loudness_(phoneLoud),
       encoder_(encoder),
       writer_(writer)
 {}
@@ -22,7 +23,7 @@ void AudioStage::decode(BoundedQueue<PacketHandle>& packets, BoundedQueue<Sample
             refused = !samples.push(std::move(chunk));
         secondsDone_.store(track_.secondsDone());
     };
-    const auto take = [&](AVFrame& decoded) { send(track_.take(decoded)); };
+    const auto take = [&](AVFrame& decoded) { send(loudness_.take(track_.take(decoded))); };
 
     FrameHandle frame = allocateFrame();
     while (auto packet = packets.pop()) {
@@ -36,7 +37,8 @@ void AudioStage::decode(BoundedQueue<PacketHandle>& packets, BoundedQueue<Sample
         return;
     damagedPackets_ += decodeFrames(decoder_, nullptr, *frame, take);
     damagedPackets_ += track_.framesRefused();
-    send(track_.drain());
+    send(loudness_.take(track_.drain()));
+    send(loudness_.drain());
     samples.close();
 }
 

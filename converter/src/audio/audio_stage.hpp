@@ -3,6 +3,7 @@
 
 #include "audio/amr_encoder.hpp"
 #include "audio/audio_track.hpp"
+#include "audio/phone_loudness.hpp"
 #include "output/packet_writer.hpp"
 #include "pipeline/bounded_queue.hpp"
 
@@ -14,13 +15,13 @@
 namespace conv {
 
 // The sound side of a conversion, on two threads: one decodes the sound
-// packets the reading side queues and puts the sound on the output timeline at
-// 8000 Hz mono, the other encodes it (AMR-NB is most of the work).
+// packets the reading side queues, puts the sound on the output timeline at
+// 8000 Hz mono and levels it (phone-loud, or at the source's level), the other encodes it (AMR-NB is most of the work).
 class AudioStage {
 public:
     using Samples = std::vector<std::int16_t>;
 
-    AudioStage(AVCodecContext& decoder, AVRational timeBase, double originSeconds, AmrEncoder& encoder,
+    AudioStage(AVCodecContext& decoder, AVRational timeBase, double originSeconds, bool phoneLoud, AmrEncoder& encoder,
                PacketWriter& writer);
 
     // Until `packets` is closed and empty; then drains decoder and resampler
@@ -38,6 +39,7 @@ public:
 private:
     AVCodecContext& decoder_;
     AudioTrack track_;
+    PhoneLoudness loudness_;
     AmrEncoder& encoder_;
     PacketWriter& writer_;
     std::atomic<double> secondsDone_{0};

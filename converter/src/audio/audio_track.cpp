@@ -1,5 +1,6 @@
 #include "audio/audio_track.hpp"
 
+#include "audio/speech_downmix.hpp"
 #include "base/errors.hpp"
 #include "source/source_limits.hpp"
 
@@ -53,23 +54,26 @@ bool AudioTrack::prepareFor(const AVFrame& frame)
 
     AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
     SwrContext* raw = nullptr;
-    const int allocated = swr_alloc_set_opts2(&raw, &mono, AV_SAMPLE_FMT_S16, kRate, &inputLayout_,
+    const int allocated = swr_alloc_set_opts2(&raw, &mono, AV_SAMPLE_FMT_FLT, kRate, &inputLayout_,
                                               static_cast<AVSampleFormat>(inputFormat_), inputRate_, 0, nullptr);
     resampler_.reset(raw);
     if (allocated == AVERROR(ENOMEM))
         checkAv(allocated, "cannot set up the audio resampler");
-    if (allocated >= 0 && swr_init(resampler_.get()) >= 0)
+    // In floating point, so sums above full scale reach the limiter unclipped.
+    const std::vector<double> weights = speechDownmix(inputLayout_);
+    if (allocated >= 0 && swr_set_matrix(resampler_.get(), weights.data(), inputLayout_.nb_channels) >= 0 &&
+        swr_init(resampler_.get()) >= 0)
         return true;
     resampler_.reset();
     return false;
 }
 
-std::vector<std::int16_t> AudioTrack::convert(const std::uint8_t** input, int inputSamples)
+std::vector<float> AudioTrack::convert(const std::uint8_t** input, int inputSamples)
 {
     const int room = swr_get_out_samples(resampler_.get(), inputSamples);
     if (room < 0)
         checkAv(room, "cannot resample the audio");
-    std::vector<std::int16_t> samples(static_cast<std::size_t>(room));
+    std::vector<float> samples(static_cast<std::size_t>(room));
     std::uint8_t* output[1] = {reinterpret_cast<std::uint8_t*>(samples.data())};
     const int produced = swr_convert(resampler_.get(), output, room, input, inputSamples);
     checkAv(produced, "cannot resample the audio");
@@ -77,7 +81,7 @@ std::vector<std::int16_t> AudioTrack::convert(const std::uint8_t** input, int in
     return samples;
 }
 
-std::vector<std::int16_t> AudioTrack::take(const AVFrame& frame)
+std::vector<float> AudioTrack::take(const AVFrame& frame)
 {
     if (frame.nb_samples <= 0)
         return {};
@@ -91,8 +95,7 @@ std::vector<std::int16_t> AudioTrack::take(const AVFrame& frame)
     // The resampler still holds some earlier input; its output comes first.
     const std::int64_t wantedStart = std::llround(start * kRate) - swr_get_delay(resampler_.get(), kRate);
 
-    std::vector<std::int16_t> samples =
-        convert(const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
+    std::vector<float> samples = convert(const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
 
     const SamplePlacement placement = placeSamples(wantedStart, static_cast<std::int64_t>(samples.size()), written_);
     if (placement.drop > 0)
@@ -103,11 +106,11 @@ std::vector<std::int16_t> AudioTrack::take(const AVFrame& frame)
     return samples;
 }
 
-std::vector<std::int16_t> AudioTrack::drain()
+std::vector<float> AudioTrack::drain()
 {
     if (!resampler_)
         return {};
-    std::vector<std::int16_t> samples = convert(nullptr, 0);
+    std::vector<float> samples = convert(nullptr, 0);
     written_ += static_cast<std::int64_t>(samples.size());
     return samples;
 }

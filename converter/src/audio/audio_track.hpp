@@ -18,9 +18,10 @@ struct SamplePlacement {
 };
 SamplePlacement placeSamples(std::int64_t wantedStart, std::int64_t count, std::int64_t writtenSoFar);
 
-// The audio of the source as 8000 Hz mono 16-bit samples on the output timeline:
-// resampled and mixed down, with gaps filled and overlaps cut so the sound stays
-// in step with the picture.
+// The audio of the source as 8000 Hz mono samples on the output timeline, in
+// floating point at the source's level: resampled and mixed down so speech
+// keeps its level (speech_downmix.hpp), with gaps filled and overlaps cut so
+// the sound stays in step with the picture.
 class AudioTrack {
 public:
     static constexpr int kRate = 8000;
@@ -33,16 +34,16 @@ public:
     // The samples this decoded frame adds to the output. A frame whose sound
     // the resampler cannot take (a damaged header gave it a sample format,
     // rate or channel layout that is none) adds nothing and is counted.
-    std::vector<std::int16_t> take(const AVFrame& frame);
+    std::vector<float> take(const AVFrame& frame);
     int framesRefused() const { return framesRefused_; }
     // What the resampler still holds at the end.
-    std::vector<std::int16_t> drain();
+    std::vector<float> drain();
 
     double secondsDone() const { return static_cast<double>(written_) / kRate; }
 
 private:
     bool prepareFor(const AVFrame& frame);
-    std::vector<std::int16_t> convert(const std::uint8_t** input, int inputSamples);
+    std::vector<float> convert(const std::uint8_t** input, int inputSamples);
 
     StreamClock clock_;
     ResamplerHandle resampler_;

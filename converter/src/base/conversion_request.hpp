@@ -26,6 +26,8 @@ struct ConversionRequest {
     AVRational frameRate = *exactDecimal(tovaro::kDefaultFrameRate);
     double videoKbps = tovaro::kDefaultVideoKbps;
     double audioKbps = tovaro::kDefaultAudioKbps;
+    // The sound at the source's level instead of made loud for a phone.
+    bool keepSoundLevel = false;
 };
 
 }  // namespace conv

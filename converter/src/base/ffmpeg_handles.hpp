@@ -8,6 +8,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
 #include <libavutil/frame.h>
@@ -52,6 +53,11 @@ struct ResamplerDeleter {
     void operator()(SwrContext* context) const { swr_free(&context); }
 };
 using ResamplerHandle = std::unique_ptr<SwrContext, ResamplerDeleter>;
+
+struct FilterGraphDeleter {
+    void operator()(AVFilterGraph* graph) const { avfilter_graph_free(&graph); }
+};
+using FilterGraphHandle = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;
 
 struct AudioFifoDeleter {
     void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }

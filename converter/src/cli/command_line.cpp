@@ -122,6 +122,10 @@ ParsedCommand parseCommandLine(const std::vector<std::string>& arguments)
             request.replaceOutput = true;
             continue;
         }
+        if (argument == "-keep-level") {
+            request.keepSoundLevel = true;
+            continue;
+        }
         if (argument.size() < 2 || argument.front() != '-') {
             if (haveOutput)
                 throw UsageError("more than one output file: '" + request.outputPath + "' and '" + argument + "'");
@@ -203,6 +207,9 @@ word that is not an option or an option's value is the output file.
                  (4.75 5.15 5.9 6.7 7.4 7.95 10.2 12.2), so every rate of 12.2
                  or more gives 12.2; below 4.75 gives 4.75.
   -f 3gp         output format (only 3gp)
+  -keep-level    keep the sound at the source's level. By default it is made
+                 loud enough for a phone's speaker: -16 LUFS, peaks below
+                 -1 dBFS, at most 24 dB louder; sound below -50 LUFS stays.
   -y             replace OUTPUT if it exists
   --help         show this text
   --version      show the version
