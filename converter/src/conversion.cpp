@@ -77,7 +77,7 @@ ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& pr
     OutputPlace place(request.outputPath, request.replaceOutput);
     const ConversionOutcome outcome =
         convertOpened(request, input, place.descriptor(), progress, stopRequested, tuning);
-    place.placeResult();
+    place.placeResult(outcome.secondsConverted);
     return outcome;
 }
 

@@ -1,9 +1,12 @@
 // Preloaded into conv.dll by the confinement test: acts as a decoder subverted
 // by a crafted file would, at the first read of the source (a regular file),
 // and writes on stderr what worked, one "conv probe: NAME=1|0" line each.
-//   CONV_PROBE=attempts  try to reach files, names, the network, programs;
+//   CONV_PROBE=attempts  try to reach files, names, the network, programs,
+//                        other processes, namespaces, executable memory;
 //                        CONV_PROBE_SCENE names the test's folder (in/, out/,
-//                        elsewhere/), CONV_PROBE_PORT a listening TCP port
+//                        elsewhere/), CONV_PROBE_PORT a listening TCP port;
+//                        descriptors 7 (a file, for writing) and 8 (the folder
+//                        elsewhere/) are the caller's, left open
 //   CONV_PROBE=x32       a system call under the x32 calling convention
 //   CONV_PROBE=int80     a system call through int 0x80
 // With CONV_PROBE_AT_START=1 the attempts are made as the program starts,
@@ -12,7 +15,10 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sched.h>
 #include <spawn.h>
+#include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -22,12 +28,14 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace {
 
 bool probed = false;
 int earlierSocket = -1;  // made before any confinement
+bool asRoot = false;     // asked before any confinement
 
 std::string env(const char* name)
 {
@@ -66,6 +74,71 @@ bool canSpawnTrue()
     return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// A thread started with `flags` other than the C library's own; it ends at once.
+bool canCloneThread(int flags)
+{
+    alignas(64) static char stacks[2][64 * 1024];
+    static int used = 0;
+    char* stackTop = stacks[used++ % 2] + sizeof stacks[0];
+    return clone([](void*) -> int { return static_cast<int>(syscall(SYS_exit, 0)); }, stackTop, flags, nullptr) > 0;
+}
+
+bool canMapExecutable()
+{
+    void* page = mmap(nullptr, 4096, PROT_READ | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return page != MAP_FAILED && munmap(page, 4096) == 0;
+}
+
+bool canMakeExecutable()
+{
+    void* page = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return page != MAP_FAILED && mprotect(page, 4096, PROT_READ | PROT_EXEC) == 0;
+}
+
+// Leaves stderr's owner as it was, so a successful attempt signals nobody.
+bool canOwnStderrSignals()
+{
+    const bool owned = fcntl(2, F_SETOWN, getpid()) == 0;
+    if (owned)
+        fcntl(2, F_SETOWN, 0);
+    return owned;
+}
+
+bool canLock(int fd)
+{
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    return fcntl(fd, F_SETLK, &lock) == 0;
+}
+
+void attemptOutside(const std::string& scene, const std::function<void(const char*, bool)>& note)
+{
+    const std::string secret = scene + "/elsewhere/secret.txt";
+    struct stat status {};
+    char target[256];
+    note("stat by name", stat(secret.c_str(), &status) == 0);
+    note("stat by name, empty path flag", fstatat(AT_FDCWD, secret.c_str(), &status, AT_EMPTY_PATH) == 0);
+    struct statx extended {};
+    note("statx by name", statx(AT_FDCWD, secret.c_str(), 0, STATX_SIZE, &extended) == 0);
+    note("readlink", readlink(("/proc/" + std::to_string(getppid()) + "/exe").c_str(), target, sizeof target) > 0);
+    note("truncate by name", truncate(secret.c_str(), 1) == 0);
+    note("write to inherited descriptor", write(7, "x", 1) == 1);
+    note("stat through inherited folder", fstatat(8, "secret.txt", &status, 0) == 0);
+    note("fcntl F_SETOWN", canOwnStderrSignals());
+    note("fcntl F_SETSIG", fcntl(2, F_SETSIG, SIGKILL) == 0);
+    note("fcntl lock", canLock(7));
+    note("fcntl notify", fcntl(8, F_NOTIFY, DN_MODIFY) == 0);
+    note("signal the caller", getppid() > 1 && kill(getppid(), 0) == 0);
+    note("map executable memory", canMapExecutable());
+    note("make memory executable", canMakeExecutable());
+    note("clone a bare thread", canCloneThread(CLONE_VM | CLONE_SIGHAND | CLONE_THREAD));
+    // Only root may make namespaces at all, confined or not.
+    if (asRoot)
+        note("clone a thread into new namespaces",
+             canCloneThread(CLONE_VM | CLONE_SIGHAND | CLONE_THREAD | CLONE_NEWNET | CLONE_NEWUTS));
+}
+
 void attemptAll()
 {
     const std::string scene = env("CONV_PROBE_SCENE");
@@ -93,6 +166,7 @@ void attemptAll()
     note("new socket", socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0) >= 0);
     note("start /bin/true", canSpawnTrue());
     note("remove input", unlink((in + "clip.avi").c_str()) == 0);
+    attemptOutside(scene, note);
     if (write(2, lines.data(), lines.size()) < 0)
         _exit(99);
 }
@@ -115,6 +189,7 @@ void probe()
 {
     unsetenv("LD_PRELOAD");  // not into the program it tries to start
     earlierSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    asRoot = geteuid() == 0;
     if (env("CONV_PROBE_AT_START") == "1")
         probe();
 }
@@ -123,8 +198,10 @@ void probe()
 
 extern "C" ssize_t read(int fd, void* buffer, size_t size)
 {
+    // The fstat system call itself: the C library's goes through newfstatat,
+    // which the confined converter may not make.
     struct stat status {};
-    if (!probed && fstat(fd, &status) == 0 && S_ISREG(status.st_mode))
+    if (!probed && syscall(SYS_fstat, fd, &status) == 0 && S_ISREG(status.st_mode))
         probe();
     return syscall(SYS_read, fd, buffer, size);
 }
