@@ -36,6 +36,7 @@ namespace {
 bool probed = false;
 int earlierSocket = -1;  // made before any confinement
 bool asRoot = false;     // asked before any confinement
+pid_t caller = 0;        // likewise
 
 std::string env(const char* name)
 {
@@ -121,7 +122,7 @@ void attemptOutside(const std::string& scene, const std::function<void(const cha
     note("stat by name, empty path flag", fstatat(AT_FDCWD, secret.c_str(), &status, AT_EMPTY_PATH) == 0);
     struct statx extended {};
     note("statx by name", statx(AT_FDCWD, secret.c_str(), 0, STATX_SIZE, &extended) == 0);
-    note("readlink", readlink(("/proc/" + std::to_string(getppid()) + "/exe").c_str(), target, sizeof target) > 0);
+    note("readlink", readlink(("/proc/" + std::to_string(caller) + "/exe").c_str(), target, sizeof target) > 0);
     note("truncate by name", truncate(secret.c_str(), 1) == 0);
     note("write to inherited descriptor", write(7, "x", 1) == 1);
     note("stat through inherited folder", fstatat(8, "secret.txt", &status, 0) == 0);
@@ -129,7 +130,7 @@ void attemptOutside(const std::string& scene, const std::function<void(const cha
     note("fcntl F_SETSIG", fcntl(2, F_SETSIG, SIGKILL) == 0);
     note("fcntl lock", canLock(7));
     note("fcntl notify", fcntl(8, F_NOTIFY, DN_MODIFY) == 0);
-    note("signal the caller", getppid() > 1 && kill(getppid(), 0) == 0);
+    note("signal the caller", caller > 1 && kill(caller, 0) == 0);
     note("map executable memory", canMapExecutable());
     note("make memory executable", canMakeExecutable());
     note("clone a bare thread", canCloneThread(CLONE_VM | CLONE_SIGHAND | CLONE_THREAD));
@@ -190,6 +191,7 @@ void probe()
     unsetenv("LD_PRELOAD");  // not into the program it tries to start
     earlierSocket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     asRoot = geteuid() == 0;
+    caller = getppid();
     if (env("CONV_PROBE_AT_START") == "1")
         probe();
 }
