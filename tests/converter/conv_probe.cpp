@@ -9,6 +9,10 @@
 //                        elsewhere/) are the caller's, left open
 //   CONV_PROBE=x32       a system call under the x32 calling convention
 //   CONV_PROBE=int80     a system call through int 0x80
+//   CONV_PROBE=result:HOW  damages the finished 3GP file as the worker hands
+//                        it over (at its fsync): junk after its boxes, cut to
+//                        its ftyp, cut short, grown to a sparse TiB, no 3GP brand, a
+//                        chunk moved, the duration tripled
 // With CONV_PROBE_AT_START=1 the attempts are made as the program starts,
 // before it confines anything.
 
@@ -186,6 +190,62 @@ void probe()
     }
 }
 
+// The file's bytes, read through its descriptor.
+std::string wholeFile(int fd)
+{
+    struct stat status {};
+    if (syscall(SYS_fstat, fd, &status) != 0)
+        return {};
+    std::string bytes(static_cast<std::size_t>(status.st_size), '\0');
+    return pread(fd, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size()) ? bytes : std::string();
+}
+
+std::uint32_t bigEndian(const std::string& bytes, std::size_t at)
+{
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+
+void putBigEndian(int fd, std::uint32_t value, std::size_t at)
+{
+    const unsigned char bytes[4] = {static_cast<unsigned char>(value >> 24), static_cast<unsigned char>(value >> 16),
+                                    static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
+    if (pwrite(fd, bytes, 4, static_cast<off_t>(at)) != 4)
+        _exit(98);
+}
+
+void damageResult(int fd, const std::string& how)
+{
+    const std::string bytes = wholeFile(fd);
+    if (bytes.size() < 64)
+        _exit(97);
+    if (how == "junk") {
+        if (pwrite(fd, "junk after the boxes", 20, static_cast<off_t>(bytes.size())) != 20)
+            _exit(98);
+    } else if (how == "ftyp only") {
+        if (ftruncate(fd, bigEndian(bytes, 0)) != 0)
+            _exit(98);
+    } else if (how == "cut short") {
+        if (ftruncate(fd, static_cast<off_t>(bytes.size() - 100)) != 0)
+            _exit(98);
+    } else if (how == "sparse TiB") {
+        if (pwrite(fd, "", 1, off_t{1} << 40) != 1)
+            _exit(98);
+    } else if (how == "no 3gp brand") {
+        for (std::size_t at = 8; at + 4 <= bigEndian(bytes, 0); at += 4)
+            if (pwrite(fd, "isom", 4, static_cast<off_t>(at)) != 4)
+                _exit(98);
+    } else if (how == "chunk moved") {
+        const std::size_t table = bytes.find("stco");  // version, flags, count, first offset
+        putBigEndian(fd, bigEndian(bytes, table + 12) + 1, table + 12);
+    } else if (how == "duration tripled") {
+        const std::size_t header = bytes.find("mvhd");  // version, flags, two times, timescale, duration
+        putBigEndian(fd, bigEndian(bytes, header + 20) * 3, header + 20);
+    }
+}
+
 [[gnu::constructor]] void prepareProbe()
 {
     unsetenv("LD_PRELOAD");  // not into the program it tries to start
@@ -197,6 +257,14 @@ void probe()
 }
 
 }  // namespace
+
+extern "C" int fsync(int fd)
+{
+    const std::string what = env("CONV_PROBE");
+    if (what.rfind("result:", 0) == 0)
+        damageResult(fd, what.substr(7));
+    return static_cast<int>(syscall(SYS_fsync, fd));
+}
 
 extern "C" ssize_t read(int fd, void* buffer, size_t size)
 {

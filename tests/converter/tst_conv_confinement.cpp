@@ -196,6 +196,29 @@ private slots:
         QCOMPARE(probe(at(QStringLiteral("out/result.3gp"))).video.size(), 1);
     }
 
+    // Whatever a subverted worker leaves in the working file, the supervisor
+    // places only a sound 3GP file of the length converted: anything else
+    // fails (status 1) and leaves nothing.
+    void unsoundResultIsNotPlaced_data()
+    {
+        QTest::addColumn<QString>("damage");
+        for (const char* damage :
+             {"junk", "ftyp only", "cut short", "sparse TiB", "no 3gp brand", "chunk moved", "duration tripled"})
+            QTest::newRow(damage) << QString::fromLatin1(damage);
+    }
+    void unsoundResultIsNotPlaced()
+    {
+        QFETCH(QString, damage);
+        makeScene();
+        const auto before = snapshot(scene());
+        const RunResult result = runProbed(QStringLiteral("result:") + damage, false);
+        QVERIFY2(result.finished && !result.crashed, result.standardError.constData());
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.messages().last().contains(QStringLiteral("no sound 3GP file")),
+                 result.standardError.constData());
+        QCOMPARE(snapshot(scene()), before);
+    }
+
     // A system call under another calling convention ends the whole
     // conversion at once, leaving nothing, rather than only the thread that
     // made it (the process would then hang on the threads waiting for it).
