@@ -3,6 +3,7 @@
 
 #include "base/errors.hpp"
 #include "cli/command_line.hpp"
+#include "cli/output_ceiling.hpp"
 #include "cli/stop_signals.hpp"
 #include "cli/worker_process.hpp"
 #include "confinement/confinement.hpp"
@@ -124,7 +125,10 @@ int convertInWorker(const conv::ConversionRequest& request, int source, int outp
         if (const auto note = conv::confine())
             printError(*note);
         stopSignals.startWatching();
-        const conv::ConversionOutcome outcome = conv::convertOpened(request, input, output, progress, stopRequested);
+        conv::RunTuning tuning;
+        tuning.sourceOpened = [&request](double statedSeconds) { conv::holdOutputToCeiling(request, statedSeconds); };
+        const conv::ConversionOutcome outcome =
+            conv::convertOpened(request, input, output, progress, stopRequested, tuning);
         for (const std::string& notice : outcome.notices)
             printError(notice);
         if (outcome.sourceDamaged())

@@ -11,7 +11,8 @@
 //   CONV_PROBE=int80     a system call through int 0x80
 //   CONV_PROBE=result:HOW  damages the finished 3GP file as the worker hands
 //                        it over (at its fsync): junk after its boxes, cut to
-//                        its ftyp, cut short, grown to a sparse TiB, no 3GP brand, a
+//                        its ftyp, cut short, grown to a sparse GiB,
+//                        written past its ceiling (said on stderr), no 3GP brand, a
 //                        chunk moved, the duration tripled
 // With CONV_PROBE_AT_START=1 the attempts are made as the program starts,
 // before it confines anything.
@@ -230,9 +231,15 @@ void damageResult(int fd, const std::string& how)
     } else if (how == "cut short") {
         if (ftruncate(fd, static_cast<off_t>(bytes.size() - 100)) != 0)
             _exit(98);
-    } else if (how == "sparse TiB") {
-        if (pwrite(fd, "", 1, off_t{1} << 40) != 1)
+    } else if (how == "sparse GiB") {
+        if (pwrite(fd, "", 1, off_t{1} << 29) != 1)
             _exit(98);
+    } else if (how == "past ceiling") {
+        // Far past what the rates allow for the source's length, on a sparse file.
+        const bool written = pwrite(fd, "", 1, off_t{1} << 40) == 1;
+        const std::string line = std::string("conv probe: past ceiling=") + (written ? "1\n" : "0\n");
+        if (write(2, line.data(), line.size()) < 0)
+            _exit(99);
     } else if (how == "no 3gp brand") {
         for (std::size_t at = 8; at + 4 <= bigEndian(bytes, 0); at += 4)
             if (pwrite(fd, "isom", 4, static_cast<off_t>(at)) != 4)

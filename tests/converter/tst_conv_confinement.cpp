@@ -25,6 +25,7 @@
 #include <linux/seccomp.h>
 #include <netinet/in.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -116,7 +117,8 @@ class ConverterConfinementTest : public QObject {
     }
 
     // conv.dll with the probe, from the scene's source to out/result.3gp.
-    RunResult runProbed(const QString& what, bool atStart, int timeoutSeconds = 120)
+    RunResult runProbed(const QString& what, bool atStart, int timeoutSeconds = 120,
+                        rlim_t fileSizeLimit = RLIM_INFINITY)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(CONV_PROBE));
@@ -133,7 +135,10 @@ class ConverterConfinementTest : public QObject {
         const QByteArray inherited = QFile::encodeName(at(QStringLiteral("elsewhere/inherited.txt")));
         const QByteArray folder = QFile::encodeName(at(QStringLiteral("elsewhere")));
         const bool withoutLandlock = landlockSwitchedOff();
-        const auto childSetup = [inherited, folder, withoutLandlock] {
+        const auto childSetup = [inherited, folder, withoutLandlock, fileSizeLimit] {
+            const rlimit limit{fileSizeLimit, fileSizeLimit};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                _exit(122);
             if (dup2(open(inherited.constData(), O_WRONLY | O_APPEND), 7) != 7 ||
                 dup2(open(folder.constData(), O_RDONLY | O_DIRECTORY), 8) != 8)
                 _exit(121);
@@ -203,7 +208,7 @@ private slots:
     {
         QTest::addColumn<QString>("damage");
         for (const char* damage :
-             {"junk", "ftyp only", "cut short", "sparse TiB", "no 3gp brand", "chunk moved", "duration tripled"})
+             {"junk", "ftyp only", "cut short", "sparse GiB", "no 3gp brand", "chunk moved", "duration tripled"})
             QTest::newRow(damage) << QString::fromLatin1(damage);
     }
     void unsoundResultIsNotPlaced()
@@ -216,6 +221,35 @@ private slots:
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.messages().last().contains(QStringLiteral("no sound 3GP file")),
                  result.standardError.constData());
+        QCOMPARE(snapshot(scene()), before);
+    }
+
+    // The worker's files are held to a size far beyond what the rates make
+    // of the source's length (past it, a write fails): a subverted worker
+    // cannot make a sparse terabyte, and a conversion that reaches the
+    // ceiling (here the caller's lower one) is status 7, leaving nothing.
+    void outputIsHeldToACeiling_data()
+    {
+        QTest::addColumn<bool>("subverted");
+        QTest::newRow("worker writes past it") << true;
+        QTest::newRow("conversion reaches it") << false;
+    }
+    void outputIsHeldToACeiling()
+    {
+        QFETCH(bool, subverted);
+        makeScene();
+        const auto before = snapshot(scene());
+        const RunResult result = subverted ? runProbed(QStringLiteral("result:past ceiling"), false)
+                                           : runProbed(QString(), false, 120, 16 * 1024);
+        if (subverted) {
+            QVERIFY2(result.exitedWith(0), result.standardError.constData());
+            QVERIFY(result.standardError.contains("conv probe: past ceiling=0"));
+            QCOMPARE(probe(at(QStringLiteral("out/result.3gp"))).video.size(), 1);
+            return;
+        }
+        QVERIFY2(result.finished && !result.crashed, result.standardError.constData());
+        QVERIFY2(result.exitCode == 7, result.standardError.constData());
+        QVERIFY2(result.messages().last().contains(QStringLiteral("File too large")), result.standardError.constData());
         QCOMPARE(snapshot(scene()), before);
     }
 

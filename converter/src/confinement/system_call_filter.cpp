@@ -12,6 +12,7 @@
 #include <sched.h>
 #include <seccomp.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace conv {
@@ -113,6 +114,10 @@ void applySystemCallFilter()
     // whose flags a filter cannot see, to clone when told it does not exist.
     add(filter.get(), SCMP_ACT_ALLOW, SCMP_SYS(clone), {SCMP_A0(SCMP_CMP_EQ, kThreadCloneFlags)});
     add(filter.get(), SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3));
+    // The output's size limit, set once the source's duration is known;
+    // without capabilities it can only be lowered.
+    add(filter.get(), SCMP_ACT_ALLOW, SCMP_SYS(prlimit64),
+        {SCMP_A0(SCMP_CMP_EQ, 0), SCMP_A1(SCMP_CMP_EQ, RLIMIT_FSIZE)});
     // Signals to this process's own threads only.
     add(filter.get(), SCMP_ACT_ALLOW, SCMP_SYS(tgkill), {SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(getpid()))});
     if (const int loaded = seccomp_load(filter.get()); loaded < 0)
