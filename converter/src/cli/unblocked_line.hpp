@@ -1,4 +1,4 @@
-// A line on stderr that never waits for a reader: the stop path's last word.
+// A line on stderr that never waits for a reader: the stop path's last word. Within cli/ only.
 #pragma once
 
 #include <string>

@@ -1,4 +1,4 @@
-// MP4/3GP boxes read from bytes held in memory, every size checked.
+// MP4/3GP boxes read from bytes held in memory, every size checked. Within output/ only.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-// One track of a finished 3GP file: its kind and where its samples lie.
+// One track of a finished 3GP file: its kind and where its samples lie. Within output/ only.
 #pragma once
 
 #include "output/box_reader.hpp"
