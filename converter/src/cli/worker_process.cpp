@@ -30,7 +30,7 @@ using Clock = std::chrono::steady_clock;
 // How long a stopped worker may take to end on its own before it is killed.
 // Its files are unnamed or the supervisor's to remove, so a kill loses
 // nothing; the wait is only for its own "stopped" line.
-constexpr auto kStopGrace = std::chrono::milliseconds(250);
+constexpr auto kStopGrace = std::chrono::milliseconds(150);
 
 sigset_t stopSignals()
 {
