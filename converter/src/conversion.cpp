@@ -60,6 +60,8 @@ ConversionOutcome convertOpened(const ConversionRequest& request, SourceFile& in
     try {
         OutputFile written(output, request.outputPath);
         SourceMedia source(request.inputPath, input.io(), &stopRequested, tuning.videoDecoderThreads);
+        if (tuning.sourceOpened)
+            tuning.sourceOpened(source.durationSeconds());
         return run(request, source, written, progress, stopRequested, tuning);
     } catch (const ConversionError&) {
         // An interrupted read reports itself as a read error.
@@ -77,7 +79,7 @@ ConversionOutcome convert(const ConversionRequest& request, ProgressReporter& pr
     OutputPlace place(request.outputPath, request.replaceOutput);
     const ConversionOutcome outcome =
         convertOpened(request, input, place.descriptor(), progress, stopRequested, tuning);
-    place.placeResult();
+    place.placeResult(outcome.secondsConverted);
     return outcome;
 }
 

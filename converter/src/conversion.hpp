@@ -37,6 +37,9 @@ struct ConversionOutcome {
 struct RunTuning {
     // Video decoder threads; 0 chooses them for the codec and the cores.
     int videoDecoderThreads = 0;
+    // Called once the source is open, with the duration it states (0 when
+    // none), before a byte of the output is written.
+    std::function<void(double statedSeconds)> sourceOpened;
     // Called on the threads of the run: the reading thread after each decoded
     // picture, the video encoding thread before encoding one, the sound
     // decoding thread before decoding a packet.

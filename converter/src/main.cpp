@@ -3,6 +3,7 @@
 
 #include "base/errors.hpp"
 #include "cli/command_line.hpp"
+#include "cli/output_ceiling.hpp"
 #include "cli/stop_signals.hpp"
 #include "cli/worker_process.hpp"
 #include "confinement/confinement.hpp"
@@ -104,8 +105,9 @@ int reportFailure()
     }
 }
 
-// The confined worker: converts the open source into the open working file.
-int convertInWorker(const conv::ConversionRequest& request, int source, int output)
+// The confined worker: converts the open source into the open working file,
+// and notes the length it wrote for the supervisor's check.
+int convertInWorker(const conv::ConversionRequest& request, int source, int output, double& secondsWritten)
 {
     std::atomic<bool> stopRequested{false};
     conv::StopSignals stopSignals(stopRequested);
@@ -123,11 +125,15 @@ int convertInWorker(const conv::ConversionRequest& request, int source, int outp
         if (const auto note = conv::confine())
             printError(*note);
         stopSignals.startWatching();
-        const conv::ConversionOutcome outcome = conv::convertOpened(request, input, output, progress, stopRequested);
+        conv::RunTuning tuning;
+        tuning.sourceOpened = [&request](double statedSeconds) { conv::holdOutputToCeiling(request, statedSeconds); };
+        const conv::ConversionOutcome outcome =
+            conv::convertOpened(request, input, output, progress, stopRequested, tuning);
         for (const std::string& notice : outcome.notices)
             printError(notice);
         if (outcome.sourceDamaged())
             printWarning(outcome);
+        secondsWritten = outcome.secondsConverted;
         return exitStatus(ConverterStatus::Written);
     } catch (...) {
         return reportFailure();
@@ -157,11 +163,14 @@ int main(int argc, char** argv)
         conv::checkRequest(request);
         const int source = conv::openSourceFile(request.inputPath);
         conv::OutputPlace place(request.outputPath, request.replaceOutput);
-        const int status = conv::runInWorker([&] { return convertInWorker(request, source, place.descriptor()); });
+        const int output = place.descriptor();
+        const conv::WorkerEnd end = conv::runInWorker({source, output}, [&](double& secondsWritten) {
+            return convertInWorker(request, source, output, secondsWritten);
+        });
         close(source);
-        if (status == exitStatus(ConverterStatus::Written))
-            place.placeResult();
-        return status;
+        if (end.status == exitStatus(ConverterStatus::Written))
+            place.placeResult(end.secondsWritten);
+        return end.status;
     } catch (...) {
         return reportFailure();
     }

@@ -84,9 +84,11 @@ bool RunResult::exitedWith(int status) const
 }
 
 RunResult run(const QString& program, const QStringList& arguments, int timeoutSeconds,
-              const QProcessEnvironment& environment)
+              const QProcessEnvironment& environment, const std::function<void()>& childSetup)
 {
     QProcess process;
+    if (childSetup)
+        process.setChildProcessModifier(childSetup);
     process.setProcessEnvironment(environment);
     process.setProgram(program);
     process.setArguments(arguments);

@@ -12,6 +12,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 namespace convtest {
 
 // The built conv.dll, or the program CONV_UNDER_TEST names (to see a test
@@ -53,8 +55,10 @@ struct RunResult {
     bool exitedWith(int status) const;
 };
 
+// `childSetup` runs in the child before the program starts (async-signal-safe calls only).
 RunResult run(const QString& program, const QStringList& arguments, int timeoutSeconds = 300,
-              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+              const std::function<void()>& childSetup = {});
 RunResult runConv(const QStringList& arguments, int timeoutSeconds = 300);
 
 // Runs conv.dll with stdin, stdout and stderr on /dev/null, and returns the

@@ -4,6 +4,9 @@
 // still works. The same attempts made by the same probe as the program starts,
 // before it confines anything, all succeed, so a failure below is the
 // confinement's doing and not the test's (also when the test runs as root).
+// With CONV_TEST_WITHOUT_LANDLOCK=1 the converter runs as on a kernel without
+// Landlock (or with Landlock 2, Debian 12's, which holds neither truncation
+// nor signals): what the system call filter alone holds is tested then.
 
 #include "conv_test_support.h"
 
@@ -17,9 +20,17 @@
 #include <QtTest>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <netinet/in.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#include <cstddef>
 
 using namespace convtest;
 
@@ -60,6 +71,25 @@ QMap<QString, bool> probeReport(const QByteArray& standardError)
     return worked;
 }
 
+bool landlockSwitchedOff() { return qEnvironmentVariable("CONV_TEST_WITHOUT_LANDLOCK") == QLatin1String("1"); }
+
+bool kernelHasLandlock() { return syscall(SYS_landlock_create_ruleset, nullptr, 0, 1) > 0; }
+
+// In the converter's process before it starts: Landlock answers as on a kernel
+// that has none.
+void makeLandlockUnavailable()
+{
+    sock_filter code[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_landlock_create_ruleset, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{sizeof code / sizeof code[0], code};
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+        _exit(120);
+}
+
 }  // namespace
 
 class ConverterConfinementTest : public QObject {
@@ -83,10 +113,12 @@ class ConverterConfinementTest : public QObject {
         QVERIFY(writeFile(at(QStringLiteral("out/sub/a.txt")), "a"));
         QVERIFY(writeFile(at(QStringLiteral("out/sub/deep/victim.txt")), "deep down"));
         QVERIFY(writeFile(at(QStringLiteral("elsewhere/secret.txt")), "the user's documents"));
+        QVERIFY(writeFile(at(QStringLiteral("elsewhere/inherited.txt")), "the caller's open file"));
     }
 
     // conv.dll with the probe, from the scene's source to out/result.3gp.
-    RunResult runProbed(const QString& what, bool atStart, int timeoutSeconds = 120)
+    RunResult runProbed(const QString& what, bool atStart, int timeoutSeconds = 120,
+                        rlim_t fileSizeLimit = RLIM_INFINITY)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(CONV_PROBE));
@@ -99,8 +131,22 @@ class ConverterConfinementTest : public QObject {
         socklen_t size = sizeof address;
         getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
         environment.insert(QStringLiteral("CONV_PROBE_PORT"), QString::number(ntohs(address.sin_port)));
+        // Descriptors 7 and 8: a file and a folder the caller left open.
+        const QByteArray inherited = QFile::encodeName(at(QStringLiteral("elsewhere/inherited.txt")));
+        const QByteArray folder = QFile::encodeName(at(QStringLiteral("elsewhere")));
+        const bool withoutLandlock = landlockSwitchedOff();
+        const auto childSetup = [inherited, folder, withoutLandlock, fileSizeLimit] {
+            const rlimit limit{fileSizeLimit, fileSizeLimit};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                _exit(122);
+            if (dup2(open(inherited.constData(), O_WRONLY | O_APPEND), 7) != 7 ||
+                dup2(open(folder.constData(), O_RDONLY | O_DIRECTORY), 8) != 8)
+                _exit(121);
+            if (withoutLandlock)
+                makeLandlockUnavailable();
+        };
         return run(convPath(), windowCommand(at(QStringLiteral("in/clip.avi")), at(QStringLiteral("out/result.3gp"))),
-                   timeoutSeconds, environment);
+                   timeoutSeconds, environment, childSetup);
     }
 
 private slots:
@@ -124,15 +170,17 @@ private slots:
     void cleanupTestCase() { close(listener_); }
 
     // Beside and below the output, nothing is made, renamed, linked or
-    // removed; nothing is read or written elsewhere, no connection made, no
-    // program started. The conversion itself reads the source and writes the
-    // output all the same.
+    // removed; nothing is read, written, truncated or even stat'ed elsewhere,
+    // also through descriptors the caller left open; no connection made, no
+    // program started, no other process signalled, no namespace made, no
+    // memory made executable. The conversion itself reads the source and
+    // writes the output all the same.
     void subvertedDecoderIsHeldIn()
     {
         makeScene();
         const RunResult unconfined = runProbed(QStringLiteral("attempts"), true);
         const QMap<QString, bool> free = probeReport(unconfined.standardError);
-        QCOMPARE(free.size(), 16);
+        QCOMPARE(free.size(), geteuid() == 0 ? 32 : 31);
         for (auto attempt = free.cbegin(); attempt != free.cend(); ++attempt)
             QVERIFY2(attempt.value(), qPrintable(attempt.key() + QStringLiteral(" fails even unconfined")));
 
@@ -140,6 +188,8 @@ private slots:
         const auto before = snapshot(scene());
         const RunResult confined = runProbed(QStringLiteral("attempts"), false);
         QVERIFY2(confined.exitedWith(0), confined.standardError.constData());
+        // The switch took: the converter itself says it ran without Landlock.
+        QCOMPARE(confined.standardError.contains("has no Landlock"), landlockSwitchedOff() || !kernelHasLandlock());
         const QMap<QString, bool> held = probeReport(confined.standardError);
         QCOMPARE(held.keys(), free.keys());
         for (auto attempt = held.cbegin(); attempt != held.cend(); ++attempt)
@@ -149,6 +199,58 @@ private slots:
         QVERIFY(after.remove(QStringLiteral("out/result.3gp")) == 1);
         QCOMPARE(after, before);
         QCOMPARE(probe(at(QStringLiteral("out/result.3gp"))).video.size(), 1);
+    }
+
+    // Whatever a subverted worker leaves in the working file, the supervisor
+    // places only a sound 3GP file of the length converted: anything else
+    // fails (status 1) and leaves nothing.
+    void unsoundResultIsNotPlaced_data()
+    {
+        QTest::addColumn<QString>("damage");
+        for (const char* damage :
+             {"junk", "ftyp only", "cut short", "sparse GiB", "no 3gp brand", "chunk moved", "duration tripled"})
+            QTest::newRow(damage) << QString::fromLatin1(damage);
+    }
+    void unsoundResultIsNotPlaced()
+    {
+        QFETCH(QString, damage);
+        makeScene();
+        const auto before = snapshot(scene());
+        const RunResult result = runProbed(QStringLiteral("result:") + damage, false);
+        QVERIFY2(result.finished && !result.crashed, result.standardError.constData());
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.messages().last().contains(QStringLiteral("no sound 3GP file")),
+                 result.standardError.constData());
+        QCOMPARE(snapshot(scene()), before);
+    }
+
+    // The worker's files are held to a size far beyond what the rates make
+    // of the source's length (past it, a write fails): a subverted worker
+    // cannot make a sparse terabyte, and a conversion that reaches the
+    // ceiling (here the caller's lower one) is status 7, leaving nothing.
+    void outputIsHeldToACeiling_data()
+    {
+        QTest::addColumn<bool>("subverted");
+        QTest::newRow("worker writes past it") << true;
+        QTest::newRow("conversion reaches it") << false;
+    }
+    void outputIsHeldToACeiling()
+    {
+        QFETCH(bool, subverted);
+        makeScene();
+        const auto before = snapshot(scene());
+        const RunResult result = subverted ? runProbed(QStringLiteral("result:past ceiling"), false)
+                                           : runProbed(QString(), false, 120, 16 * 1024);
+        if (subverted) {
+            QVERIFY2(result.exitedWith(0), result.standardError.constData());
+            QVERIFY(result.standardError.contains("conv probe: past ceiling=0"));
+            QCOMPARE(probe(at(QStringLiteral("out/result.3gp"))).video.size(), 1);
+            return;
+        }
+        QVERIFY2(result.finished && !result.crashed, result.standardError.constData());
+        QVERIFY2(result.exitCode == 7, result.standardError.constData());
+        QVERIFY2(result.messages().last().contains(QStringLiteral("File too large")), result.standardError.constData());
+        QCOMPARE(snapshot(scene()), before);
     }
 
     // A system call under another calling convention ends the whole

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -54,6 +55,17 @@ bool waitUntilBusy(QProcess& process)
     return seen.contains("progress: ");
 }
 
+// A process that neither ended nor is a zombie waiting to be reaped.
+bool workerRuns(const QByteArray& pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(QString::fromLatin1(pid)));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    const qsizetype afterName = text.lastIndexOf(')');
+    return afterName > 0 && text.size() > afterName + 2 && text[afterName + 2] != 'Z' && text[afterName + 2] != 'X';
+}
+
 // Starts the converter with its stderr going to a reader that leaves after
 // the first line; the status is the converter's (pipefail).
 void startWithReaderLeaving(QProcess& process, const QStringList& command)
@@ -73,6 +85,7 @@ class ConverterStopsTest : public QObject {
     QTemporaryDir dir_;
     QString longClip_;  // long enough to be stopped half-way even in a fast build
     QString slides_;    // thirty noisy pictures of ten seconds each, with sound
+    QString shortClip_;
     QString path(const QString& name) const { return dir_.filePath(name); }
 
 private slots:
@@ -86,6 +99,11 @@ private slots:
              QStringLiteral("-i"), QStringLiteral("sine=frequency=500:sample_rate=44100:d=60"), QStringLiteral("-c:v"),
              QStringLiteral("mpeg4"), QStringLiteral("-q:v"), QStringLiteral("5")},
             longClip_));
+        shortClip_ = path(QStringLiteral("short-clip.avi"));
+        QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("testsrc2=size=320x240:rate=25:d=2"), QStringLiteral("-f"),
+                           QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=sample_rate=22050:d=2")},
+                          shortClip_));
         slides_ = path(QStringLiteral("slides.mp4"));
         QVERIFY(makeMedia({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
                            QStringLiteral("testsrc2=size=640x480:rate=1/10:d=1200,noise=alls=60:allf=t+u"),
@@ -209,25 +227,28 @@ private slots:
         }
     }
 
-    // A stop signal that comes while the program is still starting is a stop
-    // like any other: status 8 and its line, not death by the signal without a
-    // word. Sent while its libraries are being set up, before main; or sent
+    // A stop signal that comes while the program is still starting, or once
+    // the work is done but before the result is placed, is a stop like any
+    // other: status 8 and its line, nothing placed, not death by the signal
+    // without a word. Sent while its libraries are being set up, before main;
     // before it even started, held by a caller that blocks the stop signals
-    // across the start (as the window does) for the converter to take.
+    // across the start (as the window does) for the converter to take; or
+    // just after the worker has ended.
     void stopWhileStartingIsReported_data()
     {
-        QTest::addColumn<bool>("heldFromBeforeStart");
-        QTest::newRow("libraries being set up") << false;
-        QTest::newRow("held from before the start") << true;
+        QTest::addColumn<QString>("when");
+        QTest::newRow("libraries being set up") << QStringLiteral("starting");
+        QTest::newRow("held from before the start") << QStringLiteral("held");
+        QTest::newRow("work done, result not placed") << QStringLiteral("placing");
     }
 
     void stopWhileStartingIsReported()
     {
-        QFETCH(bool, heldFromBeforeStart);
+        QFETCH(QString, when);
         QTemporaryDir folder;
         const QString output = folder.filePath(QStringLiteral("out.3gp"));
         QProcess process;
-        if (heldFromBeforeStart) {
+        if (when == QLatin1String("held")) {
             process.setChildProcessModifier([] {
                 sigset_t term;
                 sigemptyset(&term);
@@ -237,18 +258,103 @@ private slots:
             });
         } else {
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(STOP_WHILE_STARTING));
+            environment.insert(QStringLiteral("LD_PRELOAD"), when == QLatin1String("starting")
+                                                                 ? QStringLiteral(STOP_WHILE_STARTING)
+                                                                 : QStringLiteral(STOP_BEFORE_PLACING));
             environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS")) +
                                                                    QStringLiteral(":verify_asan_link_order=0"));
             process.setProcessEnvironment(environment);
         }
-        process.start(convPath(), windowCommand(longClip_, output));
-        QVERIFY(process.waitForFinished(30000));
+        process.start(convPath(), windowCommand(when == QLatin1String("placing") ? shortClip_ : longClip_, output));
+        QVERIFY(process.waitForFinished(60000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 8);
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts).last(),
                  kMessagePrefix + QStringLiteral("stopped on request"));
-        QVERIFY(!QFile::exists(output));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    // A stop never waits on whoever reads the progress: a stop request while
+    // stdout and stderr are a full pipe nobody reads, and a reader that goes
+    // away, each end the run at once, leaving nothing.
+    void stopsNeverWaitOnTheReader_data()
+    {
+        QTest::addColumn<bool>("fullPipe");
+        QTest::addColumn<int>("mostMilliseconds");
+        QTest::newRow("SIGTERM, full pipe") << true << 500;
+        // Seen within a tick (25 ms); the rest is the run unwinding and the
+        // sanitizers' exit on a busy machine. Seen at the next progress line
+        // instead, it takes 475 ms more.
+        QTest::newRow("reader gone") << false << 350;
+    }
+    void stopsNeverWaitOnTheReader()
+    {
+        QFETCH(bool, fullPipe);
+        QFETCH(int, mostMilliseconds);
+        QTemporaryDir folder;
+        int ends[2];
+        QVERIFY(pipe2(ends, O_CLOEXEC) == 0);
+        if (fullPipe) {
+            fcntl(ends[1], F_SETFL, O_NONBLOCK);
+            const QByteArray block(4096, 'x');
+            while (write(ends[1], block.constData(), 4096) > 0) {}
+            fcntl(ends[1], F_SETFL, 0);
+        }
+        const int writeEnd = ends[1];
+        QProcess process;
+        process.setChildProcessModifier([writeEnd] {
+            if (dup2(writeEnd, STDOUT_FILENO) < 0 || dup2(writeEnd, STDERR_FILENO) < 0)
+                _exit(121);
+        });
+        process.start(convPath(),
+                      windowCommand(longClip_, folder.filePath(QStringLiteral("out.3gp")), QStringLiteral("352x288"),
+                                    QStringLiteral("29.97"), QStringLiteral("512")));
+        QVERIFY(process.waitForStarted());
+        close(ends[1]);
+        QElapsedTimer clock;
+        if (fullPipe) {
+            QThread::msleep(1500);  // its progress lines wait on the pipe by now
+            clock.start();
+            QCOMPARE(::kill(static_cast<pid_t>(process.processId()), SIGTERM), 0);
+        } else {
+            QByteArray seen;
+            char buffer[256];
+            for (ssize_t got = 1; got > 0 && !seen.contains("progress: ");) {
+                got = read(ends[0], buffer, sizeof buffer);
+                seen.append(buffer, std::max<ssize_t>(got, 0));
+            }
+            QVERIFY(seen.contains("progress: "));
+            close(ends[0]);
+            clock.start();
+        }
+        QVERIFY(process.waitForFinished(10000));
+        const qint64 took = clock.elapsed();
+        if (fullPipe)
+            close(ends[0]);
+        QCOMPARE(process.exitCode(), 8);
+        QVERIFY2(took < mostMilliseconds, qPrintable(QString::number(took)));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    // The worker dies with the process its caller knows: killed (as the window
+    // does when a stop is not heeded), it takes the worker with it.
+    void killedConverterTakesItsWorker()
+    {
+        QTemporaryDir folder;
+        QProcess process;
+        process.start(convPath(), windowCommand(longClip_, folder.filePath(QStringLiteral("out.3gp"))));
+        QVERIFY(waitUntilBusy(process));
+        QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(process.processId()));
+        QVERIFY(children.open(QIODevice::ReadOnly));
+        const QByteArray worker = children.readAll().trimmed();
+        QVERIFY(!worker.isEmpty() && !worker.contains(' '));
+        QCOMPARE(::kill(static_cast<pid_t>(process.processId()), SIGKILL), 0);
+        QElapsedTimer clock;
+        clock.start();
+        while (workerRuns(worker) && clock.elapsed() < 5000)
+            QThread::msleep(5);
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(process.waitForFinished(10000));
     }
 
     // Started with stderr closed, the run does its work all the same.

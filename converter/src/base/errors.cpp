@@ -26,8 +26,10 @@ int checkAv(int errorCode, const std::string& what, ConverterStatus kind)
 
 ConverterStatus writeFailureKind(int errnoValue)
 {
-    return errnoValue == ENOSPC || errnoValue == EDQUOT ? ConverterStatus::OutOfSpace
-                                                        : ConverterStatus::OutputUnwritable;
+    // EFBIG: the file reached the size the worker is held to (see
+    // outputCeiling), as if the disk were full.
+    return errnoValue == ENOSPC || errnoValue == EDQUOT || errnoValue == EFBIG ? ConverterStatus::OutOfSpace
+                                                                               : ConverterStatus::OutputUnwritable;
 }
 
 int checkAvWrite(int errorCode, const std::string& what)

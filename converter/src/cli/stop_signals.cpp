@@ -1,11 +1,12 @@
 #include "cli/stop_signals.hpp"
 
+#include "cli/unblocked_line.hpp"
+
 #include "ConverterStatus.h"
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <system_error>
 
 #include <poll.h>
@@ -91,7 +92,7 @@ void StopSignals::watch()
         if (stoppedAt == Clock::time_point{})
             stoppedAt = Clock::now();
         if (Clock::now() - stoppedAt > kGraceTime) {
-            std::fprintf(stderr, "%sstopped on request\n", tovaro::kConverterMessagePrefix);
+            writeLineUnblocked("stopped on request");
             _exit(static_cast<int>(tovaro::ConverterStatus::Stopped));
         }
         pthread_kill(mainThread_, kWakeSignal);

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -77,6 +78,16 @@ bool restrictFiles()
     return true;
 }
 
+// The worker needs no capability, also when run as root: without them it
+// cannot raise the limits it is held to or make namespaces either.
+void dropCapabilities()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct none[_LINUX_CAPABILITY_U32S_3] = {};
+    if (syscall(SYS_capset, &header, none) != 0)
+        fail("capabilities");
+}
+
 bool onlyThreadRunning()
 {
     std::error_code error;
@@ -93,6 +104,7 @@ std::optional<std::string> confine()
     // Loaded now, as the confined process cannot read it: the time zone
     // (formatting a container's dates asks for it).
     tzset();
+    dropCapabilities();
     if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
         fail("no new privileges");
     const bool filesConfined = restrictFiles();

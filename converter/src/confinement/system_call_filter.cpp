@@ -8,9 +8,11 @@
 #include <memory>
 #include <string>
 
+#include <fcntl.h>
 #include <sched.h>
 #include <seccomp.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace conv {
@@ -40,7 +42,9 @@ void add(scmp_filter_ctx filter, std::uint32_t action, int call, std::initialize
 constexpr int kAllowed[] = {
     // The source and the 3GP file, both open already: reading, writing, finishing.
     SCMP_SYS(read), SCMP_SYS(pread64), SCMP_SYS(write), SCMP_SYS(pwrite64), SCMP_SYS(lseek), SCMP_SYS(close),
-    SCMP_SYS(newfstatat), SCMP_SYS(fcntl), SCMP_SYS(fsync),
+    // fstat takes a descriptor only; newfstatat and statx, which also take a
+    // name, are refused, and so is every other call that does.
+    SCMP_SYS(fstat), SCMP_SYS(fsync),
     // Packets held back until the other stream catches up: an unnamed memory
     // file, made and emptied again.
     SCMP_SYS(memfd_create), SCMP_SYS(ftruncate),
@@ -58,11 +62,20 @@ constexpr int kAllowed[] = {
 
 #if defined(TOVARO_SANITIZED)
 // The test build's sanitizers check whether memory is readable by writing it
-// to a pipe, give each thread a signal stack and name the executable in their
-// reports.
-constexpr int kSanitizerCalls[] = {SCMP_SYS(pipe), SCMP_SYS(pipe2), SCMP_SYS(sigaltstack), SCMP_SYS(readlink),
-                                   SCMP_SYS(readlinkat)};
+// to a pipe and give each thread a signal stack. Not readlink: it reads a
+// name, and the executable's, which their reports show, they read at start.
+constexpr int kSanitizerCalls[] = {SCMP_SYS(pipe), SCMP_SYS(pipe2), SCMP_SYS(sigaltstack)};
 #endif
+
+// The fcntl commands a conversion makes: a descriptor's flags read. Not the
+// ones that signal other processes when the descriptor is ready (F_SETOWN,
+// F_SETSIG with O_ASYNC), lease, lock or watch.
+constexpr int kFcntlCommands[] = {F_GETFD, F_GETFL};
+
+// The flags the C library's pthread_create gives clone: a thread sharing
+// everything with its process, and nothing else (no namespace, no process).
+constexpr scmp_datum_t kThreadCloneFlags = CLONE_VM | CLONE_FS | CLONE_FILES | CLONE_SYSVSEM | CLONE_SIGHAND |
+                                           CLONE_THREAD | CLONE_SETTLS | CLONE_PARENT_SETTID | CLONE_CHILD_CLEARTID;
 
 }  // namespace
 
@@ -92,13 +105,19 @@ void applySystemCallFilter()
     for (const int call : kSanitizerCalls)
         add(filter.get(), SCMP_ACT_ALLOW, call);
 #endif
+    for (const int command : kFcntlCommands)
+        add(filter.get(), SCMP_ACT_ALLOW, SCMP_SYS(fcntl), {SCMP_A1(SCMP_CMP_EQ, static_cast<scmp_datum_t>(command))});
     // Memory, but none made executable: no code is made at run time.
     for (const int call : {SCMP_SYS(mmap), SCMP_SYS(mprotect)})
         add(filter.get(), SCMP_ACT_ALLOW, call, {SCMP_A2(SCMP_CMP_MASKED_EQ, PROT_EXEC, 0)});
     // New threads, not new processes. The C library falls back from clone3,
     // whose flags a filter cannot see, to clone when told it does not exist.
-    add(filter.get(), SCMP_ACT_ALLOW, SCMP_SYS(clone), {SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, CLONE_THREAD)});
+    add(filter.get(), SCMP_ACT_ALLOW, SCMP_SYS(clone), {SCMP_A0(SCMP_CMP_EQ, kThreadCloneFlags)});
     add(filter.get(), SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3));
+    // The output's size limit, set once the source's duration is known;
+    // without capabilities it can only be lowered.
+    add(filter.get(), SCMP_ACT_ALLOW, SCMP_SYS(prlimit64),
+        {SCMP_A0(SCMP_CMP_EQ, 0), SCMP_A1(SCMP_CMP_EQ, RLIMIT_FSIZE)});
     // Signals to this process's own threads only.
     add(filter.get(), SCMP_ACT_ALLOW, SCMP_SYS(tgkill), {SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(getpid()))});
     if (const int loaded = seccomp_load(filter.get()); loaded < 0)

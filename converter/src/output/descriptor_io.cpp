@@ -1,10 +1,11 @@
 #include "output/descriptor_io.hpp"
 
+#include "base/open_file_size.hpp"
+
 #include <cerrno>
 #include <cstdint>
 #include <new>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 extern "C" {
@@ -59,15 +60,16 @@ std::int64_t seekTo(void* opaque, std::int64_t offset, int whence)
 {
     Cursor& cursor = cursorOf(opaque);
     whence &= ~AVSEEK_FORCE;
-    struct stat status {};
-    if ((whence == AVSEEK_SIZE || whence == SEEK_END) && fstat(cursor.fd, &status) != 0)
+    const bool fromEnd = whence == AVSEEK_SIZE || whence == SEEK_END;
+    const std::int64_t size = fromEnd ? openFileSize(cursor.fd) : 0;
+    if (size < 0)
         return AVERROR(errno);
     std::int64_t position = 0;
     switch (whence) {
-    case AVSEEK_SIZE: return status.st_size;
+    case AVSEEK_SIZE: return size;
     case SEEK_SET: position = offset; break;
     case SEEK_CUR: position = cursor.position + offset; break;
-    case SEEK_END: position = status.st_size + offset; break;
+    case SEEK_END: position = size + offset; break;
     default: return AVERROR(EINVAL);
     }
     if (position < 0)

@@ -1,6 +1,7 @@
 #include "output/output_file.hpp"
 
 #include "base/errors.hpp"
+#include "base/open_file_size.hpp"
 
 #include <cerrno>
 #include <system_error>
@@ -98,10 +99,10 @@ void OutputFile::finish(const Touch& touch)
     avio_flush(io_.get());
     checkAvWrite(io_->error, "cannot finish the 3GP file");
     if (touch) {
-        struct stat status {};
-        if (fstat(fd_, &status) != 0)
+        const std::int64_t size = openFileSize(fd_);
+        if (size < 0)
             throw ConversionError("cannot finish the 3GP file: " + std::system_category().message(errno));
-        touch(fd_, status.st_size);
+        touch(fd_, size);
     }
     if (!inMemory_ && fsync(fd_) != 0)
         throw ConversionError("cannot finish the 3GP file: " + std::system_category().message(errno),

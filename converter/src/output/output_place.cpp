@@ -1,6 +1,7 @@
 #include "output/output_place.hpp"
 
 #include "base/errors.hpp"
+#include "output/result_check.hpp"
 
 #include <cerrno>
 #include <climits>
@@ -48,15 +49,6 @@ void refuseUnusableName(const fs::path& finalPath, int folderFd)
 std::string freeHiddenName(int attempt)
 {
     return ".conv-" + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".part";
-}
-
-// What the converter writes starts with a 'ftyp' box.
-bool holdsA3gpFile(int fd)
-{
-    struct stat status {};
-    char head[8] = {};
-    return fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && pread(fd, head, sizeof head, 0) == sizeof head &&
-           std::memcmp(head + 4, "ftyp", 4) == 0;
 }
 
 }  // namespace
@@ -121,10 +113,11 @@ void OutputPlace::checkName() const
         refuseOutput(finalPath_, "already exists (use -y to replace it)");
 }
 
-void OutputPlace::placeResult()
+void OutputPlace::placeResult(double reportedSeconds)
 {
-    if (!holdsA3gpFile(fd_))
-        throw ConversionError("the conversion left no 3GP file to put at '" + finalPath_.string() + "'");
+    if (const auto problem = resultProblem(fd_, reportedSeconds))
+        throw ConversionError("the conversion left no sound 3GP file to put at '" + finalPath_.string() +
+                              "': " + *problem);
     linkIntoPlace();
     placed_ = true;
 }

@@ -28,9 +28,11 @@ public:
     // The working file, open for reading and writing.
     int descriptor() const { return fd_; }
 
-    // Checks that the working file holds a 3GP file and puts it at the final
-    // name: linked in, or renamed over the earlier file with -y.
-    void placeResult();
+    // Checks that the working file holds a sound 3GP file of about
+    // `reportedSeconds` (see resultProblem) and puts it at the final name:
+    // linked in, or renamed over the earlier file with -y. Throws
+    // ConversionError(Failed) for any other file, placing nothing.
+    void placeResult(double reportedSeconds);
 
 private:
     void checkName() const;

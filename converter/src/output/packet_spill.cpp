@@ -2,6 +2,10 @@
 
 #include "base/errors.hpp"
 
+#include <cerrno>
+#include <cstring>
+#include <string>
+
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -12,8 +16,18 @@ constexpr auto kHeaderBytes = static_cast<std::int64_t>(sizeof(PacketSpill::Head
 
 void writeAll(int fd, const void* data, std::size_t size, std::int64_t at)
 {
-    if (pwrite(fd, data, size, at) != static_cast<ssize_t>(size))
-        throw ConversionError("cannot hold back packets in a temporary file");
+    // A short write is followed by one that says why: memory full, or the
+    // output's ceiling reached (it holds every file the worker writes).
+    const auto* bytes = static_cast<const char*>(data);
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t written = pwrite(fd, bytes + done, size - done, at + static_cast<std::int64_t>(done));
+        if (written <= 0) {
+            const int error = written < 0 ? errno : ENOSPC;
+            throw ConversionError("cannot hold back packets in a temporary file: " + std::string(std::strerror(error)),
+                                  writeFailureKind(error));
+        }
+        done += static_cast<std::size_t>(written);
+    }
 }
 
 void readAll(int fd, void* data, std::size_t size, std::int64_t at)

@@ -1,6 +1,7 @@
 #include "source/source_file.hpp"
 
 #include "base/errors.hpp"
+#include "base/open_file_size.hpp"
 
 #include <cerrno>
 #include <cstring>
@@ -72,8 +73,8 @@ std::int64_t SourceFile::seek(void* opaque, std::int64_t offset, int whence)
 {
     auto* self = static_cast<SourceFile*>(opaque);
     if ((whence & ~AVSEEK_FORCE) == AVSEEK_SIZE) {
-        struct stat status {};
-        return fstat(self->fd_, &status) == 0 ? status.st_size : AVERROR(errno);
+        const std::int64_t size = openFileSize(self->fd_);
+        return size >= 0 ? size : AVERROR(errno);
     }
     const off_t position = lseek(self->fd_, offset, whence & ~AVSEEK_FORCE);
     return position < 0 ? AVERROR(errno) : position;
