@@ -1,14 +1,13 @@
 #include "frmMain.h"
 
 #include "Shutdown.h"
-#include "conversion/ConversionRun.h"
 #include "dialogs/MessageBox.h"
 #include "ui/BusySquare.h"
 #include "ui/SettingsPanel.h"
 #include "ui/SkinImage.h"
 
-#include <QApplication>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
@@ -103,20 +102,18 @@ void frmMain::askToStopAndQuit()
         this, {QStringLiteral("确认"), QStringLiteral("正在转换“%1”。要停止转换并退出吗？").arg(source.path),
                dialogs::MessageIcon::Question});
     m_askingToStop = false;
-    // The run may have ended while the question was open.
-    if (stop && m_run)
-        m_run->stop();  // Convert ends the program once the run has cleaned up
+    if (!stop)
+        return;
+    if (m_run)
+        m_run->stop();  // its end ends the program, once it has cleaned up
+    else
+        endProgram();  // it ended while the question was open: the user still asked to quit
 }
 
 void frmMain::stopAndQuit()
 {
-    if (!m_run) {
+    if (m_run)
+        m_run->stop();  // its end ends the program, once it has cleaned up
+    else
         endProgram();
-        return;
-    }
-    m_run->stop();  // Convert ends the program once the run has cleaned up
-    // A box open above the run (the question itself) would keep it from returning.
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window != this && window->isModal() && window->isVisible())
-            window->close();
 }
