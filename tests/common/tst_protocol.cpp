@@ -30,12 +30,12 @@ private slots:
         QTest::addColumn<double>("secondsDone");
         QTest::addColumn<double>("duration");
         QTest::addColumn<std::optional<int>>("percent");
-        const auto row =
-            [](const char* name, const char* size, const char* rate, const char* video, const char* audio) {
-                return QTest::newRow(name)
-                       << settings::ConversionSettings{QString::fromLatin1(size), QString::fromLatin1(rate),
-                                                       QString::fromLatin1(video), QString::fromLatin1(audio)};
-            };
+        const auto row = [](const char* name, const char* size, const char* rate, const char* video,
+                            const char* audio) -> QTestData& {
+            return QTest::newRow(name) << settings::ConversionSettings{
+                       QString::fromLatin1(size), QString::fromLatin1(rate), QString::fromLatin1(video),
+                       QString::fromLatin1(audio)};
+        };
         row("defaults", "176x144", "14.985", "120", "48")
             << QSize(176, 144) << 14.985 << 21.0 << 50.0 << std::optional<int>(42);
         row("blanks around the texts", " 128x96 ", " 29.97", "40 ", " 32 ")
