@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <utility>
+
 frmMain::frmMain(StartupPaths paths, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       m_paths(std::move(paths)),
@@ -102,12 +104,13 @@ void frmMain::askToStopAndQuit()
         this, {QStringLiteral("确认"), QStringLiteral("正在转换“%1”。要停止转换并退出吗？").arg(source.path),
                dialogs::MessageIcon::Question});
     m_askingToStop = false;
-    if (!stop)
-        return;
-    if (m_run)
+    const auto endedMeanwhile = std::exchange(m_endedWhileAsking, std::nullopt);
+    if (stop && endedMeanwhile)
+        endProgram();  // the run's work is not wanted: nothing more is told
+    else if (stop && m_run)
         m_run->stop();  // its end ends the program, once it has cleaned up
-    else
-        endProgram();  // it ended while the question was open: the user still asked to quit
+    else if (endedMeanwhile)
+        runEnded(*endedMeanwhile);
 }
 
 void frmMain::stopAndQuit()

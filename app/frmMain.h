@@ -198,4 +198,7 @@ private:
     // The run in progress, which a close request may stop.
     std::unique_ptr<conversion::QueueRun> m_run;
     bool m_askingToStop = false;
+    // A run that ended while the question whether to stop it was open, told once it
+    // has been answered.
+    std::optional<conversion::QueueOutcome> m_endedWhileAsking;
 };

@@ -69,6 +69,12 @@ void frmMain::Convert()
 
 void frmMain::runEnded(const conversion::QueueOutcome& outcome)
 {
+    // The question whether to stop, open over the run, is answered first: its 是
+    // means the user wants none of it.
+    if (m_askingToStop && !outcome.stopped) {
+        m_endedWhileAsking = outcome;
+        return;
+    }
     if (outcome.stopped)
         endProgram();  // what the user asked for; the working files are gone by now
     endRun(outcome.failedPaths());
