@@ -1,7 +1,6 @@
 #include "Shutdown.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <QCoreApplication>
 
 namespace {
 std::function<void()>& observer()
@@ -19,6 +18,5 @@ void endProgram()
         observer()();
         return;
     }
-    std::fflush(nullptr);
-    std::_Exit(0);
+    QCoreApplication::exit(0);
 }

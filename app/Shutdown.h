@@ -4,8 +4,10 @@
 
 #include <functional>
 
-// Ends the program at once: no closing handlers, nothing saved (the program keeps no
-// state between runs). With an observer set, calls it instead and returns.
+// Ends the program once the handler that calls it returns: the event loop, and every
+// loop open inside it (a message box's), ends, and main() returns, so every object
+// goes in good order and removes what it owns. Nothing is saved: the program keeps no
+// state between runs. With an observer set, calls it instead and returns.
 void endProgram();
 
 // Replaces the real end with `observer`; an empty function restores it.

@@ -1,17 +1,18 @@
 #include "frmMain.h"
 
 #include "Shutdown.h"
-#include "conversion/ConversionRun.h"
 #include "dialogs/MessageBox.h"
 #include "ui/BusySquare.h"
 #include "ui/SettingsPanel.h"
 #include "ui/SkinImage.h"
 
-#include <QApplication>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
+
+#include <utility>
 
 frmMain::frmMain(StartupPaths paths, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
@@ -103,20 +104,19 @@ void frmMain::askToStopAndQuit()
         this, {QStringLiteral("确认"), QStringLiteral("正在转换“%1”。要停止转换并退出吗？").arg(source.path),
                dialogs::MessageIcon::Question});
     m_askingToStop = false;
-    // The run may have ended while the question was open.
-    if (stop && m_run)
-        m_run->stop();  // Convert ends the program once the run has cleaned up
+    const auto endedMeanwhile = std::exchange(m_endedWhileAsking, std::nullopt);
+    if (stop && endedMeanwhile)
+        endProgram();  // the run's work is not wanted: nothing more is told
+    else if (stop && m_run)
+        m_run->stop();  // its end ends the program, once it has cleaned up
+    else if (endedMeanwhile)
+        runEnded(*endedMeanwhile);
 }
 
 void frmMain::stopAndQuit()
 {
-    if (!m_run) {
+    if (m_run)
+        m_run->stop();  // its end ends the program, once it has cleaned up
+    else
         endProgram();
-        return;
-    }
-    m_run->stop();  // Convert ends the program once the run has cleaned up
-    // A box open above the run (the question itself) would keep it from returning.
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window != this && window->isModal() && window->isVisible())
-            window->close();
 }

@@ -16,6 +16,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class BusySquare;
@@ -49,8 +50,8 @@ public:
     // to the front.
     void openHandedOver(const QStringList& names);
     // What 是 in the question during a run does, asked from outside the window (a
-    // logout, kill, Ctrl+C): the run stops and clears up, then the program ends.
-    // Without a run the program ends at once.
+    // logout, kill, Ctrl+C): the run is asked to stop, and the program ends once it
+    // has cleared up. Without a run the program ends at once.
     void stopAndQuit();
 
     const WorkingFolders& folders() const { return m_folders; }
@@ -86,7 +87,7 @@ private:
     void connectSkin();
     void Form_MouseDown(QPoint pointer, Qt::MouseButton button);
     void imgExit_Click();
-    // During a run: asks whether to stop it and quit; the run ends the program then.
+    // During a run: asks whether to stop it and quit; the run's end ends the program then.
     void askToStopAndQuit();
 
     // The release handler every command ends in, with an action code 0 to 5.
@@ -139,7 +140,9 @@ private:
     // A run in progress refuses all input but the close glyph. `converting()` is the
     // rule every handler asks; beginRun and endRun are the only places that change it.
     bool converting() const { return m_run != nullptr; }
-    void beginRun(conversion::QueueRun& run);
+    void beginRun(std::unique_ptr<conversion::QueueRun> run);
+    // The run has ended: the window goes idle and tells its outcome.
+    void runEnded(const conversion::QueueOutcome& outcome);
     void endRun(const QStringList& failed);
     void connectConversion();
     void refuseInput(bool refused);
@@ -193,6 +196,9 @@ private:
     };
     std::optional<SurfacePress> m_press;
     // The run in progress, which a close request may stop.
-    conversion::QueueRun* m_run = nullptr;
+    std::unique_ptr<conversion::QueueRun> m_run;
     bool m_askingToStop = false;
+    // A run that ended while the question whether to stop it was open, told once it
+    // has been answered.
+    std::optional<conversion::QueueOutcome> m_endedWhileAsking;
 };

@@ -4,6 +4,7 @@
 
 #include "frmMain.h"
 
+#include "conversion/FailureText.h"
 #include "ui/state/SourceArrival.h"
 
 #include <QDragEnterEvent>
@@ -31,7 +32,7 @@ void frmMain::arrive(const QStringList& names)
     if (source::enqueue(source, files) > 0)
         showSource();
     if (!missing.isEmpty())
-        warn(source::missingFilesWarning(missing));
+        warn(conversion::missingFilesWarning(missing));
 }
 
 // A drag that would be refused is never accepted, so the pointer shows it on the way.

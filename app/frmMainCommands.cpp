@@ -40,6 +40,12 @@ void frmMain::connectElements()
 
 void frmMain::imgButton_MouseUp(int index)
 {
+    // During a run every button and menu is disabled. A caller that reaches the
+    // handler all the same (a screen reader's press, a queued click) finds it so too.
+    if (converting()) {
+        looks.MouseHeld = false;
+        return;
+    }
     const actions::ReleaseSteps steps{
         [this](int released, bool withHover) {
             looks.buttonReleased(released, withHover);

@@ -15,7 +15,6 @@
 #include "ui/state/BusyIndicator.h"
 #include "ui/state/RunView.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -45,27 +44,37 @@ void frmMain::Convert()
     if (converting())
         return;  // only one run at a time, however the request came in
 
-    conversion::QueueRun run({m_paths.applicationFolder,
-                              m_folders.temp,
-                              m_folders.output,
-                              m_folders.data,
-                              {},
-                              [this] { return picSetting->selection(); },
-                              {}},
-                             source.queue);
-    if (const QString refusal = run.claim(); !refusal.isEmpty()) {
+    auto run = std::make_unique<conversion::QueueRun>(conversion::RunSetup{m_paths.applicationFolder,
+                                                                           m_folders.temp,
+                                                                           m_folders.output,
+                                                                           m_folders.data,
+                                                                           {},
+                                                                           [this] { return picSetting->selection(); },
+                                                                           {}},
+                                                      source.queue);
+    if (const QString refusal = run->claim(); !refusal.isEmpty()) {
         warn(refusal);
         return;
     }
-
-    beginRun(run);
-    connect(&run, &conversion::QueueRun::progressChanged, this, &frmMain::showProgress);
-    connect(&run, &conversion::QueueRun::fileStarted, this, [this](const QString& path) {
+    connect(run.get(), &conversion::QueueRun::progressChanged, this, &frmMain::showProgress);
+    connect(run.get(), &conversion::QueueRun::fileStarted, this, [this](const QString& path) {
         source.path = path;
         showSource();
     });
-    QCoreApplication::processEvents();
-    const conversion::QueueOutcome outcome = run.exec();
+    // Queued, so that the run has left its own code when the window lets it go.
+    connect(run.get(), &conversion::QueueRun::finished, this, &frmMain::runEnded, Qt::QueuedConnection);
+    beginRun(std::move(run));
+    m_run->start();
+}
+
+void frmMain::runEnded(const conversion::QueueOutcome& outcome)
+{
+    // The question whether to stop, open over the run, is answered first: its 是
+    // means the user wants none of it.
+    if (m_askingToStop && !outcome.stopped) {
+        m_endedWhileAsking = outcome;
+        return;
+    }
     if (outcome.stopped)
         endProgram();  // what the user asked for; the working files are gone by now
     endRun(outcome.failedPaths());
@@ -159,9 +168,9 @@ void frmMain::showProgress(const std::optional<conversion::QueueProgress>& progr
 // Input is refused from the start, not only once the converter runs: the copies
 // before it run in the background now, and nothing may change under them. The
 // squares walk through the copies too, so a long copy shows as work in progress.
-void frmMain::beginRun(conversion::QueueRun& run)
+void frmMain::beginRun(std::unique_ptr<conversion::QueueRun> run)
 {
-    m_run = &run;
+    m_run = std::move(run);
     source::showConverting(source);
     showSource();
     imgButton[actions::kConvert]->clearPicture();
@@ -180,7 +189,7 @@ void frmMain::endRun(const QStringList& failed)
     for (BusySquare* square : SP)
         square->hide();
     Timer1->stop();
-    m_run = nullptr;
+    m_run.reset();
 }
 
 // Everything but the close glyph: quitting must stay possible during a run.

@@ -5,7 +5,7 @@
 #include "dialogs/QtTranslations.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/SessionHandOver.h"
-#include "platform/StopSignals.h"
+#include "platform/StopSignalNotifier.h"
 #include "platform/WindowMarker.h"
 #include "ui/state/SourceArrival.h"
 
@@ -15,7 +15,7 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     // Taken from here on; one that arrives before the window is connected waits.
-    platform::StopSignals stopSignals(tovaro::kStopSignals);
+    platform::StopSignalNotifier stopSignals(tovaro::kStopSignals);
     const QString entryId = QString::fromLatin1(tovaro::kDesktopEntryId);
     const QStringList files = source::filesFromArguments(QCoreApplication::arguments());
     // One window per session: a window already open takes the files and comes to the
@@ -35,7 +35,7 @@ int main(int argc, char* argv[])
     (void)dialogs::installChineseQtTexts(application);
     frmMain window({QCoreApplication::applicationDirPath(), platform::temporaryBase()});
     window.Form_Load();
-    QObject::connect(&stopSignals, &platform::StopSignals::received, &window, &frmMain::stopAndQuit);
+    QObject::connect(&stopSignals, &platform::StopSignalNotifier::received, &window, &frmMain::stopAndQuit);
     window.showCentred();
     if (namesInstance)
         qunsetenv("RESOURCE_NAME");

@@ -1,21 +1,25 @@
 #pragma once
 // One conversion, from the loaded source to a new file in the output folder. The
-// window calls it and only shows its states. Events keep flowing while it works: the
-// copies run on a thread of their own, and the converter is a separate process whose
-// end a local event loop waits for, so the window repaints and its timer ticks.
+// window starts it and only shows its states; the run goes on by itself, one step
+// per event: the copies run on a pool thread that reports back, and the converter is
+// a separate process whose end arrives as a signal, so the window repaints and its
+// timer ticks meanwhile. It says when it has ended with finished().
 
-#include "CommandLine.h"
+#include "ConverterCommand.h"
 #include "ConverterOutput.h"
 #include "WorkingFiles.h"
+#include "platform/CopyStop.h"
+#include "platform/FileOperations.h"
 #include "platform/Status.h"
 
 #include <QDateTime>
+#include <QFutureWatcher>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QProcess;
@@ -49,25 +53,30 @@ class ConversionRun : public QObject {
     Q_OBJECT
 public:
     explicit ConversionRun(RunSetup setup, QObject* parent = nullptr);
+    // Waits for a copy in progress to give up (a moment: it is told to stop) and kills
+    // a converter still running: nothing of the run outlives it.
+    ~ConversionRun() override;
 
     // Makes this the only conversion among every copy of the program that shares its
     // working files, until the run object goes (see WorkingFiles::claim).
     QString claim() { return m_files.claim(); }
 
-    // Copies the converter and the source into place, runs the converter, names and
-    // copies its result into the output folder. Returns when all that is done, or at
-    // the first step that failed. The working copies are gone by then, whatever
-    // happened; a result the output folder refused is kept under its result name in
-    // the user's data folder (tovaro-pro/unsaved), failing that in the working folder.
-    Outcome exec();
+    // Returns at once. The run copies the converter and the source into place, runs
+    // the converter, names and copies its result into the output folder, and sends
+    // finished() when all that is done, or at the first step that failed. The working
+    // copies are gone by then, whatever happened; a result the output folder refused
+    // is kept under its result name in the user's data folder (tovaro-pro/unsaved),
+    // failing that in the working folder.
+    void start();
+    bool running() const { return m_running; }
 
-    // The next exec() converts `path`; what the run kept of the file before is
+    // The next start() converts `path`; what the run kept of the file before is
     // forgotten. Its claim stays: a queue holds it from its first file to its last.
     void setSourcePath(const QString& path);
 
-    // Ends a running exec() as soon as it can: the converter is asked to stop and
-    // killed if it has not after a grace period, a copy in progress is abandoned.
-    // Called from an event handler while exec() waits.
+    // Asks a running run to end as soon as it can: the converter is asked to stop and
+    // killed if it has not after a grace period, a copy in progress gives up. The run
+    // answers with finished(), its outcome marked stopped.
     void stop();
 
     // The command line of this run, as text: its record.
@@ -76,31 +85,52 @@ public:
     static constexpr int kStopGraceMs = 3000;
 
 signals:
-    void stopRequested();
+    void finished(const conversion::Outcome& outcome);
     // The converter reported how far it is: a whole percentage, or nothing when the
     // source's length is unknown. Sent only when it changes.
     void progressChanged(std::optional<int> percent);
 
 private:
-    // The steps of exec(); each gives the run's outcome when the run ends there.
-    std::optional<Outcome> copyIntoWorkingFolder(const QString& converter, const QString& input, const QString& output);
-    std::optional<Outcome> runConverter(const QString& output);
-    Outcome placeResult(const QString& output);
+    // The steps, in order; each hands on to the next when its work is done.
+    void copyConverter();
+    void copySource();
+    void startConverter();
+    void converterEnded();
+    void placeResult();
+    void keepUnsaved(qsizetype folderIndex);
+    // The run ends here, however it ends.
+    void end(const Outcome& outcome);
+    void removeWorkingCopies();
+
+    // Runs `copy` on a pool thread; `then` gets its status back on this thread, unless
+    // the run was stopped meanwhile.
+    using Copy = std::function<platform::Status(const platform::CopyStop& stop)>;
+    void inBackground(Copy copy, std::function<void(const platform::Status&)> then);
+    void saveUnderResultName(const QString& folder, std::function<void(const platform::Status&)> then);
+
     static Outcome stoppedOutcome();
     Outcome failed(const QString& what, const QString& detail) const;
     Outcome converterFailed(int exitStatus, bool crashed) const;
     QString withUserNames(const QString& line) const;
-    Outcome keepUnsaved(const QString& output, const QString& stamp, const platform::Status& why);
-    platform::Status saveUnderResultName(const QString& file, const QString& folder, const QString& stamp,
-                                         QString* placed);
-    platform::Status offThread(std::function<platform::Status()> work);
+    QString unsavedFolder() const;
 
     RunSetup m_setup;
     WorkingFiles m_files;
     command::ConverterCommand m_command;
-    QPointer<QProcess> m_process;  // while the converter runs
+    // This file's working copies: the converter, its input and its output.
+    QString m_converter, m_input, m_output;
+    bool m_running = false;
     bool m_stopped = false;
-    ConverterOutput m_output;  // what the converter of this file wrote on stderr
+    std::unique_ptr<QProcess> m_process;  // while the converter runs
+    platform::FileStamp m_outputBefore;   // the output's version before the converter ran
+    ConverterOutput m_converterOutput;    // what the converter of this file wrote on stderr
+    QFutureWatcher<platform::Status> m_copy;
+    std::shared_ptr<platform::CopyStop> m_copyStop;  // the copy in progress's
+    // Where the result went, or is being placed; when the output folder refused it,
+    // why, and what the folders tried for it since said.
+    QString m_stamp, m_placed;
+    platform::Status m_refusal = platform::Status::success();
+    QString m_refusalDetails;
 };
 
 }  // namespace conversion

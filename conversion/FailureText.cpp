@@ -13,6 +13,13 @@ namespace conversion {
 
 QString missingFileText(const QString& path) { return QStringLiteral("找不到文件：") + path; }
 
+QString missingFilesWarning(const QStringList& names)
+{
+    if (names.size() == 1)
+        return missingFileText(names.first());
+    return QStringLiteral("找不到文件：\n") + names.join(QLatin1Char('\n'));
+}
+
 QString failureText(int status, const QString& userFile)
 {
     using tovaro::ConverterStatus;

@@ -4,6 +4,7 @@
 // only ever the detail.
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -15,6 +16,8 @@ QString failureText(int status, const QString& userFile);
 
 // Told when the file `path` names is not there (any more).
 QString missingFileText(const QString& path);
+// Told when files named on the command line do not exist: one warning for all.
+QString missingFilesWarning(const QStringList& names);
 
 // The converter's own line made readable for the user: the working names it saw
 // are replaced by the files the user knows.

@@ -1,5 +1,7 @@
 #include "ProgressLine.h"
 
+#include "ConverterProtocol.h"
+
 #include <QByteArray>
 
 #include <algorithm>
@@ -27,10 +29,11 @@ double field(QByteArrayView line, QByteArrayView key)
 
 std::optional<ProgressLine> ProgressLine::read(QByteArrayView line)
 {
-    if (!line.startsWith("progress: "))
+    using namespace tovaro;
+    if (!line.startsWith(kProgressPrefix))
         return std::nullopt;
-    const double done = field(line, "time=");
-    const double duration = field(line, "duration=");
+    const double done = field(line, kProgressTime);
+    const double duration = field(line, kProgressDuration);
     if (!std::isfinite(done) || !std::isfinite(duration))
         return std::nullopt;
     return ProgressLine{done, duration};

@@ -1,5 +1,5 @@
 #pragma once
-// The converter's progress lines, "progress: time=12.50 duration=60.00" on stderr,
+// The converter's progress lines on stderr (their form is in ConverterProtocol.h),
 // read as a whole percentage of the source's length.
 
 #include <QByteArrayView>

@@ -40,41 +40,52 @@ QueueRun::QueueRun(RunSetup setup, const QStringList& queue, QObject* parent)
     connect(&m_run, &ConversionRun::progressChanged, this, [this](std::optional<int> percent) {
         emit progressChanged({m_number, m_queue.size(), percent});
     });
+    connect(&m_run, &ConversionRun::finished, this, [this](const Outcome& one) { fileEnded(m_path, one); });
 }
 
-QueueOutcome QueueRun::exec()
+void QueueRun::start()
 {
-    QueueOutcome outcome;
+    m_outcome = {};
+    m_number = 0;
+    QMetaObject::invokeMethod(this, &QueueRun::startNext, Qt::QueuedConnection);
+}
+
+void QueueRun::startNext()
+{
     // The queue may grow while a file converts, so its length is read every turn.
-    for (qsizetype i = 0; i < m_queue.size() && !m_stopped; ++i) {
-        const QString path = m_queue.at(i);
-        m_number = i + 1;
-        emit fileStarted(path);
-        if (m_queue.size() > 1)
-            emit progressChanged({m_number, m_queue.size(), std::nullopt});
-        const Outcome one = convert(path);
-        if (one.stopped || m_stopped) {
-            outcome.stopped = true;
-            break;
-        }
-        if (one.converted)
-            outcome.results << one.resultPath;
-        if (one.converted && !one.changes.isEmpty())
-            outcome.changed << ChangedFile{path, one.changes};
-        else if (!one.converted)
-            outcome.failed << FailedFile{path, one};
+    if (m_stopped || m_number >= m_queue.size()) {
+        m_outcome.stopped = m_stopped;
+        emit finished(m_outcome);
+        return;
     }
-    return outcome;
-}
-
-Outcome QueueRun::convert(const QString& path)
-{
+    m_path = m_queue.at(m_number);
+    const QString path = m_path;
+    ++m_number;
+    emit fileStarted(path);
+    if (m_queue.size() > 1)
+        emit progressChanged({m_number, m_queue.size(), std::nullopt});
     // Files are only named when they join: one deleted or moved since then fails
     // here, without touching the working folders.
     if (!QFileInfo(path).isFile())
-        return Outcome{false, false, {}, missingFileText(path), {}, {}};
+        return fileEnded(path, Outcome{false, false, {}, missingFileText(path), {}, {}});
     m_run.setSourcePath(path);
-    return m_run.exec();
+    m_run.start();
+}
+
+void QueueRun::fileEnded(const QString& path, const Outcome& one)
+{
+    if (one.stopped || m_stopped) {
+        m_outcome.stopped = true;
+        emit finished(m_outcome);
+        return;
+    }
+    if (one.converted)
+        m_outcome.results << one.resultPath;
+    if (one.converted && !one.changes.isEmpty())
+        m_outcome.changed << ChangedFile{path, one.changes};
+    else if (!one.converted)
+        m_outcome.failed << FailedFile{path, one};
+    startNext();
 }
 
 void QueueRun::stop()

@@ -1,7 +1,8 @@
 #pragma once
 // Every loaded file converted in turn, with one set of settings. A file that fails
 // does not stop the rest; files that join the queue meanwhile are converted too; a
-// stop ends the file in progress and the rest of the queue.
+// stop ends the file in progress and the rest of the queue. Like the run of one file
+// it goes on by itself once started and says when it has ended.
 
 #include "ConversionRun.h"
 
@@ -53,27 +54,34 @@ class QueueRun : public QObject {
     Q_OBJECT
 public:
     // Each file of `queue` is the source in turn (`setup.sourcePath` is not read).
-    // The queue outlives the run; files may join it while exec() runs.
+    // The queue outlives the run; files may join it while the run goes on.
     QueueRun(RunSetup setup, const QStringList& queue, QObject* parent = nullptr);
 
     // As ConversionRun::claim, once for the whole queue.
     QString claim() { return m_run.claim(); }
-    QueueOutcome exec();
+    // Returns at once; the first file starts from the event loop, and finished()
+    // says when the last has ended.
+    void start();
     // Ends the file in progress as ConversionRun::stop does; no further file starts.
+    // Answered by finished(), its outcome marked stopped.
     void stop();
 
 signals:
     // `path` is the next file to convert.
     void fileStarted(const QString& path);
     void progressChanged(const conversion::QueueProgress& progress);
+    void finished(const conversion::QueueOutcome& outcome);
 
 private:
-    Outcome convert(const QString& path);
+    void startNext();
+    void fileEnded(const QString& path, const Outcome& one);
 
     ConversionRun m_run;
     const QStringList& m_queue;
-    qsizetype m_number = 0;
+    qsizetype m_number = 0;  // of the file in progress, from 1
+    QString m_path;          // the file in progress
     bool m_stopped = false;
+    QueueOutcome m_outcome;
 };
 
 // What the user is told when some files of a queue failed: how many converted, and

@@ -1,6 +1,6 @@
 #include "WorkingFiles.h"
 
-#include "CommandLine.h"
+#include "ConverterCommand.h"
 #include "platform/FileOperations.h"
 
 #include <QDir>
@@ -22,7 +22,7 @@ void removeMatching(const QString& folder, const QString& pattern)
         (void)platform::deleteFile(dir.filePath(name));
 }
 
-// The staging files of copies abandoned by a stop (see platform::copyFileReplacing).
+// The staging files of copies a killed program left halfway (see platform::copyFileReplacing).
 void removeAbandonedCopiesIn(const QString& folder) { removeMatching(folder, QStringLiteral(".copy-*")); }
 
 }  // namespace

@@ -25,7 +25,7 @@ public:
     // the program is converting with those files right now. Gives up its claim after.
     void removeLeftovers();
 
-    // Removes the staging files of copies that a stop abandoned halfway.
+    // Removes the staging files of copies that a program killed halfway left behind.
     void removeAbandonedCopies() const;
 
 private:

@@ -6,6 +6,7 @@
 #include <QTemporaryFile>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <atomic>
@@ -46,14 +47,39 @@ bool writeAll(int out, const char* data, size_t length)
     return true;
 }
 
+// Waits until `in` has something to read or has ended, or until `stop` is requested.
+// False when stopped (errno ECANCELED) or when the wait failed.
+bool awaitInput(int in, const CopyStop* stop)
+{
+    pollfd watched[2] = {{in, POLLIN, 0}, {stop ? stop->descriptor() : -1, POLLIN, 0}};
+    for (;;) {
+        if (stop && stop->requested()) {
+            errno = ECANCELED;
+            return false;
+        }
+        if (::poll(watched, 2, -1) >= 0) {
+            if (!(stop && stop->requested()))
+                return true;
+        } else if (errno != EINTR) {
+            return false;
+        }
+    }
+}
+
 // Copies everything `in` still holds to `out`. The kernel copies file to file itself
 // where it can (no trip through our memory, a shared extent on file systems that
-// offer one); pipes and the like go through a large buffer. errno tells why on failure.
-bool copyContents(int in, int out)
+// offer one), a slice at a time so that a stop is seen within a moment; pipes and the
+// like go through a large buffer, read only once poll() says there is something, so
+// a stop also ends a wait on a source that never writes. errno tells why on failure.
+bool copyContents(int in, int out, const CopyStop* stop)
 {
-    constexpr size_t kChunk = size_t{1} << 30;
+    constexpr size_t kSlice = size_t{64} << 20;
     for (;;) {
-        const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
+        if (stop && stop->requested()) {
+            errno = ECANCELED;
+            return false;
+        }
+        const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, kSlice, 0);
         if (copied > 0)
             continue;
         if (copied == 0)
@@ -66,8 +92,10 @@ bool copyContents(int in, int out)
     }
     std::vector<char> buffer(size_t{1} << 20);
     for (;;) {
+        if (!awaitInput(in, stop))
+            return false;
         const ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR)
+        if (got < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (got < 0)
             return false;
@@ -77,6 +105,10 @@ bool copyContents(int in, int out)
             return false;
     }
 }
+
+// Opens a source without waiting: a pipe that no one writes to yet opens at once, and
+// copyContents waits for its writer where a stop can reach it.
+int openSource(const QString& path) { return ::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); }
 
 // Names the result under its final name without replacing anything there.
 // Returns 0, or the errno of the failure (EEXIST: the name is taken).
@@ -96,9 +128,9 @@ int linkWithoutReplacing(const QString& from, const QString& to)
 
 }  // namespace
 
-Status copyFileReplacing(const QString& from, const QString& to)
+Status copyFileReplacing(const QString& from, const QString& to, const CopyStop* stop)
 {
-    Descriptor source{::open(native(from).constData(), O_RDONLY | O_CLOEXEC)};
+    Descriptor source{openSource(from)};
     if (source.fd < 0)
         return Status::failure(QStringLiteral("cannot read %1: %2").arg(from, systemError()));
 
@@ -109,7 +141,7 @@ Status copyFileReplacing(const QString& from, const QString& to)
         const int error = errno;
         return Status::failure(QStringLiteral("cannot write beside %1: %2").arg(to, staging.errorString()), error);
     }
-    if (!copyContents(source.fd, staging.handle())) {
+    if (!copyContents(source.fd, staging.handle(), stop)) {
         const int error = errno;
         return Status::failure(QStringLiteral("cannot copy %1 to %2: %3").arg(from, to, systemError(error)), error);
     }
@@ -125,9 +157,9 @@ Status copyFileReplacing(const QString& from, const QString& to)
 }
 
 Status copyUnderFreeName(const QString& from, const QString& folder, const std::function<QString(int)>& nameFor,
-                         QString* placed)
+                         QString* placed, const CopyStop* stop)
 {
-    Descriptor source{::open(native(from).constData(), O_RDONLY | O_CLOEXEC)};
+    Descriptor source{openSource(from)};
     if (source.fd < 0)
         return Status::failure(QStringLiteral("cannot read %1: %2").arg(from, systemError()));
 
@@ -144,7 +176,7 @@ Status copyUnderFreeName(const QString& from, const QString& folder, const std::
         ::unlink(native(staging).constData());
         return Status::failure(what + QStringLiteral(": ") + systemError(error), error);
     };
-    if (!copyContents(source.fd, out.fd) || ::fdatasync(out.fd) != 0)
+    if (!copyContents(source.fd, out.fd, stop) || ::fdatasync(out.fd) != 0)
         return fail(QStringLiteral("cannot write in %1").arg(folder), errno);
 
     for (int attempt = 1; attempt <= 10000; ++attempt) {

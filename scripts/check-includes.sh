@@ -1,5 +1,13 @@
 #!/usr/bin/env bash
-# Fails, one line per fault, when the converter's includes break its layout:
+# Fails, one line per fault, when the includes of the window program or of the
+# converter break their layouts.
+#
+# The window's folders include one way, from the lower to the higher:
+#   common, layout, platform, dialogs <- ui/looks, ui/state, assets <- conversion <- ui <- app
+# (tools/ uses layout/ only), and an include of a header of another folder names
+# that folder ("ui/state/SettingsLists.h"; common/'s plain names are the exception).
+#
+# The converter's includes:
 #   - includes run one way, from the lower folders to the higher:
 #       base <- source, pipeline, output <- video, audio <- conversion <- cli, main
 #     and confinement/ uses base/ only and is used by cli/ and main only;
@@ -11,6 +19,65 @@
 # The tree checked is the project's, or the one whose root is the argument.
 set -euo pipefail
 cd "${1:-"$(dirname "$0")/.."}"
+
+faults=0
+fault() {
+  echo "$1"
+  faults=$((faults + 1))
+}
+
+# --- The window program ---
+
+declare -A window_may=(
+  [common]=""
+  [layout]=""
+  [platform]=""
+  [dialogs]=""
+  [ui/looks]="layout"
+  [ui/state]="common layout"
+  [assets]="layout"
+  [tools]="layout"
+  [conversion]="common layout platform dialogs ui/looks ui/state assets"
+  [ui]="common layout platform dialogs ui/looks ui/state assets"
+  [app]="common layout platform dialogs ui/looks ui/state assets conversion ui"
+)
+window_order="common, layout, platform, dialogs <- ui/looks, ui/state, assets <- conversion <- ui <- app (tools: layout)"
+
+# The folder of the table a path of the tree (a file or an include) belongs to.
+window_folder_of() {
+  case $1 in
+    ui/looks/* | ui/state/*) echo "${1%/*}" ;;
+    */*) echo "${1%%/*}" ;;
+  esac
+}
+
+mapfile -t window_sources < <(find common layout platform dialogs ui assets tools conversion app \
+  \( -name '*.cpp' -o -name '*.h' \) | sort)
+for file in "${window_sources[@]}"; do
+  from=$(window_folder_of "$file")
+  while IFS=: read -r line header; do
+    if [[ $header == */* ]]; then
+      [[ -f $header ]] || continue  # generated, or a library's
+      to=$(window_folder_of "$header")
+    elif [[ -f ${file%/*}/$header ]]; then
+      continue  # its own folder's
+    elif [[ -f common/$header || -f common/$header.in ]]; then
+      to=common
+    elif [[ -n $(find "${!window_may[@]}" -name "$header" -print -quit 2>/dev/null) ]]; then
+      fault "$file:$line: \"$header\" must name its folder"
+      continue
+    else
+      continue
+    fi
+    if [[ $to != "$from" && " ${window_may[$from]} " != *" $to "* ]]; then
+      fault "$file:$line: $from/ includes $header, which runs upward or sideways: $window_order"
+    fi
+  done < <(grep -n '^#include "' "$file" | sed 's/^\([0-9]*\):#include "\([^"]*\)".*/\1:\2/')
+done
+window_faults=$faults
+
+# --- The converter ---
+
 src=converter/src
 fuzz=converter/fuzz
 
@@ -28,12 +95,6 @@ declare -A may=(
   [fuzz]="base source pipeline output video audio conversion confinement cli"
 )
 order="base <- source, pipeline, output <- video, audio <- conversion <- cli, main (confinement: base <- confinement <- cli, main)"
-
-faults=0
-fault() {
-  echo "$1"
-  faults=$((faults + 1))
-}
 
 # The folder a file of the tree belongs to, as the table above names it.
 folder_of() {
@@ -93,8 +154,9 @@ for file in "${sources[@]}"; do
   fi
 done
 
-if ((faults)); then
-  echo "$faults include fault(s) in the converter"
-  exit 1
-fi
+converter_faults=$((faults - window_faults))
+((window_faults)) && echo "$window_faults include fault(s) in the window program"
+((converter_faults)) && echo "$converter_faults include fault(s) in the converter"
+((faults)) && exit 1
+echo "${#window_sources[@]} window sources include downward only"
 echo "${#sources[@]} converter sources include downward only"

@@ -1,8 +1,8 @@
 #pragma once
 // The settings panel: four pick-only lists under their captions and three text buttons.
 
-#include "conversion/CommandLine.h"
 #include "ui/looks/SkinLooks.h"
+#include "ui/state/SettingsLists.h"
 
 #include <QLabel>
 #include <QWidget>

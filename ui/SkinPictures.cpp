@@ -1,7 +1,7 @@
 #include "SkinPictures.h"
 
 #include "CursorFile.h"
-#include "SkinAssets.h"
+#include "assets/SkinAssets.h"
 
 #include <QFile>
 #include <QFileInfo>

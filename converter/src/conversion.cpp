@@ -1,3 +1,10 @@
+// One conversion run: the request checked against what H.263 can code, the source
+// opened (a named file, or bytes already in memory), an encoder made for each kind of
+// stream it has, the video and sound pipelines run side by side on their own threads
+// into the 3GP file with progress reported as they go, and the file completed and
+// given its name. What the run met on the way (damage skipped, sound left out, a rate
+// lowered) comes back in its outcome.
+
 #include "conversion.hpp"
 
 #include "audio/amr_encoder.hpp"

@@ -2,6 +2,7 @@
 // name, and every way a run can go wrong.
 
 #include "ConverterStatus.h"
+#include "RunToEnd.h"
 #include "ScratchFolder.h"
 #include "StandInConverter.h"
 #include "conversion/ConversionRun.h"
@@ -74,7 +75,7 @@ private slots:
                                                 QStringLiteral("256"), QStringLiteral("128 ")};
         };
         conversion::ConversionRun run(setup);
-        const conversion::Outcome outcome = run.exec();
+        const conversion::Outcome outcome = testsupport::runToEnd(run);
 
         QVERIFY2(outcome.converted, qPrintable(outcome.warning));
         QCOMPARE(outcome.resultPath, output(QStringLiteral("126151741.3gp")));
@@ -107,7 +108,7 @@ private slots:
         conversion::ConversionRun run(setupFor(m_source));
         QList<std::optional<int>> seen;
         connect(&run, &conversion::ConversionRun::progressChanged, this, [&](std::optional<int> p) { seen << p; });
-        QVERIFY(run.exec().converted);
+        QVERIFY(testsupport::runToEnd(run).converted);
         const QList<std::optional<int>> expected{25, std::nullopt, 75, 100};
         QCOMPARE(seen, expected);
     }
@@ -117,7 +118,7 @@ private slots:
         QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
         writeFile(output(QStringLiteral("126151741.3gp")), "first");
         writeFile(output(QStringLiteral("126151741-2.3gp")), "second");
-        const conversion::Outcome outcome = conversion::ConversionRun(setupFor(m_source)).exec();
+        const conversion::Outcome outcome = testsupport::runToEnd(conversion::ConversionRun(setupFor(m_source)));
         QCOMPARE(outcome.resultPath, output(QStringLiteral("126151741-3.3gp")));
         QCOMPARE(readFile(output(QStringLiteral("126151741.3gp"))), QByteArray("first"));
         QCOMPARE(readFile(output(QStringLiteral("126151741-2.3gp"))), QByteArray("second"));
@@ -160,7 +161,7 @@ private slots:
         QFETCH(QString, detail);
         QVERIFY(standin::install(m_app, converter));
         writeFile(m_work + QStringLiteral("/tmpFile.3gp"), "an earlier run's output");
-        const conversion::Outcome outcome = conversion::ConversionRun(setupFor(m_source)).exec();
+        const conversion::Outcome outcome = testsupport::runToEnd(conversion::ConversionRun(setupFor(m_source)));
         QVERIFY(!outcome.converted);
         QVERIFY2(
             outcome.warning.startsWith(QStringLiteral("转换失败")) || outcome.warning.contains(QStringLiteral("中止")),
@@ -304,7 +305,7 @@ private slots:
             "sleep 0.1; echo ' (64 kbit each); the video is coded at 327.7 kbit/s' >&2\n");
         QVERIFY(standin::install(m_app, talks + QString::fromLatin1(standin::kConverts)));
         conversion::ConversionRun run(setupFor(m_source));
-        conversion::Outcome outcome = run.exec();
+        conversion::Outcome outcome = testsupport::runToEnd(run);
         QVERIFY2(outcome.converted, qPrintable(outcome.warning));
         QCOMPARE(outcome.changes.size(), 2);
         QCOMPARE(outcome.changes[0], QStringLiteral("conv.dll: warning: the sound is left out, only the pictures are "
@@ -319,12 +320,12 @@ private slots:
         // The next file of a queue starts with none; a failed run tells none.
         QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
         run.setSourcePath(m_source);
-        outcome = run.exec();
+        outcome = testsupport::runToEnd(run);
         QVERIFY(outcome.converted);
         QVERIFY(outcome.changes.isEmpty());
         QVERIFY(standin::install(m_app, talks + QString::fromLatin1(standin::kFails)));
         run.setSourcePath(m_source);
-        QVERIFY(run.exec().changes.isEmpty());
+        QVERIFY(testsupport::runToEnd(run).changes.isEmpty());
     }
 
     void threeGpSourceMustBeReplacedByTheConverter()
@@ -332,11 +333,11 @@ private slots:
         const QString source = m_scratch.filePath(QStringLiteral("clips/old.3gp"));
         writeFile(source, "an old 3gp");
         QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kWritesNothing)));
-        conversion::Outcome outcome = conversion::ConversionRun(setupFor(source)).exec();
+        conversion::Outcome outcome = testsupport::runToEnd(conversion::ConversionRun(setupFor(source)));
         QVERIFY(!outcome.converted);  // the copied input is still there, but it is no result
 
         QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
-        outcome = conversion::ConversionRun(setupFor(source)).exec();
+        outcome = testsupport::runToEnd(conversion::ConversionRun(setupFor(source)));
         QVERIFY2(outcome.converted, qPrintable(outcome.warning));
         QCOMPARE(readFile(outcome.resultPath), QByteArray("converted an old 3gp"));
     }
@@ -378,7 +379,7 @@ private slots:
         QVERIFY(QDir(results).removeRecursively());
         writeFile(results, "");  // a file in its place stops root too
         const QString kept = dataHome + QStringLiteral("/tovaro-pro/unsaved/126151741.3gp");
-        conversion::Outcome outcome = conversion::ConversionRun(setupFor(m_source)).exec();
+        conversion::Outcome outcome = testsupport::runToEnd(conversion::ConversionRun(setupFor(m_source)));
         QVERIFY(!outcome.converted);
         QVERIFY2(outcome.warning.startsWith(QStringLiteral("转换结果无法保存到“%1”：无法写入").arg(results)),
                  qPrintable(outcome.warning));
@@ -387,14 +388,14 @@ private slots:
         expectNoWorkingCopies();
 
         // The next run keeps its own beside it and leaves the first alone.
-        outcome = conversion::ConversionRun(setupFor(m_source)).exec();
+        outcome = testsupport::runToEnd(conversion::ConversionRun(setupFor(m_source)));
         QVERIFY2(outcome.warning.endsWith(QStringLiteral("/unsaved/126151741-2.3gp")), qPrintable(outcome.warning));
         QCOMPARE(readFile(kept), QByteArray("converted source bytes"));
 
         // Where the data folder is refused too, the working folder keeps it.
         QVERIFY(QDir(dataHome).removeRecursively());
         writeFile(dataHome, "");
-        outcome = conversion::ConversionRun(setupFor(m_source)).exec();
+        outcome = testsupport::runToEnd(conversion::ConversionRun(setupFor(m_source)));
         QVERIFY2(outcome.warning.endsWith(QLatin1Char('\n') + m_work + QStringLiteral("/126151741.3gp")),
                  qPrintable(outcome.warning));
         qunsetenv("XDG_DATA_HOME");
@@ -436,7 +437,7 @@ private slots:
         QVERIFY(QDir().mkpath(m_work));
         writeFile(m_source, QByteArray(256 * 1024, 'v'));
         QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
-        const conversion::Outcome outcome = conversion::ConversionRun(setupFor(m_source)).exec();
+        const conversion::Outcome outcome = testsupport::runToEnd(conversion::ConversionRun(setupFor(m_source)));
         QVERIFY(!outcome.converted);
         QVERIFY2(
             outcome.warning.startsWith(
@@ -452,7 +453,7 @@ private slots:
         QVERIFY(standin::install(m_app, QString::fromLatin1(standin::kConverts)));
         QVERIFY(QDir(m_app + QStringLiteral("/output")).removeRecursively());
         QVERIFY(QDir(m_app + QStringLiteral("/data")).removeRecursively());
-        const conversion::Outcome outcome = conversion::ConversionRun(setupFor(m_source)).exec();
+        const conversion::Outcome outcome = testsupport::runToEnd(conversion::ConversionRun(setupFor(m_source)));
         QVERIFY2(outcome.converted, qPrintable(outcome.warning + QLatin1Char(' ') + outcome.detail));
         QCOMPARE(readFile(outcome.resultPath), QByteArray("converted source bytes"));
     }
@@ -529,7 +530,7 @@ private slots:
             stopSoon();
         else  // once the converter runs, past its trap
             standin::whenFileAppears(this, m_app + QStringLiteral("/pid"), stopSoon);
-        const conversion::Outcome outcome = run.exec();
+        const conversion::Outcome outcome = testsupport::runToEnd(run);
         QVERIFY(outcome.stopped);
         QVERIFY(!outcome.converted);
         QVERIFY(clock.elapsed() >= atLeastMs);
@@ -551,10 +552,10 @@ private slots:
             conversion::ConversionRun first(setupFor(m_source));
             standin::whenFileAppears(this, m_app + QStringLiteral("/called.txt"), [&] {
                 conversion::ConversionRun second(setupFor(m_source));
-                refusal = second.exec().warning;
+                refusal = testsupport::runToEnd(second).warning;
                 standin::release(m_app);
             });
-            QVERIFY(first.exec().converted);
+            QVERIFY(testsupport::runToEnd(first).converted);
         }
         QCOMPARE(refusal, QStringLiteral("已有一个转换正在进行，请等它结束后再转换。"));
         QCOMPARE(entries(m_app + QStringLiteral("/output")).size(), 1);
@@ -600,7 +601,7 @@ private slots:
             if (!fedByTimer)
                 feed("watchdog");
         });
-        const conversion::Outcome outcome = conversion::ConversionRun(setupFor(pipe)).exec();
+        const conversion::Outcome outcome = testsupport::runToEnd(conversion::ConversionRun(setupFor(pipe)));
         watchdog.join();
         QVERIFY(fedByTimer);
         QVERIFY2(outcome.converted, qPrintable(outcome.warning));
@@ -636,7 +637,7 @@ private:
     void expectRefusal(const conversion::RunSetup& setup, const QString& reason)
     {
         QFile::remove(m_app + QStringLiteral("/called.txt"));
-        const conversion::Outcome outcome = conversion::ConversionRun(setup).exec();
+        const conversion::Outcome outcome = testsupport::runToEnd(conversion::ConversionRun(setup));
         QVERIFY(!outcome.converted);
         QVERIFY2(outcome.warning.startsWith(QStringLiteral("转换失败")), qPrintable(outcome.warning));
         QVERIFY2(outcome.warning.contains(reason), qPrintable(outcome.warning));

@@ -5,9 +5,19 @@
 
 #include "ConversionDefaults.h"
 
+#include <QString>
 #include <QStringList>
 
 namespace settings {
+
+// The four settings of the next conversion: the selected entry of each list, as the
+// list shows it. They are trimmed only when the command line is composed.
+struct ConversionSettings {
+    QString frameSize;
+    QString frameRate;
+    QString videoKbps;
+    QString audioKbps;
+};
 
 struct ListDefinition {
     QStringList entries;

@@ -1,7 +1,5 @@
 #include "SourceArrival.h"
 
-#include "conversion/FailureText.h"
-
 #include <QFileInfo>
 
 namespace source {
@@ -31,13 +29,6 @@ QStringList droppedFiles(const QList<QUrl>& urls)
             files << path;
     }
     return files;
-}
-
-QString missingFilesWarning(const QStringList& names)
-{
-    if (names.size() == 1)
-        return conversion::missingFileText(names.first());
-    return QStringLiteral("找不到文件：\n") + names.join(QLatin1Char('\n'));
 }
 
 }  // namespace source

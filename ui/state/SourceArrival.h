@@ -20,7 +20,4 @@ QStringList filesFromArguments(const QStringList& arguments);
 // drop is to be refused: nothing, only folders, or any URL that is not a local file.
 QStringList droppedFiles(const QList<QUrl>& urls);
 
-// Told when files named on the command line do not exist: one warning for all.
-QString missingFilesWarning(const QStringList& names);
-
 }  // namespace source

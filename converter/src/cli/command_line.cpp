@@ -1,5 +1,6 @@
 #include "cli/command_line.hpp"
 
+#include "ConverterProtocol.h"
 #include "ConverterStatus.h"
 #include "source/accepted_formats.hpp"
 
@@ -60,7 +61,7 @@ void parseSize(const std::string& value, ConversionRequest& request)
         throw UsageError("-s needs a size like 176x144, got '" + value + "'");
     request.width = dimension(value.substr(0, cross), value);
     request.height = dimension(value.substr(cross + 1), value);
-    if (request.width <= 0 || request.height <= 0 || request.width % 2 || request.height % 2)
+    if (!tovaro::isReadableFrameSize(request.width, request.height))
         throw UsageError("-s needs a positive, even width and height, got '" + value + "'");
 }
 
@@ -118,7 +119,7 @@ ParsedCommand parseCommandLine(const std::vector<std::string>& arguments)
             parsed.kind = CommandKind::Version;
             return parsed;
         }
-        if (argument == "-y") {
+        if (argument == tovaro::option::kOverwrite) {
             request.replaceOutput = true;
             continue;
         }
@@ -134,37 +135,39 @@ ParsedCommand parseCommandLine(const std::vector<std::string>& arguments)
             continue;
         }
 
-        static const char* const valued[] = {"-i", "-vcodec", "-b", "-r", "-s", "-acodec", "-ac", "-f", "-ar", "-ab"};
+        using namespace tovaro::option;
+        static const std::string_view valued[] = {kInput,      kVideoCodec,    kVideoKbps, kFrameRate, kFrameSize,
+                                                  kAudioCodec, kAudioChannels, kFormat,    kAudioRate, kAudioKbps};
         if (std::find(std::begin(valued), std::end(valued), argument) == std::end(valued))
             throw UsageError("unknown option '" + argument + "'");
         if (i + 1 >= arguments.size())
             throw UsageError(argument + " needs a value");
         const std::string& value = arguments[++i];
 
-        if (argument == "-i") {
+        if (argument == tovaro::option::kInput) {
             if (value.empty())
                 throw UsageError("-i needs a file name");
             if (haveInput)
                 throw UsageError("more than one input file: '" + request.inputPath + "' and '" + value + "'");
             request.inputPath = value;
             haveInput = true;
-        } else if (argument == "-vcodec") {
-            requireValue(argument, value, "h263");
-        } else if (argument == "-acodec") {
-            requireValue(argument, value, "amr_nb");
-        } else if (argument == "-f") {
-            requireValue(argument, value, "3gp");
-        } else if (argument == "-ac") {
-            requireValue(argument, value, "1");
-        } else if (argument == "-ar") {
-            requireValue(argument, value, "8000");
-        } else if (argument == "-b") {
+        } else if (argument == tovaro::option::kVideoCodec) {
+            requireValue(argument, value, tovaro::option::kOnlyVideoCodec);
+        } else if (argument == tovaro::option::kAudioCodec) {
+            requireValue(argument, value, tovaro::option::kOnlyAudioCodec);
+        } else if (argument == tovaro::option::kFormat) {
+            requireValue(argument, value, tovaro::option::kOnlyFormat);
+        } else if (argument == tovaro::option::kAudioChannels) {
+            requireValue(argument, value, tovaro::option::kOnlyAudioChannels);
+        } else if (argument == tovaro::option::kAudioRate) {
+            requireValue(argument, value, tovaro::option::kOnlyAudioRate);
+        } else if (argument == tovaro::option::kVideoKbps) {
             request.videoKbps = positiveNumber(argument, value, kMostKbps);
-        } else if (argument == "-ab") {
+        } else if (argument == tovaro::option::kAudioKbps) {
             request.audioKbps = positiveNumber(argument, value, kMostKbps);
-        } else if (argument == "-r") {
+        } else if (argument == tovaro::option::kFrameRate) {
             request.frameRate = parseFrameRate(value);
-        } else if (argument == "-s") {
+        } else if (argument == tovaro::option::kFrameSize) {
             parseSize(value, request);
         }
     }

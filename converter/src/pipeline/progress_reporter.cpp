@@ -1,5 +1,7 @@
 #include "pipeline/progress_reporter.hpp"
 
+#include "ConverterProtocol.h"
+
 #include <algorithm>
 
 #include <poll.h>
@@ -80,7 +82,9 @@ void ProgressReporter::finish(double secondsDone)
 
 void ProgressReporter::print()
 {
-    const bool written = std::fprintf(out_, "progress: time=%.2f duration=%.2f\n", done_, durationLocked()) > 0 &&
+    using namespace tovaro;
+    const bool written = std::fprintf(out_, "%s%s%.2f %s%.2f\n", kProgressPrefix, kProgressTime, done_,
+                                      kProgressDuration, durationLocked()) > 0 &&
                          std::fflush(out_) == 0;
     if (!written && stopWhenUnread_)
         stopWhenUnread_->store(true);

@@ -1,5 +1,6 @@
 #include "video/video_encoder.hpp"
 
+#include "ConverterProtocol.h"
 #include "base/errors.hpp"
 #include "video/skipped_picture.hpp"
 
@@ -141,12 +142,14 @@ std::optional<std::string> h263SizeProblem(int width, int height)
 {
     if (isStandardH263Size(width, height))
         return std::nullopt;
-    if (width % 4 || height % 4)
-        return "H.263 cannot code " + std::to_string(width) + "x" + std::to_string(height) +
-               ": width and height must be multiples of 4";
-    if (width > 2048 || height > 1152)
-        return "H.263 cannot code " + std::to_string(width) + "x" + std::to_string(height) +
-               ": the largest picture is 2048x1152";
+    using namespace tovaro;
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    if (width % kCustomSizeStep || height % kCustomSizeStep)
+        return "H.263 cannot code " + size + ": width and height must be multiples of " +
+               std::to_string(kCustomSizeStep);
+    if (width > kLargestWidth || height > kLargestHeight)
+        return "H.263 cannot code " + size + ": the largest picture is " + std::to_string(kLargestWidth) + "x" +
+               std::to_string(kLargestHeight);
     return std::nullopt;
 }
 

@@ -11,12 +11,12 @@ class QSocketNotifier;
 
 namespace platform {
 
-class StopSignals : public QObject {
+class StopSignalNotifier : public QObject {
     Q_OBJECT
 public:
     // From now on each of `taken` arrives as received(); one instance at a time.
-    explicit StopSignals(std::span<const int> taken, QObject* parent = nullptr);
-    ~StopSignals() override;
+    explicit StopSignalNotifier(std::span<const int> taken, QObject* parent = nullptr);
+    ~StopSignalNotifier() override;
 
 signals:
     void received(int stopSignal);

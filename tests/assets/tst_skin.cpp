@@ -1,7 +1,7 @@
 // Checks the embedded skin pictures: formats the window relies on, the colour-key
 // outline, and that hover, pressed and banner pictures sit exactly on the background.
 
-#include "SkinAssets.h"
+#include "assets/SkinAssets.h"
 #include "layout/WindowLayout.h"
 
 #include <QFile>

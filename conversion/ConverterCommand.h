@@ -1,23 +1,13 @@
 #pragma once
-// The converter's command line: one text, piece by piece, and the same pieces as a
-// program path plus argument list for starting it without a shell.
+// The converter's command line as the window builds it: one text, piece by piece, and
+// the same pieces as a program path plus argument list for starting it without a
+// shell. The converter's own cli/ reads it.
+
+#include "ui/state/SettingsLists.h"
 
 #include <QChar>
 #include <QString>
 #include <QStringList>
-
-namespace settings {
-
-// The four settings of the next conversion: the selected entry of each list, as the
-// list shows it. They are trimmed only when the command line is composed.
-struct ConversionSettings {
-    QString frameSize;
-    QString frameRate;
-    QString videoKbps;
-    QString audioKbps;
-};
-
-}  // namespace settings
 
 namespace command {
 
@@ -45,8 +35,8 @@ QString sourceExtension(const QString& sourcePath, QChar separator);
 // The working files' names: "tmpFile." and the extension, which may be a pattern.
 QString workingFileName(const QString& extension);
 
-// The converter's working copy, the one that runs: "conv.exe" in the data folder,
-// whatever name it is delivered under.
+// The converter's working copy, the one that runs: kWorkingConverterName in the data
+// folder, whatever name it is delivered under.
 QString converterPath(const Folders& folders);
 QString workingInputPath(const Folders& folders, const QString& sourcePath);
 QString workingOutputPath(const Folders& folders);

@@ -1,4 +1,4 @@
-#include "StopSignals.h"
+#include "StopSignalNotifier.h"
 
 #include <QSocketNotifier>
 
@@ -24,12 +24,12 @@ void onSignal(int taken)
 
 }  // namespace
 
-StopSignals::StopSignals(std::span<const int> taken, QObject* parent) : QObject(parent)
+StopSignalNotifier::StopSignalNotifier(std::span<const int> taken, QObject* parent) : QObject(parent)
 {
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;  // the signals keep their default: the program ends at once
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &StopSignals::readPending);
+    connect(m_notifier, &QSocketNotifier::activated, this, &StopSignalNotifier::readPending);
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
@@ -38,14 +38,14 @@ StopSignals::StopSignals(std::span<const int> taken, QObject* parent) : QObject(
         ::sigaction(stop, &action, nullptr);
 }
 
-StopSignals::~StopSignals()
+StopSignalNotifier::~StopSignalNotifier()
 {
     // The handlers stay, writing to a pipe nobody reads: a late signal is then lost
     // rather than ending a program that is closing in good order anyway.
     delete m_notifier;
 }
 
-void StopSignals::readPending()
+void StopSignalNotifier::readPending()
 {
     unsigned char number = 0;
     while (::read(g_pipe[0], &number, 1) == 1)

@@ -1,4 +1,6 @@
-#include "CommandLine.h"
+#include "ConverterCommand.h"
+
+#include "ConverterProtocol.h"
 
 namespace command {
 
@@ -18,7 +20,10 @@ QString sourceExtension(const QString& sourcePath, QChar separator)
 
 QString workingFileName(const QString& extension) { return QStringLiteral("tmpFile.") + extension; }
 
-QString converterPath(const Folders& folders) { return folders.data + folders.separator + QStringLiteral("conv.exe"); }
+QString converterPath(const Folders& folders)
+{
+    return folders.data + folders.separator + QString::fromLatin1(tovaro::kWorkingConverterName);
+}
 
 QString workingInputPath(const Folders& folders, const QString& sourcePath)
 {
@@ -37,16 +42,28 @@ ConverterCommand compose(const Folders& folders, const QString& sourcePath,
     command.program = converterPath(folders);
     command.inputPath = workingInputPath(folders, sourcePath);
     command.outputPath = workingOutputPath(folders);
-    const QStringList options{QStringLiteral("-i"),          command.inputPath,
-                              QStringLiteral("-vcodec"),     QStringLiteral("h263"),
-                              QStringLiteral("-b"),          selection.videoKbps.trimmed(),
-                              QStringLiteral("-y"),          QStringLiteral("-r"),
-                              selection.frameRate.trimmed(), QStringLiteral("-s"),
-                              selection.frameSize.trimmed(), QStringLiteral("-acodec"),
-                              QStringLiteral("amr_nb"),      QStringLiteral("-ac"),
-                              QStringLiteral("1"),           QStringLiteral("-f"),
-                              QStringLiteral("3gp"),         QStringLiteral("-ar"),
-                              QStringLiteral("8000"),        QStringLiteral("-ab"),
+    using namespace tovaro::option;
+    const auto word = [](const char* text) { return QString::fromLatin1(text); };
+    const QStringList options{word(kInput),
+                              command.inputPath,
+                              word(kVideoCodec),
+                              word(kOnlyVideoCodec),
+                              word(kVideoKbps),
+                              selection.videoKbps.trimmed(),
+                              word(kOverwrite),
+                              word(kFrameRate),
+                              selection.frameRate.trimmed(),
+                              word(kFrameSize),
+                              selection.frameSize.trimmed(),
+                              word(kAudioCodec),
+                              word(kOnlyAudioCodec),
+                              word(kAudioChannels),
+                              word(kOnlyAudioChannels),
+                              word(kFormat),
+                              word(kOnlyFormat),
+                              word(kAudioRate),
+                              word(kOnlyAudioRate),
+                              word(kAudioKbps),
                               selection.audioKbps.trimmed()};
     command.arguments = options;
     command.arguments << command.outputPath;

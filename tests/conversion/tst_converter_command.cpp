@@ -1,6 +1,6 @@
 // The converter's command line, the result's name and the busy indicator's step.
 
-#include "conversion/CommandLine.h"
+#include "conversion/ConverterCommand.h"
 #include "conversion/ResultName.h"
 #include "ui/state/BusyIndicator.h"
 
@@ -104,4 +104,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(CommandLineTest)
-#include "tst_command_line.moc"
+#include "tst_converter_command.moc"
